@@ -1,0 +1,238 @@
+// kestova-count: the command-line counter. Same settings, store and scan as
+// the program, with messages on stderr instead of message boxes.
+#include "console_dialogs.h"
+#include "folder_scan.h"
+#include "numbers.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "settings.h"
+#include "store_statements.h"
+#include "totals_text.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace kestova;
+
+namespace {
+
+const char Usage[] =
+    "用法:\n"
+    "  kestova-count scan [--program-dir DIR] [--details] FOLDER\n"
+    "      统计 FOLDER 及其子文件夹中的图片，结果写入 DIR/Data.mdb，\n"
+    "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细）。\n"
+    "  kestova-count setup [--program-dir DIR]\n"
+    "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n"
+    "\n"
+    "DIR 默认为本程序所在的文件夹。\n"
+    "退出码: 0 完成, 1 没有文件, 2 数据库无法打开或参数错误, 130 被 Ctrl-C 中断。\n";
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void OnInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+void PrintLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, bytes.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+void Error(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+// A progress bar on stderr, when stderr is a terminal.
+class TerminalProgress : public ScanObserver
+{
+public:
+    TerminalProgress() : m_enabled(::isatty(STDERR_FILENO)) {}
+
+    void FilesListed(int count) override
+    {
+        m_total = count;
+        m_clock.start();
+    }
+
+    bool FileDone(int done) override
+    {
+        if (m_enabled && (done == m_total || m_shown.isValid() == false || m_shown.elapsed() >= 100)) {
+            m_shown.start();
+            Draw(done);
+        }
+        return g_interrupted != 0;
+    }
+
+    void Finish()
+    {
+        if (m_enabled && m_total > 0)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    void Draw(int done)
+    {
+        const double seconds = m_clock.elapsed() / 1000.0;
+        const double rate = seconds > 0 ? done / seconds : 0;
+        const int left = rate > 0 ? static_cast<int>((m_total - done) / rate + 0.5) : 0;
+        constexpr int width = 30;
+        const int filled = m_total > 0 ? static_cast<int>(static_cast<qint64>(done) * width / m_total) : width;
+        const QString bar = QString(filled, u'#') + QString(width - filled, u' ');
+        const QString text = QStringLiteral("\r[%1] %2/%3  %4 个/秒  剩余 %5 秒 ")
+                                 .arg(bar)
+                                 .arg(done)
+                                 .arg(m_total)
+                                 .arg(static_cast<qint64>(rate))
+                                 .arg(left);
+        std::fputs(text.toUtf8().constData(), stderr);
+        std::fflush(stderr);
+    }
+
+    bool m_enabled;
+    int m_total = 0;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_shown;
+};
+
+struct Options {
+    QString programDir;
+    bool details = false;
+    QStringList positional;
+    bool help = false;
+    QString bad;
+};
+
+Options Parse(const QStringList &args)
+{
+    Options o;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+            o.help = true;
+        } else if (a == QLatin1String("--details")) {
+            o.details = true;
+        } else if (a == QLatin1String("--program-dir")) {
+            if (i + 1 >= args.size()) {
+                o.bad = a;
+                break;
+            }
+            o.programDir = args[++i];
+        } else if (a.startsWith(QLatin1String("--program-dir="))) {
+            o.programDir = a.mid(14);
+        } else if (a.startsWith(QLatin1String("--"))) {
+            o.bad = a;
+        } else {
+            o.positional << a;
+        }
+    }
+    return o;
+}
+
+int Setup(const Options &o)
+{
+    QDir().mkpath(ProgramFolder());
+    int status = 0;
+    if (!QFileInfo::exists(DataMdbPath())) {
+        QString error;
+        if (!PhotoStore::Create(DataMdbPath(), &error)) {
+            Error(QStringLiteral("无法建立数据库 %1：%2").arg(DataMdbPath(), error));
+            status = 2;
+        }
+    }
+    if (!QFileInfo::exists(ConfigIniPath()) && !Settings().Save()) {
+        Error(QStringLiteral("无法写入 %1").arg(ConfigIniPath()));
+        status = 2;
+    }
+    (void)o;
+    return status;
+}
+
+int Scan(const Options &o)
+{
+    if (o.positional.size() != 1) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    const Settings settings = Settings::Load();
+    ConsoleDialogs dialogs;
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store) {
+        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+        return 2;
+    }
+
+    QString folder = QDir::toNativeSeparators(QDir(o.positional.first()).absolutePath());
+    if (!folder.endsWith(QDir::separator()))
+        folder += QDir::separator();
+
+    std::signal(SIGINT, OnInterrupt);
+    TerminalProgress progress;
+    const ScanEnd end = ScanFolder(folder, settings, *store, dialogs, &progress);
+    progress.Finish();
+    if (end == ScanEnd::NoFiles)
+        return 1;
+    if (end == ScanEnd::Stopped) {
+        Error(QStringLiteral("已中断：已统计的文件明细已保存，合计未更新。"));
+        return 130;
+    }
+
+    if (o.details) {
+        QSqlQuery q(store->database());
+        q.setForwardOnly(true);
+        q.exec(Statement::S6_SelectDetailGrid);
+        while (q.next()) {
+            PrintLine(q.value(0).toString() + u'\t' + q.value(1).toString() + u'\t'
+                      + NumberText(q.value(2).toDouble()) + u'\t' + NumberText(q.value(3).toDouble()) + u'\t'
+                      + q.value(4).toString() + u'\t' + q.value(5).toString());
+        }
+    }
+    for (const TotalRow &row : store->ReadTotals())
+        PrintLine(TotalsLine(row));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
+        std::fputs(Usage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString command = args.takeFirst();
+    const Options o = Parse(args);
+    if (o.help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (!o.bad.isEmpty()) {
+        Error(QStringLiteral("未知的参数：%1").arg(o.bad));
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    if (!o.programDir.isEmpty())
+        SetProgramFolder(o.programDir);
+
+    if (command == QLatin1String("scan"))
+        return Scan(o);
+    if (command == QLatin1String("setup"))
+        return Setup(o);
+    Error(QStringLiteral("未知的命令：%1").arg(command));
+    std::fputs(Usage, stderr);
+    return 2;
+}

@@ -1,0 +1,214 @@
+// The folder scan.
+#include "folder_scan.h"
+
+#include "dialogs.h"
+#include "measure_photo.h"
+#include "numbers.h"
+#include "photo_store.h"
+#include "settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#ifdef Q_OS_UNIX
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace kestova {
+
+namespace {
+
+bool NameLess(const QString &a, const QString &b)
+{
+    const int c = a.compare(b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+class Matcher
+{
+public:
+    explicit Matcher(const QString &pattern)
+        : m_all(pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
+        , m_re(m_all ? QRegularExpression()
+                     : QRegularExpression(QRegularExpression::wildcardToRegularExpression(
+                                              pattern, QRegularExpression::UnanchoredWildcardConversion),
+                                          QRegularExpression::CaseInsensitiveOption))
+    {
+    }
+    bool operator()(const QString &name) const { return m_all || m_re.match(name).hasMatch(); }
+
+private:
+    bool m_all;
+    QRegularExpression m_re;
+};
+
+struct Lister {
+    const Matcher &match;
+    QStringList &list;
+    std::set<std::pair<quint64, quint64>> visited; // device, inode of folders entered
+    int count = 0;
+
+    void Folder(const QString &folder);
+};
+
+#ifdef Q_OS_UNIX
+// POSIX enumeration: the kind of each entry comes with the name, so only
+// links and file systems that do not report kinds cost a stat.
+void Lister::Folder(const QString &folder)
+{
+    const QByteArray encoded = QFile::encodeName(folder);
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat self;
+    if (::fstat(fd, &self) != 0 || !visited.insert({quint64(self.st_dev), quint64(self.st_ino)}).second) {
+        ::close(fd);
+        return;
+    }
+    DIR *dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return;
+    }
+    QStringList files;
+    QStringList folders;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.') // hidden on Unix, and "." and ".."
+            continue;
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(fd, name, &st, 0) != 0)
+                continue; // a broken link
+            type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+        }
+        if (type == DT_REG)
+            files.append(QFile::decodeName(name));
+        else if (type == DT_DIR)
+            folders.append(QFile::decodeName(name));
+    }
+    ::closedir(dir);
+
+    std::sort(files.begin(), files.end(), NameLess);
+    std::sort(folders.begin(), folders.end(), NameLess);
+    for (const QString &name : std::as_const(files)) {
+        if (match(name)) {
+            list.append(folder + name);
+            ++count;
+        }
+    }
+    for (const QString &name : std::as_const(folders))
+        Folder(folder + name + u'/');
+}
+#else
+void Lister::Folder(const QString &folder)
+{
+    const QFileInfo self(folder);
+    const QString key = self.canonicalFilePath();
+    // Without inode numbers, the canonical path identifies a folder.
+    if (key.isEmpty() || !visited.insert({qHash(key), 0}).second)
+        return;
+    QDir dir(folder);
+    QStringList files;
+    QStringList folders;
+    for (const QFileInfo &info : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort)) {
+        if (info.isHidden() || info.fileName().startsWith(u'.'))
+            continue;
+        if (info.isDir())
+            folders.append(info.fileName());
+        else if (info.isFile())
+            files.append(info.fileName());
+    }
+    std::sort(files.begin(), files.end(), NameLess);
+    std::sort(folders.begin(), folders.end(), NameLess);
+    const QString sep = QDir::separator();
+    for (const QString &name : std::as_const(files)) {
+        if (match(name)) {
+            list.append(folder + name);
+            ++count;
+        }
+    }
+    for (const QString &name : std::as_const(folders))
+        Folder(folder + name + sep);
+}
+#endif
+
+} // namespace
+
+int ListFiles(const QString &folder, const QString &pattern, QStringList &list)
+{
+    const Matcher match(pattern);
+    Lister lister{match, list, {}, 0};
+    QString start = folder;
+    const QChar sep = QDir::separator();
+    if (!start.endsWith(sep))
+        start += sep;
+    lister.Folder(start);
+    return lister.count;
+}
+
+ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &store, Dialogs &dialogs,
+                   ScanObserver *observer)
+{
+    QStringList files;
+    // An empty path would list the whole root of the disk as one order.
+    const int n = folder.isEmpty() ? 0 : ListFiles(folder, QStringLiteral("*.*"), files);
+    if (observer)
+        observer->FilesListed(n);
+    if (n == 0) {
+        dialogs.ShowMessage(QStringLiteral("文件不存在！"), QStringLiteral("系统提示"), MessageIcon::Information,
+                            MessageButtons::Ok);
+        return ScanEnd::NoFiles;
+    }
+
+    store.BeginBatch();
+    store.DeletePhotoDetail();
+    for (int i = 0; i < n; ++i) {
+        const QString &path = files[i];
+        const PhotoMeasure m = MeasureFile(path, settings.PhotoSize, settings.PhotoArea, settings.UnitRadixPoint);
+        if (!m.ArithmeticError.isEmpty()) {
+            dialogs.ShowMessage(m.ArithmeticError, QString(), MessageIcon::None, MessageButtons::Ok);
+        } else {
+            DetailRow row;
+            row.PhotoPath = path;
+            row.PhotoWidth = m.PrintWidth;
+            row.PhotoHeight = m.PrintHeight;
+            row.HorizontalResolution = m.HorizontalDpi;
+            row.VerticalResolution = m.VerticalDpi;
+            row.IsSucceed = m.Succeeded;
+            const QString width = NumberText(m.PrintWidth);
+            const QString height = NumberText(m.PrintHeight);
+            if (settings.Sameness) {
+                // One size for both turns: the longer side first for landscape
+                // pictures, height first for everything else.
+                row.WidthAndHeight = m.PixelWidth > m.PixelHeight ? width + u'*' + height : height + u'*' + width;
+                row.PhotoArea = m.Area;
+            } else {
+                row.WidthAndHeight = width + u'*' + height;
+                row.PhotoArea = RoundHalfEven(m.Area, settings.RadixPoint);
+            }
+            store.InsertPhotoDetail(row);
+        }
+        if (observer && observer->FileDone(i + 1)) {
+            store.EndBatch();
+            return ScanEnd::Stopped;
+        }
+    }
+    store.DeletePhotoTotal();
+    store.InsertSizeTotals(settings.RadixPoint);
+    store.InsertGrandTotal(settings.RadixPoint);
+    store.EndBatch();
+    return ScanEnd::Completed;
+}
+
+} // namespace kestova

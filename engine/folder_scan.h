@@ -1,0 +1,45 @@
+// The folder scan: list every file under a folder, measure each one into
+// PhotoDetail and rebuild PhotoTotal.
+//
+// How a scan ends decides what the store holds afterwards:
+//   no file found   PhotoDetail and PhotoTotal unchanged
+//   all files done  PhotoDetail one row per file, PhotoTotal rebuilt
+//   stopped         PhotoDetail the files measured so far, PhotoTotal unchanged
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace kestova {
+
+class Dialogs;
+class PhotoStore;
+struct Settings;
+
+// Appends the files under folder to list, depth first: a folder's own files
+// (in case-insensitive name order) before its sub-folders. Hidden entries,
+// anything but regular files and folders, and folders whose name begins with
+// "." are left out; a folder reached twice through links is entered once.
+// Paths use the platform's separator; the folder gets one appended when it
+// has none. Returns the number of files in the list.
+int ListFiles(const QString &folder, const QString &pattern, QStringList &list);
+
+// Told about the scan's progress, on the scanning thread.
+class ScanObserver
+{
+public:
+    virtual ~ScanObserver() = default;
+    // The file list is complete; count files will be measured.
+    virtual void FilesListed(int count) { (void)count; }
+    // After each file: done files of the list are measured. Returning true
+    // stops the scan before the next file.
+    virtual bool FileDone(int done) { (void)done; return false; }
+};
+
+enum class ScanEnd { NoFiles, Completed, Stopped };
+
+// An empty folder path is a folder without files (it does not mean the root).
+ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &store, Dialogs &dialogs,
+                   ScanObserver *observer = nullptr);
+
+} // namespace kestova

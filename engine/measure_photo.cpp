@@ -1,0 +1,120 @@
+// MeasurePhoto.
+#include "measure_photo.h"
+
+#include "dialogs.h"
+#include "image_headers.h"
+#include "numbers.h"
+
+#include <cmath>
+
+namespace kestova {
+
+namespace {
+
+constexpr double CentimetresPerInch = 2.54;
+constexpr double SquareCentimetresPerSquareInch = 6.4516;
+constexpr double SquareMetresPerSquareInch = 0.00064516;
+
+// The descriptions the error gets after the path.
+const QString DivisionByZero = QStringLiteral("除数为零");
+const QString Overflow = QStringLiteral("溢出");
+
+// a / b in double precision, or the error's description when it has no
+// finite result.
+bool Divide(double a, double b, double *out, QString *error)
+{
+    if (b == 0) {
+        *error = DivisionByZero;
+        return false;
+    }
+    *out = a / b;
+    if (!std::isfinite(*out)) {
+        *error = Overflow;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString QuotePath(const QString &path)
+{
+    if (!path.contains(u'\''))
+        return path;
+    QString quoted = path;
+    return quoted.replace(u'\'', QStringLiteral("''"));
+}
+
+PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pixelHeight, float horizontalDpi,
+                               float verticalDpi, const QString &photoSize, const QString &photoArea,
+                               qint32 unitRadixPoint)
+{
+    PhotoMeasure m;
+    m.PixelWidth = pixelWidth;
+    m.PixelHeight = pixelHeight;
+    m.HorizontalDpi = horizontalDpi;
+    m.VerticalDpi = verticalDpi;
+
+    const auto fail = [&m, &path](const QString &error) {
+        m.Succeeded = false;
+        m.QuotedPath.clear();
+        m.ArithmeticError = path + error;
+        return m;
+    };
+
+    // The area comes from the unrounded dimensions.
+    QString error;
+    double heightInches = 0;
+    double widthInches = 0;
+    if (!Divide(pixelHeight, verticalDpi, &heightInches, &error) || !Divide(pixelWidth, horizontalDpi, &widthInches, &error))
+        return fail(error);
+    const double squareInches = heightInches * widthInches;
+    if (!std::isfinite(squareInches))
+        return fail(Overflow);
+    m.Area = photoArea == QLatin1String("0") ? squareInches * SquareMetresPerSquareInch
+                                             : squareInches * SquareCentimetresPerSquareInch;
+    if (!std::isfinite(m.Area))
+        return fail(Overflow);
+
+    // Width before height, as the error path reports the first failure.
+    if (photoSize == QLatin1String("0")) {
+        const double w = static_cast<double>(pixelWidth) / horizontalDpi * CentimetresPerInch;
+        const double h = static_cast<double>(pixelHeight) / verticalDpi * CentimetresPerInch;
+        if (!std::isfinite(w) || !std::isfinite(h))
+            return fail(Overflow);
+        m.PrintWidth = RoundHalfAway(w, 2);
+        m.PrintHeight = RoundHalfAway(h, 2);
+    } else if (photoSize == QLatin1String("1")) {
+        m.PrintWidth = RoundHalfAway(widthInches, 1);
+        m.PrintHeight = RoundHalfAway(heightInches, 1);
+    }
+
+    m.Area = RoundHalfEven(m.Area, unitRadixPoint);
+    m.Succeeded = true;
+    m.QuotedPath = QuotePath(path);
+    return m;
+}
+
+PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
+                         qint32 unitRadixPoint)
+{
+    const ImageHeader header = ReadImageHeader(path);
+    if (!header.valid) {
+        PhotoMeasure m;
+        m.QuotedPath = QuotePath(path);
+        return m;
+    }
+    return MeasureFromHeader(path, header.width, header.height, header.horizontalDpi, header.verticalDpi, photoSize,
+                             photoArea, unitRadixPoint);
+}
+
+PhotoMeasure MeasurePhoto(const QString &path, const QString &photoSize, const QString &photoArea,
+                          qint32 unitRadixPoint, Dialogs *dialogs)
+{
+    PhotoMeasure m = MeasureFile(path, photoSize, photoArea, unitRadixPoint);
+    if (!m.ArithmeticError.isEmpty() && dialogs)
+        dialogs->ShowMessage(m.ArithmeticError, QString(), MessageIcon::None, MessageButtons::Ok);
+    return m;
+}
+
+} // namespace kestova

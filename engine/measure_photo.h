@@ -1,0 +1,44 @@
+// MeasurePhoto: one file turned into a PhotoMeasure (pixel size, resolution,
+// print size and print area in the configured units).
+#pragma once
+
+#include <QString>
+
+namespace kestova {
+
+class Dialogs;
+
+struct PhotoMeasure {
+    bool Succeeded = false;
+    qint32 PixelHeight = 0;
+    qint32 PixelWidth = 0;
+    QString QuotedPath;      // the path with each apostrophe doubled
+    float HorizontalDpi = 0;
+    float VerticalDpi = 0;
+    double Area = 0;         // rounded to UnitRadixPoint decimals, ties to even
+    double PrintHeight = 0;  // rounded half away from zero
+    double PrintWidth = 0;
+    // Set when a computation gave no finite result: the path followed by the
+    // error's description. Succeeded is false and QuotedPath empty then, and
+    // the scan stores no row for the file.
+    QString ArithmeticError;
+};
+
+// Pure measurement, safe to call from any thread; never shows anything.
+PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
+                         qint32 unitRadixPoint);
+
+// MeasureFile, then the arithmetic-error message (no icon, default title,
+// OK) through the dialogs when there is one.
+PhotoMeasure MeasurePhoto(const QString &path, const QString &photoSize, const QString &photoArea,
+                          qint32 unitRadixPoint, Dialogs *dialogs);
+
+// The measurement from known pixel size and resolution, for callers (and
+// tests) that have them already.
+PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pixelHeight, float horizontalDpi,
+                               float verticalDpi, const QString &photoSize, const QString &photoArea,
+                               qint32 unitRadixPoint);
+
+QString QuotePath(const QString &path);
+
+} // namespace kestova

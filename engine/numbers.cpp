@@ -1,0 +1,144 @@
+// Number text and rounding.
+#include "numbers.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace kestova {
+
+namespace {
+
+QString FormatG(double value, int digits)
+{
+    if (value == 0 || !std::isfinite(value))
+        return QStringLiteral("0");
+    // %G switches to exponent form exactly when the decimal exponent is below
+    // -4 or reaches the precision, drops trailing zeros and writes at least
+    // two exponent digits: the classic Basic number text.
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*G", digits, value);
+    return QString::fromLatin1(buf);
+}
+
+enum class Tie { Even, AwayFromZero };
+
+double RoundDecimal(double value, int decimals, Tie tie)
+{
+    if (value == 0 || !std::isfinite(value))
+        return value;
+
+    // 15 significant digits: d.dddddddddddddde±X
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    std::string digits;
+    const char *p = buf;
+    for (; *p && *p != 'e'; ++p) {
+        if (*p >= '0' && *p <= '9')
+            digits += *p;
+    }
+    const int exponent = std::atoi(p + 1);
+    const bool negative = value < 0;
+
+    // Digits kept: those before the decimal point plus the decimals.
+    const long long keep = static_cast<long long>(exponent) + 1 + decimals;
+    if (keep >= static_cast<long long>(digits.size()))
+        return std::strtod(buf, nullptr) * (negative ? -1 : 1);
+    if (keep < 0)
+        return negative ? -0.0 : 0.0;
+
+    std::string kept = digits.substr(0, static_cast<size_t>(keep));
+    const std::string rest = digits.substr(static_cast<size_t>(keep));
+    const int firstRest = rest[0] - '0';
+    bool restBeyondHalf = false;
+    for (size_t i = 1; i < rest.size(); ++i)
+        restBeyondHalf |= rest[i] != '0';
+
+    bool up;
+    if (firstRest > 5 || (firstRest == 5 && restBeyondHalf))
+        up = true;
+    else if (firstRest < 5)
+        up = false;
+    else if (tie == Tie::AwayFromZero)
+        up = true;
+    else
+        up = !kept.empty() && ((kept.back() - '0') % 2 == 1);
+
+    int shift = exponent; // position of the first kept digit
+    if (up) {
+        int i = static_cast<int>(kept.size()) - 1;
+        for (; i >= 0; --i) {
+            if (kept[i] == '9') {
+                kept[i] = '0';
+            } else {
+                ++kept[i];
+                break;
+            }
+        }
+        if (i < 0) {
+            kept.insert(kept.begin(), '1');
+            ++shift;
+        }
+    }
+    if (kept.empty())
+        return negative ? -0.0 : 0.0;
+
+    const std::string text = "0." + kept + "e" + std::to_string(shift + 1);
+    const double result = std::strtod(text.c_str(), nullptr);
+    return negative ? -result : result;
+}
+
+} // namespace
+
+QString NumberText(double value)
+{
+    return FormatG(value, 15);
+}
+
+QString SingleText(float value)
+{
+    return FormatG(static_cast<double>(value), 7);
+}
+
+double RoundHalfEven(double value, int decimals)
+{
+    return RoundDecimal(value, decimals, Tie::Even);
+}
+
+double RoundHalfAway(double value, int decimals)
+{
+    return RoundDecimal(value, decimals, Tie::AwayFromZero);
+}
+
+bool ParseNumber(const QString &text, double *out)
+{
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty())
+        return false;
+    // Only plain decimal forms: QString::toDouble would also take "inf"/"nan".
+    for (const QChar c : trimmed) {
+        if (!(c.isDigit() || c == u'.' || c == u'+' || c == u'-' || c == u'e' || c == u'E'))
+            return false;
+    }
+    bool ok = false;
+    const double value = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(value))
+        return false;
+    *out = value;
+    return true;
+}
+
+bool ToWholeNumber(const QString &text, qint64 min, qint64 max, qint64 *out)
+{
+    double value = 0;
+    if (!ParseNumber(text, &value))
+        return false;
+    const double whole = std::nearbyint(value); // default rounding mode: ties to even
+    if (whole < static_cast<double>(min) || whole > static_cast<double>(max))
+        return false;
+    *out = static_cast<qint64>(whole);
+    return true;
+}
+
+} // namespace kestova

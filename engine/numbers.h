@@ -1,0 +1,29 @@
+// Number text and rounding: the one place where a number becomes text and
+// where print sizes and areas are rounded.
+#pragma once
+
+#include <QString>
+
+namespace kestova {
+
+// A double as text: up to 15 significant digits, "." as decimal point, no
+// trailing zeros, exponent form (7E-05, 1E+15) below 1E-04 and from 1E+15.
+QString NumberText(double value);
+
+// A single-precision value as text: as NumberText with 7 significant digits.
+QString SingleText(float value);
+
+// Both roundings work on the value's decimal text of 15 significant digits,
+// so 2.675 (stored as 2.67499999…) rounds to 2.68 as the text says.
+double RoundHalfEven(double value, int decimals);
+double RoundHalfAway(double value, int decimals);
+
+// A number turned into a whole number, ties to even; false when the text
+// does not convert or the result lies outside [min, max].
+bool ToWholeNumber(const QString &text, qint64 min, qint64 max, qint64 *out);
+
+// The text read as a number (blanks around it, sign, fraction and exponent
+// allowed); false for empty text, anything else, or a non-finite value.
+bool ParseNumber(const QString &text, double *out);
+
+} // namespace kestova

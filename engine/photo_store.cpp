@@ -1,0 +1,333 @@
+// PhotoStore.
+#include "photo_store.h"
+
+#include "numbers.h"
+#include "store_statements.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace kestova {
+
+namespace {
+
+std::atomic<int> g_connectionCounter{0};
+
+// Jet's functions, registered on the connection so that the statements give
+// Jet's results.
+
+// ROUND(x[, n]): ties to even on the 15-digit decimal text; null stays null.
+void SqlRound(sqlite3_context *ctx, int argc, sqlite3_value **argv)
+{
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || (argc > 1 && sqlite3_value_type(argv[1]) == SQLITE_NULL)) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    const int decimals = argc > 1 ? sqlite3_value_int(argv[1]) : 0;
+    sqlite3_result_double(ctx, RoundHalfEven(sqlite3_value_double(argv[0]), decimals));
+}
+
+// CSTR(x): the number as text in the program's number form.
+void SqlCstr(sqlite3_context *ctx, int, sqlite3_value **argv)
+{
+    switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_NULL:
+        sqlite3_result_null(ctx);
+        return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+        const QByteArray text = NumberText(sqlite3_value_double(argv[0])).toUtf8();
+        sqlite3_result_text(ctx, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return;
+    }
+    default:
+        sqlite3_result_value(ctx, argv[0]);
+    }
+}
+
+// DATE(): today's local date (SQLite's own date() is UTC).
+void SqlDate(sqlite3_context *ctx, int, sqlite3_value **)
+{
+    const QByteArray text = QDate::currentDate().toString(Qt::ISODate).toLatin1();
+    sqlite3_result_text(ctx, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+sqlite3 *Handle(const QSqlDatabase &db)
+{
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || std::strcmp(v.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(v.data());
+}
+
+bool RegisterFunctions(const QSqlDatabase &db)
+{
+    sqlite3 *handle = Handle(db);
+    if (!handle)
+        return false;
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    return sqlite3_create_function_v2(handle, "ROUND", 1, flags, nullptr, SqlRound, nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_create_function_v2(handle, "ROUND", 2, flags, nullptr, SqlRound, nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_create_function_v2(handle, "CSTR", 1, flags, nullptr, SqlCstr, nullptr, nullptr, nullptr) == SQLITE_OK
+        && sqlite3_create_function_v2(handle, "DATE", 0, SQLITE_UTF8, nullptr, SqlDate, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// A store waits this long for another program holding the file, then fails.
+constexpr int BusyTimeoutMs = 5000;
+constexpr int BatchCommitMs = 250;
+
+QSqlDatabase OpenConnection(const QString &name, const QString &path)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    db.open();
+    return db;
+}
+
+void CloseConnection(const QString &name)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+struct PhotoStore::Batch {
+    QElapsedTimer sinceCommit;
+    bool open = false;
+    std::unique_ptr<QSqlQuery> insert;
+};
+
+PhotoStore::PhotoStore(const QString &connectionName)
+    : m_connectionName(connectionName)
+    , m_batch(std::make_unique<Batch>())
+{
+}
+
+PhotoStore::~PhotoStore()
+{
+    EndBatch();
+    m_batch.reset();
+    CloseConnection(m_connectionName);
+}
+
+std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error)
+{
+    const auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return std::unique_ptr<PhotoStore>();
+    };
+
+    // SQLite would create a missing file; the store must exist already.
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fail(QStringLiteral("数据库文件不存在：%1").arg(path));
+    if (!info.isFile() || !info.isReadable())
+        return fail(QStringLiteral("数据库文件无法读取：%1").arg(path));
+
+    const QString name = QStringLiteral("PhotoStore-%1").arg(++g_connectionCounter);
+    std::unique_ptr<PhotoStore> store(new PhotoStore(name));
+    QSqlDatabase db = OpenConnection(name, path);
+    if (!db.isOpen())
+        return fail(db.lastError().text());
+
+    // Reading the schema is the first access to the file: a file that is not
+    // a database fails here, before anything could be written to it.
+    QSqlQuery tables(db);
+    if (!tables.exec(Statement::SelectTableNames))
+        return fail(tables.lastError().text());
+    QStringList names;
+    while (tables.next())
+        names << tables.value(0).toString().toLower();
+    for (const char *table : {"photodetail", "photototal", "notenumber", "servicename"}) {
+        if (!names.contains(QLatin1String(table)))
+            return fail(QStringLiteral("数据库缺少表 %1").arg(QLatin1String(table)));
+    }
+    tables.finish();
+
+    if (!RegisterFunctions(db))
+        return fail(QStringLiteral("无法注册数据库函数"));
+    // Readers and the writer of two program copies do not block each other.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    return store;
+}
+
+bool PhotoStore::Create(const QString &path, QString *error)
+{
+    if (QFileInfo::exists(path)) {
+        if (error)
+            *error = QStringLiteral("文件已存在：%1").arg(path);
+        return false;
+    }
+    const QString name = QStringLiteral("PhotoStore-create-%1").arg(++g_connectionCounter);
+    bool ok = true;
+    {
+        QSqlDatabase db = OpenConnection(name, path);
+        ok = db.isOpen();
+        QSqlQuery q(db);
+        ok = ok && db.transaction();
+        for (const char *table : Statement::Schema)
+            ok = ok && q.exec(QString::fromLatin1(table));
+        const QStringList starters = {
+            QStringLiteral("数码冲印（光面）"), QStringLiteral("数码冲印（绒面）"),
+            QStringLiteral("证件照"), QStringLiteral("写真海报"),
+        };
+        for (int i = 0; ok && i < starters.size(); ++i) {
+            ok = q.prepare(Statement::InsertServiceName);
+            q.addBindValue(i + 1);
+            q.addBindValue(starters[i]);
+            ok = ok && q.exec();
+        }
+        ok = ok && db.commit();
+        if (!ok && error)
+            *error = q.lastError().text().isEmpty() ? db.lastError().text() : q.lastError().text();
+    }
+    CloseConnection(name);
+    if (!ok)
+        QFile::remove(path);
+    return ok;
+}
+
+QSqlDatabase PhotoStore::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+bool PhotoStore::Exec(const QString &text)
+{
+    QSqlQuery q(database());
+    if (q.exec(text))
+        return true;
+    m_lastError = q.lastError().text();
+    return false;
+}
+
+bool PhotoStore::DeletePhotoDetail()
+{
+    return Exec(Statement::S1_DeletePhotoDetail);
+}
+
+bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
+{
+    if (!m_batch->insert) {
+        m_batch->insert = std::make_unique<QSqlQuery>(database());
+        if (!m_batch->insert->prepare(Statement::S2_InsertPhotoDetail)) {
+            m_lastError = m_batch->insert->lastError().text();
+            m_batch->insert.reset();
+            return false;
+        }
+    }
+    QSqlQuery &q = *m_batch->insert;
+    // Numbers go in as their number text would be read back, so what is
+    // stored is exactly what the text form says (7 digits for resolutions).
+    q.bindValue(0, row.PhotoPath);
+    q.bindValue(1, NumberText(row.PhotoWidth).toDouble());
+    q.bindValue(2, NumberText(row.PhotoHeight).toDouble());
+    q.bindValue(3, row.WidthAndHeight);
+    q.bindValue(4, SingleText(row.HorizontalResolution).toDouble());
+    q.bindValue(5, SingleText(row.VerticalResolution).toDouble());
+    q.bindValue(6, NumberText(row.PhotoArea).toDouble());
+    q.bindValue(7, row.IsSucceed ? 1 : 0);
+    const bool ok = q.exec();
+    if (!ok)
+        m_lastError = q.lastError().text();
+    CommitIfDue();
+    return ok;
+}
+
+bool PhotoStore::DeletePhotoTotal()
+{
+    return Exec(Statement::S3_DeletePhotoTotal);
+}
+
+bool PhotoStore::InsertSizeTotals(qint32 radixPoint)
+{
+    return Exec(Statement::S4_InsertSizeTotals(radixPoint));
+}
+
+bool PhotoStore::InsertGrandTotal(qint32 radixPoint)
+{
+    return Exec(Statement::S5_InsertGrandTotal(radixPoint));
+}
+
+QList<TotalRow> PhotoStore::ReadTotals(bool *ok)
+{
+    QList<TotalRow> rows;
+    QSqlQuery q(database());
+    const bool done = q.exec(Statement::S8_SelectTotalExport);
+    if (!done)
+        m_lastError = q.lastError().text();
+    while (done && q.next())
+        rows.append(TotalRow{q.value(0).toString(), q.value(1), q.value(2)});
+    if (ok)
+        *ok = done;
+    return rows;
+}
+
+std::optional<qint64> PhotoStore::IssueNoteNumber()
+{
+    EndBatch(); // the number must be on disk before anyone sees it
+    QSqlQuery q(database());
+    if (!q.exec(Statement::S11_InsertNoteNumber) || !q.exec(Statement::S12_SelectIdentity) || !q.next()) {
+        m_lastError = q.lastError().text();
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
+}
+
+QStringList PhotoStore::ServiceNames(bool *ok)
+{
+    QStringList names;
+    QSqlQuery q(database());
+    const bool done = q.exec(Statement::S13_SelectServiceNames);
+    if (!done)
+        m_lastError = q.lastError().text();
+    while (done && q.next())
+        names << q.value(0).toString();
+    if (ok)
+        *ok = done;
+    return names;
+}
+
+void PhotoStore::BeginBatch()
+{
+    if (m_batch->open)
+        return;
+    m_batch->open = database().transaction();
+    m_batch->sinceCommit.start();
+}
+
+void PhotoStore::CommitIfDue()
+{
+    if (!m_batch->open || m_batch->sinceCommit.elapsed() < BatchCommitMs)
+        return;
+    QSqlDatabase db = database();
+    db.commit();
+    m_batch->open = db.transaction();
+    m_batch->sinceCommit.restart();
+}
+
+void PhotoStore::EndBatch()
+{
+    if (!m_batch || !m_batch->open)
+        return;
+    m_batch->open = false;
+    database().commit();
+}
+
+} // namespace kestova

@@ -1,0 +1,38 @@
+// The Settings record: the nine keys of Config.ini, their defaults and the
+// conversions from stored text. This is the only place that knows them.
+#pragma once
+
+#include <QString>
+
+namespace kestova {
+
+struct Settings {
+    qint32 RadixPoint = 2;      // decimals kept in area totals
+    qint32 UnitRadixPoint = 4;  // decimals kept in one picture's area
+    qint16 AlarmNum = 150;      // resolution alarm threshold, dpi
+    bool Sameness = true;       // W*H and H*W count as one size
+    bool PathAsMemberName = false;
+    QString PhotoSize = QStringLiteral("0");  // "0" cm, "1" inch; compared as text
+    QString PhotoArea = QStringLiteral("0");  // "0" m², otherwise cm²
+    QString EditPath = QStringLiteral("0");   // "0": no picture editor
+    QString Preview = QStringLiteral("1");
+
+    // Reads the nine keys from Config.ini in the program folder, in start-up
+    // order. A missing file or key, or a value that does not convert, leaves
+    // that field at its default; nothing here ever stops the program.
+    static Settings Load();
+
+    // Writes all nine keys in the settings dialog's order, so that a fresh
+    // file holds the sections Sum, MemberName, DPIAlarm in that order.
+    // Text fields are written as they are, numbers as decimal text.
+    bool Save() const;
+};
+
+// The conversions of stored text, one per kind of field. Each returns false
+// when the text does not convert (the caller then keeps the default).
+bool ConvertDecimals(const QString &text, qint32 *out);   // RadixPoint, UnitRadixPoint
+bool ConvertAlarmNum(const QString &text, qint16 *out);
+bool ConvertSameness(const QString &text, bool *out);
+bool ConvertPathAsMemberName(const QString &text, bool *out);
+
+} // namespace kestova

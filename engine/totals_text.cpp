@@ -1,0 +1,39 @@
+// The text form of PhotoTotal's rows.
+#include "totals_text.h"
+
+#include "numbers.h"
+
+namespace kestova {
+
+namespace {
+
+QString ValueText(const QVariant &value)
+{
+    if (value.isNull())
+        return {};
+    if (value.typeId() == QMetaType::QString)
+        return value.toString();
+    if (value.typeId() == QMetaType::LongLong || value.typeId() == QMetaType::Int)
+        return QString::number(value.toLongLong());
+    return NumberText(value.toDouble());
+}
+
+} // namespace
+
+QString TotalsLine(const TotalRow &row)
+{
+    return row.PhotoSize + u' ' + ValueText(row.PhotoAmount) + u' ' + ValueText(row.PhotoArea);
+}
+
+QString TotalsText(const QList<TotalRow> &rows)
+{
+    QString text;
+    for (const TotalRow &row : rows) {
+        if (!text.isEmpty())
+            text += QStringLiteral("\r\n");
+        text += TotalsLine(row);
+    }
+    return text;
+}
+
+} // namespace kestova

@@ -1,0 +1,67 @@
+// The Dialogs seam on real widgets.
+#include "widget_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace kestova {
+
+namespace {
+
+QMessageBox::Icon ToIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QFileDialog *MakeFileDialog(QWidget *owner, const FileDialogRequest &request)
+{
+    auto *dialog = new QFileDialog(owner, request.title, request.initialFolder, request.filter);
+    if (!request.fileName.isEmpty())
+        dialog->selectFile(request.fileName);
+    dialog->setDefaultSuffix(request.defaultSuffix);
+    return dialog;
+}
+
+} // namespace
+
+MessageAnswer WidgetDialogs::ShowMessage(const QString &text, const QString &title, MessageIcon icon,
+                                         MessageButtons buttons)
+{
+    // A message without a title carries the application's name.
+    QMessageBox box(ToIcon(icon), title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
+                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_owner);
+    const int answer = box.exec();
+    if (buttons == MessageButtons::Ok)
+        return MessageAnswer::Ok;
+    return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+QString WidgetDialogs::GetOpenFileName(const FileDialogRequest &request)
+{
+    std::unique_ptr<QFileDialog> dialog(MakeFileDialog(m_owner, request));
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+QString WidgetDialogs::GetSaveFileName(const FileDialogRequest &request)
+{
+    std::unique_ptr<QFileDialog> dialog(MakeFileDialog(m_owner, request));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+} // namespace kestova

@@ -1,0 +1,88 @@
+// Temporary-folder fixtures.
+#include "sandbox.h"
+
+#include "photo_store.h"
+#include "program_folder.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageWriter>
+
+#include <cmath>
+#include <stdexcept>
+
+namespace kestova::test {
+
+Sandbox::Sandbox()
+    : m_previous(ProgramFolder())
+{
+    if (!m_dir.isValid())
+        throw std::runtime_error("no temporary folder");
+    QDir(m_dir.path()).mkpath(QStringLiteral("program"));
+    SetProgramFolder(programDir());
+}
+
+Sandbox::~Sandbox()
+{
+    SetProgramFolder(QString());
+}
+
+QString Sandbox::programDir() const
+{
+    return path(QStringLiteral("program"));
+}
+
+QString Sandbox::path(const QString &relative) const
+{
+    return QDir(m_dir.path()).filePath(relative);
+}
+
+void Sandbox::createStore() const
+{
+    QString error;
+    if (!PhotoStore::Create(DataMdbPath(), &error))
+        throw std::runtime_error(error.toStdString());
+}
+
+QString Sandbox::writeFile(const QString &relative, const QByteArray &bytes) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(QFileInfo(full).absolutePath());
+    QFile f(full);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        throw std::runtime_error("cannot write " + full.toStdString());
+    return full;
+}
+
+QString Sandbox::mkdir(const QString &relative) const
+{
+    const QString full = path(relative);
+    QDir().mkpath(full);
+    return full;
+}
+
+QByteArray PngBytes(int width, int height, double dpi)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    if (dpi > 0) {
+        const int perMetre = static_cast<int>(std::lround(dpi / 0.0254));
+        image.setDotsPerMeterX(perMetre);
+        image.setDotsPerMeterY(perMetre);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QString SourcePath(const QString &relative)
+{
+    return QDir(QString::fromLocal8Bit(qgetenv("KESTOVA_SOURCE_DIR"))).filePath(relative);
+}
+
+} // namespace kestova::test

@@ -1,0 +1,39 @@
+// A temporary program folder (Config.ini, Data.mdb) and photo folders for one
+// test, removed afterwards.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace kestova::test {
+
+class Sandbox
+{
+public:
+    Sandbox();   // makes <tmp>/program the program folder
+    ~Sandbox();  // restores the previous program folder
+
+    QString root() const { return m_dir.path(); }
+    QString programDir() const;
+    QString path(const QString &relative) const;
+
+    // Lays a fresh Data.mdb into the program folder.
+    void createStore() const;
+    // Writes a file (creating its folders) and returns its full path.
+    QString writeFile(const QString &relative, const QByteArray &bytes) const;
+    QString mkdir(const QString &relative) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+// A minimal image of the given pixel size and resolution (PNG with pHYs when
+// dpi > 0), written to the file.
+QByteArray PngBytes(int width, int height, double dpi = 0);
+
+// The folder of a source-tree file, from KESTOVA_SOURCE_DIR.
+QString SourcePath(const QString &relative);
+
+} // namespace kestova::test
