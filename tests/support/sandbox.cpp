@@ -80,6 +80,23 @@ QByteArray PngBytes(int width, int height, double dpi)
     return bytes;
 }
 
+QByteArray JpegBytes(int width, int height, int dpi)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    if (dpi > 0) {
+        // Qt writes the density as dots per inch, rounded from dots per metre.
+        const int perMetre = static_cast<int>(std::lround(dpi / 0.0254));
+        image.setDotsPerMeterX(perMetre);
+        image.setDotsPerMeterY(perMetre);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 50);
+    return bytes;
+}
+
 QString SourcePath(const QString &relative)
 {
     return QDir(QString::fromLocal8Bit(qgetenv("KESTOVA_SOURCE_DIR"))).filePath(relative);

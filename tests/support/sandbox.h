@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "qt_printers.h"
+
 namespace kestova::test {
 
 class Sandbox
@@ -32,6 +34,10 @@ private:
 // A minimal image of the given pixel size and resolution (PNG with pHYs when
 // dpi > 0), written to the file.
 QByteArray PngBytes(int width, int height, double dpi = 0);
+
+// A JPEG of the given pixel size; with dpi > 0 its JFIF header carries that
+// density in dots per inch, otherwise the writer's default of 96.
+QByteArray JpegBytes(int width, int height, int dpi = 0);
 
 // The folder of a source-tree file, from KESTOVA_SOURCE_DIR.
 QString SourcePath(const QString &relative);

@@ -1,0 +1,122 @@
+// Private-profile reading and writing.
+#include "ini_file.h"
+#include "sandbox.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+#include <gtest/gtest.h>
+
+using namespace kestova;
+using kestova::test::Sandbox;
+
+namespace {
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray Gbk(const QString &text)
+{
+    QStringEncoder gbk("GBK");
+    return gbk.encode(text);
+}
+
+} // namespace
+
+TEST(IniRead, NamesWithoutCaseValueAfterFirstEqualsTrimmed)
+{
+    Sandbox box;
+    const QString ini = box.writeFile("a.ini", "; comment\n[Sum]\n  RadixPoint  =  3 \nEditPath= C:\\a=b.exe \n"
+                                               "[Other]\nRadixPoint=9\n");
+    bool ok = false;
+    EXPECT_EQ(ReadProfileString(ini, "SUM", "radixpoint", &ok), "3");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ReadProfileString(ini, "sum", "EditPath", &ok), "C:\\a=b.exe");
+    EXPECT_EQ(ReadProfileString(ini, "Other", "RadixPoint", &ok), "9");
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "Missing", &ok), "");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ReadProfileString(ini, "Nowhere", "RadixPoint", &ok), "");
+    EXPECT_EQ(ReadProfileString(box.path("absent.ini"), "Sum", "RadixPoint", &ok), "");
+    EXPECT_TRUE(ok);
+    // A folder where the file should be is a failed read.
+    EXPECT_EQ(ReadProfileString(box.mkdir("folder.ini"), "Sum", "RadixPoint", &ok), "");
+    EXPECT_FALSE(ok);
+}
+
+TEST(IniRead, LongValuesAreReadWhole)
+{
+    Sandbox box;
+    QString path = "/home/店员/";
+    while (path.toUtf8().size() < 600)
+        path += "照片编辑器/";
+    path += "edit";
+    const QString ini = box.path("long.ini");
+    ASSERT_TRUE(WriteProfileString(ini, "Sum", "EditPath", path));
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), path);
+}
+
+TEST(IniRead, AcceptsGbkAndUtf8Files)
+{
+    Sandbox box;
+    const QString gbk = box.writeFile("gbk.ini", "[Sum]\r\nEditPath=" + Gbk("D:\\图片\\编辑.exe") + "\r\n");
+    EXPECT_EQ(ReadProfileString(gbk, "Sum", "EditPath"), "D:\\图片\\编辑.exe");
+    const QString utf8 = box.writeFile("utf8.ini", QString("[Sum]\nEditPath=D:\\图片\\编辑.exe\n").toUtf8());
+    EXPECT_EQ(ReadProfileString(utf8, "Sum", "EditPath"), "D:\\图片\\编辑.exe");
+}
+
+TEST(IniWrite, ReplacesValueAndKeepsEveryOtherLineByteForByte)
+{
+    Sandbox box;
+    const QByteArray before = "; Kestova settings\r\n[Sum]\r\nPhotoSize=0\r\n  radixpoint = 2 \r\n"
+                              "Unknown=x\n\r\n[Extra]\r\nKey=" + Gbk("中文") + "\r\n";
+    const QString ini = box.writeFile("a.ini", before);
+    ASSERT_TRUE(WriteProfileString(ini, "SUM", "RadixPoint", "5"));
+    QByteArray expected = before;
+    expected.replace("  radixpoint = 2 \r\n", "RadixPoint=5\r\n");
+    EXPECT_EQ(ReadBytes(ini), expected);
+}
+
+TEST(IniWrite, MissingKeyGoesToTheEndOfItsSectionMissingSectionToTheEnd)
+{
+    Sandbox box;
+    const QString ini = box.writeFile("a.ini", "[Sum]\r\nPhotoSize=0\r\n\r\n[DPIAlarm]\r\nAlarmNum=150");
+    ASSERT_TRUE(WriteProfileString(ini, "Sum", "Preview", "1"));
+    ASSERT_TRUE(WriteProfileString(ini, "MemberName", "PathAsMemberName", "0"));
+    EXPECT_EQ(ReadBytes(ini), QByteArray("[Sum]\r\nPhotoSize=0\r\nPreview=1\r\n\r\n[DPIAlarm]\r\nAlarmNum=150\r\n"
+                                         "[MemberName]\r\nPathAsMemberName=0\r\n"));
+}
+
+TEST(IniWrite, WritesGbkBytes)
+{
+    Sandbox box;
+    const QString ini = box.path("a.ini");
+    ASSERT_TRUE(WriteProfileString(ini, "Sum", "EditPath", "D:\\图片\\编辑.exe"));
+    EXPECT_EQ(ReadBytes(ini), "[Sum]\r\nEditPath=" + Gbk("D:\\图片\\编辑.exe") + "\r\n");
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), "D:\\图片\\编辑.exe");
+}
+
+TEST(IniWrite, ValueGbkCannotHoldTurnsTheFileIntoUtf8)
+{
+    Sandbox box;
+    const QString ini = box.writeFile("a.ini", "[Sum]\r\nEditPath=" + Gbk("旧") + "\r\nOther=" + Gbk("保留") + "\r\n");
+    const QString value = "/home/Zoë/🙂/édit";
+    ASSERT_TRUE(WriteProfileString(ini, "Sum", "EditPath", value));
+    const QByteArray bytes = ReadBytes(ini);
+    EXPECT_EQ(bytes, QString("[Sum]\r\nEditPath=%1\r\nOther=保留\r\n").arg(value).toUtf8());
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), value);
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "Other"), "保留");
+    // Later writes keep the file in UTF-8.
+    ASSERT_TRUE(WriteProfileString(ini, "Sum", "Preview", "开"));
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), value);
+    EXPECT_EQ(ReadProfileString(ini, "Sum", "Preview"), "开");
+}
+
+TEST(IniWrite, FailureReportsFalseAndLeavesNothing)
+{
+    Sandbox box;
+    box.writeFile("file", "x");
+    EXPECT_FALSE(WriteProfileString(box.path("file/a.ini"), "Sum", "Preview", "1"));
+}

@@ -1,0 +1,13 @@
+// Readable failure messages: gtest prints Qt strings as text.
+#pragma once
+
+#include <QString>
+
+#include <ostream>
+
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+QT_END_NAMESPACE
