@@ -1,0 +1,104 @@
+// kestova-count run as a shop's script would run it: exit status, stdout and
+// stderr, and the store it leaves.
+#include "sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using kestova::test::JpegBytes;
+using kestova::test::Sandbox;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Count(const QStringList &args)
+{
+    QProcess p;
+    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QByteArray Read(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+TEST(KestovaCount, SetupLaysOutAFreshProgramFolderAndNeverOverwrites)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    Outcome r = Count({"setup", "--program-dir", dir});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(QFile::exists(dir + "/Data.mdb"));
+    EXPECT_TRUE(Read(dir + "/Config.ini").startsWith("[Sum]\r\nPhotoSize=0\r\n"));
+
+    QFile::remove(dir + "/Config.ini");
+    box.writeFile("prog/Config.ini", "[Sum]\r\nRadixPoint=3\r\n");
+    const QByteArray store = Read(dir + "/Data.mdb");
+    r = Count({"setup", "--program-dir", dir});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(Read(dir + "/Config.ini"), "[Sum]\r\nRadixPoint=3\r\n");
+    EXPECT_EQ(Read(dir + "/Data.mdb"), store);
+}
+
+TEST(KestovaCount, ScanPrintsTotalsAndDetails)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    ASSERT_EQ(Count({"setup", "--program-dir", dir}).status, 0);
+    box.writeFile("photos/a.jpg", JpegBytes(960, 480));
+    box.writeFile("photos/b.jpg", JpegBytes(480, 960));
+    box.writeFile("photos/notes.txt", "call back");
+    const QString photos = box.path("photos");
+
+    Outcome r = Count({"scan", "--program-dir", dir, photos});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "25.4*12.7 2 0.06\n合计 2 0.06\n");
+    EXPECT_EQ(r.err, ""); // stderr is no terminal: no progress bar
+
+    r = Count({"scan", "--details", "--program-dir", dir, photos + "/"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QString("%1/notes.txt\t0*0\t0\t0\t0\t失败\n"
+                             "%1/a.jpg\t25.4*12.7\t96\t96\t0.0323\t成功\n"
+                             "%1/b.jpg\t25.4*12.7\t96\t96\t0.0323\t成功\n"
+                             "25.4*12.7 2 0.06\n合计 2 0.06\n")
+                         .arg(photos));
+}
+
+TEST(KestovaCount, FailuresHaveTheirOwnExitStatus)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    box.mkdir("empty");
+    box.writeFile("photos/a.jpg", JpegBytes(96, 96));
+
+    Outcome r = Count({"scan", "--program-dir", dir, box.path("photos")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.contains("数据库连接失败，请检查数据库是否存在！")) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir + "/Data.mdb"));
+
+    ASSERT_EQ(Count({"setup", "--program-dir", dir}).status, 0);
+    r = Count({"scan", "--program-dir", dir, box.path("empty")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains("文件不存在！"));
+    EXPECT_EQ(r.out, "");
+
+    EXPECT_EQ(Count({"scan", "--program-dir", dir}).status, 2);
+    EXPECT_EQ(Count({"scan", "--bogus", box.path("photos")}).status, 2);
+    EXPECT_EQ(Count({"frobnicate"}).status, 2);
+    r = Count({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.out.contains("kestova-count scan"));
+}
