@@ -12,9 +12,15 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <QThread>
+
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -143,6 +149,90 @@ void Lister::Folder(const QString &folder)
 }
 #endif
 
+// Measures the files of the list ahead of the scan on worker threads, at most
+// a fixed window ahead, and hands the results over strictly in list order.
+// Measuring has no side effects, so results measured ahead of a stopped scan
+// are simply dropped.
+class MeasurePipeline
+{
+public:
+    MeasurePipeline(const QStringList &files, const Settings &settings)
+        : m_files(files)
+        , m_settings(settings)
+        , m_slots(Window)
+    {
+        const int workers = std::clamp(QThread::idealThreadCount(), 1, 4);
+        for (int i = 0; i < workers; ++i)
+            m_workers.emplace_back([this] { Work(); });
+    }
+
+    ~MeasurePipeline()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_spaceFree.notify_all();
+        for (std::thread &t : m_workers)
+            t.join();
+    }
+
+    // The measurement of file i; files are taken in order 0, 1, 2 …
+    PhotoMeasure Take(int i)
+    {
+        std::unique_lock lock(m_mutex);
+        Slot &slot = m_slots[i % Window];
+        m_resultReady.wait(lock, [&] { return slot.index == i; });
+        PhotoMeasure m = std::move(slot.measure);
+        slot.index = -1;
+        m_consumed = i + 1;
+        lock.unlock();
+        m_spaceFree.notify_all();
+        return m;
+    }
+
+private:
+    static constexpr int Window = 64;
+
+    struct Slot {
+        int index = -1;
+        PhotoMeasure measure;
+    };
+
+    void Work()
+    {
+        for (;;) {
+            int i;
+            {
+                std::unique_lock lock(m_mutex);
+                m_spaceFree.wait(lock, [&] { return m_stopping || m_next < m_consumed + Window; });
+                if (m_stopping || m_next >= m_files.size())
+                    return;
+                i = m_next++;
+            }
+            PhotoMeasure m = MeasureFile(m_files[i], m_settings.PhotoSize, m_settings.PhotoArea,
+                                         m_settings.UnitRadixPoint);
+            {
+                std::lock_guard lock(m_mutex);
+                m_slots[i % Window].measure = std::move(m);
+                m_slots[i % Window].index = i;
+            }
+            m_resultReady.notify_all();
+        }
+    }
+
+    const QStringList &m_files;
+    const Settings &m_settings;
+    std::vector<Slot> m_slots;
+    std::vector<std::thread> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_spaceFree;
+    std::condition_variable m_resultReady;
+    int m_next = 0;
+    int m_consumed = 0;
+    bool m_stopping = false;
+};
+
 } // namespace
 
 int ListFiles(const QString &folder, const QString &pattern, QStringList &list)
@@ -171,11 +261,14 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
         return ScanEnd::NoFiles;
     }
 
+    // From here on the list is only read, on this thread and by the workers.
+    const QStringList &list = files;
+    MeasurePipeline pipeline(list, settings);
     store.BeginBatch();
     store.DeletePhotoDetail();
     for (int i = 0; i < n; ++i) {
-        const QString &path = files[i];
-        const PhotoMeasure m = MeasureFile(path, settings.PhotoSize, settings.PhotoArea, settings.UnitRadixPoint);
+        const QString &path = list[i];
+        const PhotoMeasure m = pipeline.Take(i);
         if (!m.ArithmeticError.isEmpty()) {
             dialogs.ShowMessage(m.ArithmeticError, QString(), MessageIcon::None, MessageButtons::Ok);
         } else {
