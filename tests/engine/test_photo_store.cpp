@@ -5,12 +5,15 @@
 #include "store_statements.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
+
+#include <ctime>
 
 using namespace kestova;
 using kestova::test::Sandbox;
@@ -167,6 +170,24 @@ TEST_F(StoreTest, NoteNumbersIncreaseAndNeverRepeat)
     const auto third = store->IssueNoteNumber();
     ASSERT_TRUE(third);
     EXPECT_GT(*third, *second);
+}
+
+TEST_F(StoreTest, NoteNumberDateIsTheLocalDate)
+{
+    // Fourteen hours ahead of UTC, the local date differs from the UTC date
+    // for most of the day.
+    const QByteArray previous = qgetenv("TZ");
+    qputenv("TZ", "Etc/GMT-14");
+    ::tzset();
+    const QString expected = QDateTime::currentDateTimeUtc().addSecs(14 * 3600).date().toString(Qt::ISODate);
+    ASSERT_TRUE(store->IssueNoteNumber());
+    const auto rows = Query("SELECT PrintDate FROM NoteNumber ORDER BY rowid DESC LIMIT 1");
+    if (previous.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", previous);
+    ::tzset();
+    EXPECT_EQ(rows, (QList<QStringList>{{expected}}));
 }
 
 TEST_F(StoreTest, StarterServiceListInItsOrder)
