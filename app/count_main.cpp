@@ -3,6 +3,7 @@
 #include "console_dialogs.h"
 #include "folder_scan.h"
 #include "numbers.h"
+#include "order_command.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
@@ -10,6 +11,7 @@
 #include "totals_text.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -18,6 +20,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 using namespace kestova;
@@ -30,10 +33,19 @@ const char Usage[] =
     "      统计 FOLDER 及其子文件夹中的图片，结果写入 DIR/Data.mdb，\n"
     "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细）。\n"
     "  kestova-count setup [--program-dir DIR]\n"
-    "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n"
+    "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n";
+const char UsageTail[] =
     "\n"
     "DIR 默认为本程序所在的文件夹。\n"
-    "退出码: 0 完成, 1 没有文件, 2 数据库无法打开或参数错误, 130 被 Ctrl-C 中断。\n";
+    "退出码: 0 完成, 1 没有文件(order: 没有可打印的内容), 2 数据库无法打开或参数错误,\n"
+    "        3 PDF 无法写入, 130 被 Ctrl-C 中断。\n";
+
+void PrintUsage(std::FILE *to)
+{
+    std::fputs(Usage, to);
+    std::fputs(OrderUsage, to);
+    std::fputs(UsageTail, to);
+}
 
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -162,7 +174,7 @@ int Setup(const Options &o)
 int Scan(const Options &o)
 {
     if (o.positional.size() != 1) {
-        std::fputs(Usage, stderr);
+        PrintUsage(stderr);
         return 2;
     }
     const Settings settings = Settings::Load();
@@ -208,21 +220,32 @@ int Scan(const Options &o)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Order pages need fonts, so `order` runs as a GUI application, on the
+    // offscreen platform when there is no display.
+    const bool order = argc > 1 && QByteArray(argv[1]) == "order";
+    if (order && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        order ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
-        std::fputs(Usage, args.isEmpty() ? stderr : stdout);
+        PrintUsage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
+    if (command == QLatin1String("order")) {
+        ConsoleDialogs dialogs;
+        return RunOrderCommand(args, dialogs);
+    }
     const Options o = Parse(args);
     if (o.help) {
-        std::fputs(Usage, stdout);
+        PrintUsage(stdout);
         return 0;
     }
     if (!o.bad.isEmpty()) {
         Error(QStringLiteral("未知的参数：%1").arg(o.bad));
-        std::fputs(Usage, stderr);
+        PrintUsage(stderr);
         return 2;
     }
     if (!o.programDir.isEmpty())
@@ -233,6 +256,6 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("setup"))
         return Setup(o);
     Error(QStringLiteral("未知的命令：%1").arg(command));
-    std::fputs(Usage, stderr);
+    PrintUsage(stderr);
     return 2;
 }

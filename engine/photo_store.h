@@ -12,6 +12,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -65,8 +66,12 @@ public:
     bool InsertSizeTotals(qint32 radixPoint);
     bool InsertGrandTotal(qint32 radixPoint);
 
-    // Statement 8 (export) and 9 (print): PhotoTotal in insertion order.
+    // Statement 8 (export): PhotoTotal in insertion order.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
+    // Statement 9 (print): the same rows, read by column name.
+    QList<TotalRow> ReadTotalsForPrint(bool *ok = nullptr);
+    // Statement 10: the one-row data source of a printed page.
+    QList<QSqlRecord> ReadPageSource(bool *ok = nullptr);
 
     // Statements 11 and 12: a new note number dated today, durably stored.
     std::optional<qint64> IssueNoteNumber();

@@ -1,0 +1,171 @@
+// frmRemark: layout in twips (15 to a pixel), load, OK and Cancel.
+#include "frm_remark.h"
+
+#include "photo_store.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace kestova {
+
+namespace {
+
+constexpr int TwipsPerPixel = 15;
+
+QRect Twips(int left, int top, int width, int height)
+{
+    return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
+}
+
+QLabel *Caption(QWidget *parent, const QString &text, const QRect &geometry)
+{
+    auto *label = new QLabel(text, parent);
+    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QPlainTextEdit *MultiLine(QWidget *parent)
+{
+    auto *edit = new QPlainTextEdit(parent);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return edit;
+}
+
+// Trims blanks (spaces) only, as the one-line boxes are trimmed.
+QString TrimBlanks(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first] == u' ')
+        ++first;
+    while (last > first && text[last - 1] == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+
+} // namespace
+
+RemarkSources LoadRemarkSources(PhotoStore &store)
+{
+    RemarkSources sources;
+    const std::optional<qint64> number = store.IssueNoteNumber();
+    if (!number)
+        return sources;
+    sources.noteNumber = QString::number(*number);
+    bool ok = false;
+    const QStringList names = store.ServiceNames(&ok);
+    if (ok)
+        sources.serviceNames = names;
+    return sources;
+}
+
+frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &info, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , m_settings(settings)
+    , m_info(info)
+{
+    setObjectName(QStringLiteral("frmRemark"));
+    setWindowTitle(QStringLiteral("打印信息"));
+    setFixedSize(Twips(0, 0, 4425, 3570).size());
+
+    Caption(this, QStringLiteral("客户名称："), Twips(120, 255, 945, 225));
+    txtMemberName = new QLineEdit(this);
+    txtMemberName->setGeometry(Twips(1080, 210, 3255, 315));
+
+    Caption(this, QStringLiteral("备注："), Twips(120, 705, 915, 225));
+    txtRemark = MultiLine(this);
+    txtRemark->setGeometry(Twips(1050, 660, 3255, 2055));
+
+    cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    cmdOK->setGeometry(Twips(1860, 2790, 975, 495));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("取消"), this);
+    cmdCancel->setGeometry(Twips(2820, 2790, 975, 495));
+
+    // These lie beyond the right edge (4425): the operator never sees them.
+    Caption(this, QStringLiteral("单号："), Twips(5430, 510, 945, 225));
+    txtNoteNumber = new QLineEdit(this);
+    txtNoteNumber->setGeometry(Twips(6390, 465, 3255, 315));
+    Caption(this, QStringLiteral("品名规格："), Twips(5430, 870, 945, 225));
+    cbServiceName = new QComboBox(this);
+    cbServiceName->setEditable(true);
+    cbServiceName->setGeometry(Twips(6390, 825, 3255, 315));
+    Caption(this, QStringLiteral("附加："), Twips(5430, 1230, 945, 225));
+    txtAppend = MultiLine(this);
+    txtAppend->setGeometry(Twips(6390, 1185, 3255, 1965));
+
+    txtMemberName->setObjectName(QStringLiteral("txtMemberName"));
+    txtRemark->setObjectName(QStringLiteral("txtRemark"));
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    txtNoteNumber->setObjectName(QStringLiteral("txtNoteNumber"));
+    cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
+    txtAppend->setObjectName(QStringLiteral("txtAppend"));
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);
+
+    Load(store);
+}
+
+void frmRemark::Load(PhotoStore &store)
+{
+    txtMemberName->setEnabled(!m_settings.PathAsMemberName);
+    const RemarkSources sources = LoadRemarkSources(store);
+    txtNoteNumber->setText(sources.noteNumber);
+    cbServiceName->addItems(sources.serviceNames);
+    cbServiceName->setCurrentIndex(sources.serviceNames.isEmpty() ? -1 : 0);
+}
+
+QString frmRemark::Show()
+{
+    // A disabled name box shows the name the order will carry.
+    if (!txtMemberName->isEnabled())
+        txtMemberName->setText(m_info.MemberName);
+    m_result = QStringLiteral("0");
+    exec();
+    return m_result;
+}
+
+void frmRemark::showEvent(QShowEvent *event)
+{
+    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        move(screen->availableGeometry().center() - rect().center());
+    QDialog::showEvent(event);
+}
+
+void frmRemark::cmdOK_Click()
+{
+    if (!m_settings.PathAsMemberName)
+        m_info.MemberName = TrimBlanks(txtMemberName->text());
+    m_info.Remark = txtRemark->toPlainText();
+    m_info.ServiceName = cbServiceName->currentText();
+    m_info.Append = txtAppend->toPlainText();
+    m_info.NoteNumber = txtNoteNumber->text();
+    m_result = QStringLiteral("1");
+    accept();
+}
+
+void frmRemark::cmdCancel_Click()
+{
+    reject();
+}
+
+void frmRemark::reject()
+{
+    m_result = QStringLiteral("0");
+    QDialog::reject();
+}
+
+} // namespace kestova

@@ -1,0 +1,71 @@
+// frmRemark "打印信息": asks for the customer name and a remark before an
+// order is printed, and carries the note number it issued at load, the first
+// service name and an empty append text into PrintInfo unseen. It is loaded
+// once per run and afterwards only hidden and shown again.
+#pragma once
+
+#include "print_info.h"
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace kestova {
+
+class PhotoStore;
+struct Settings;
+
+// What the load takes from the store: a newly issued note number, then the
+// service names. The first failure ends the load quietly, leaving what
+// follows it empty.
+struct RemarkSources {
+    QString noteNumber;
+    QStringList serviceNames;
+};
+RemarkSources LoadRemarkSources(PhotoStore &store);
+
+class frmRemark : public QDialog
+{
+    Q_OBJECT
+public:
+    // Loads the dialog: this issues a note number.
+    frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &info, QWidget *parent = nullptr);
+
+    // Shows the dialog modally; returns the result text, "1" after OK and
+    // "0" otherwise.
+    QString Show();
+    QString result() const { return m_result; }
+
+    QLineEdit *txtMemberName;
+    QPlainTextEdit *txtRemark;
+    QPushButton *cmdOK;
+    QPushButton *cmdCancel;
+    // Beyond the right edge of the client area:
+    QLineEdit *txtNoteNumber;
+    QComboBox *cbServiceName;
+    QPlainTextEdit *txtAppend;
+
+public slots:
+    // The close box and Escape end the dialog like Cancel.
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void Load(PhotoStore &store);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+    const Settings &m_settings;
+    PrintInfo &m_info;
+    QString m_result = QStringLiteral("0");
+};
+
+} // namespace kestova

@@ -1,0 +1,104 @@
+// `kestova-count order`.
+#include "order_command.h"
+
+#include "dialogs.h"
+#include "frm_remark.h"
+#include "photo_store.h"
+#include "print_info.h"
+#include "print_job.h"
+#include "print_target.h"
+#include "program_folder.h"
+#include "rpt_print_a4.h"
+
+#include <cstdio>
+
+namespace kestova {
+
+const char OrderUsage[] =
+    "  kestova-count order --pdf FILE [--program-dir DIR] [--member NAME] [--remark TEXT]\n"
+    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号。\n";
+
+namespace {
+
+struct OrderOptions {
+    QString pdf;
+    QString programDir;
+    QString member;
+    QString remark;
+    QString bad;
+};
+
+OrderOptions Parse(const QStringList &args)
+{
+    OrderOptions o;
+    const QList<std::pair<QString, QString *>> valued = {
+        {QStringLiteral("--pdf"), &o.pdf},
+        {QStringLiteral("--program-dir"), &o.programDir},
+        {QStringLiteral("--member"), &o.member},
+        {QStringLiteral("--remark"), &o.remark},
+    };
+    for (int i = 0; i < args.size() && o.bad.isEmpty(); ++i) {
+        const QString &a = args[i];
+        bool known = false;
+        for (const auto &[name, value] : valued) {
+            if (a == name && i + 1 < args.size()) {
+                *value = args[++i];
+                known = true;
+            } else if (a.startsWith(name + u'=')) {
+                *value = a.mid(name.size() + 1);
+                known = true;
+            }
+            if (known)
+                break;
+        }
+        if (!known)
+            o.bad = a;
+    }
+    return o;
+}
+
+void Error(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+} // namespace
+
+int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
+{
+    const OrderOptions o = Parse(args);
+    if (!o.bad.isEmpty() || o.pdf.isEmpty()) {
+        Error(o.bad.isEmpty() ? QStringLiteral("缺少 --pdf FILE") : QStringLiteral("未知的参数：%1").arg(o.bad));
+        std::fputs(OrderUsage, stderr);
+        return 2;
+    }
+    if (!o.programDir.isEmpty())
+        SetProgramFolder(o.programDir);
+
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store) {
+        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+        return 2;
+    }
+
+    const RemarkSources sources = LoadRemarkSources(*store);
+    PrintInfo info;
+    info.MemberName = o.member;
+    info.Remark = o.remark;
+    info.ServiceName = sources.serviceNames.value(0);
+    info.NoteNumber = sources.noteNumber;
+    if (!info.NoteNumber.isEmpty()) {
+        std::printf("%s\n", info.NoteNumber.toUtf8().constData());
+        std::fflush(stdout);
+    }
+
+    ReportSlot layout(rptPrintA4());
+    PdfPrintTarget pdf(o.pdf, QStringLiteral("冲印单 %1").arg(info.NoteNumber));
+    const PrintJobResult result = RunPrintJob(*store, info, layout, pdf, dialogs, AsyncJob::Export);
+    if (result.printerFailed || result.readFailed)
+        return 3;
+    return result.pages > 0 ? 0 : 1;
+}
+
+} // namespace kestova

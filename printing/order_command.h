@@ -1,0 +1,20 @@
+// `kestova-count order`: the current totals as order pages in a PDF file,
+// under a note number issued from the store as the print dialog issues it.
+#pragma once
+
+#include <QStringList>
+
+namespace kestova {
+
+class Dialogs;
+
+// Lines for the tool's usage text.
+extern const char OrderUsage[];
+
+// Runs the sub-command on its arguments (those after "order"); messages go
+// through `dialogs`, the note number to stdout. Exit status: 0 pages written,
+// 1 nothing to print, 2 bad arguments or no store, 3 the file could not be
+// written.
+int RunOrderCommand(const QStringList &args, Dialogs &dialogs);
+
+} // namespace kestova

@@ -1,0 +1,74 @@
+// OrderPrinting: the print and print-preview commands.
+#include "order_printing.h"
+
+#include "dialogs.h"
+#include "frm_remark.h"
+#include "print_job.h"
+#include "rpt_print_a4.h"
+
+namespace kestova {
+
+OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
+                             PrintTarget &target, QWidget *owner)
+    : m_store(store)
+    , m_settings(settings)
+    , m_dialogs(dialogs)
+    , m_info(info)
+    , m_target(target)
+    , m_owner(owner)
+    , m_layout(rptPrintA4())
+{
+}
+
+OrderPrinting::~OrderPrinting()
+{
+    delete m_remark.data();
+}
+
+bool OrderPrinting::AskPrintInfo()
+{
+    if (!m_remark)
+        m_remark = new frmRemark(m_store, m_settings, m_info, m_owner);
+    return m_remark->Show().toInt() == 1;
+}
+
+void OrderPrinting::Print()
+{
+    if (AskPrintInfo())
+        RunPrintJob(m_store, m_info, m_layout, m_target, m_dialogs, AsyncJob::Print);
+}
+
+void OrderPrinting::PrintPreview()
+{
+    if (!AskPrintInfo())
+        return;
+    // The preview may draw the job several times (a new page setup, then
+    // the printer itself); each run starts from the design's texts, and none
+    // leaves its rows behind for the next job.
+    m_layout.Discard();
+    m_target.Preview(
+        [this](PrintTarget &target) {
+            RunPrintJob(m_store, m_info, m_layout, target, m_dialogs, AsyncJob::Preview);
+            m_layout.Discard();
+        },
+        [this] { SaveAsPdf(); }, m_owner);
+}
+
+void OrderPrinting::SaveAsPdf()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("保存为PDF");
+    request.filter = QStringLiteral("PDF文件(*.pdf)");
+    request.fileName = QStringLiteral("冲印单%1.pdf").arg(m_info.NoteNumber);
+    request.defaultSuffix = QStringLiteral("pdf");
+    request.confirmOverwrite = true;
+    const QString fileName = m_dialogs.GetSaveFileName(request);
+    if (fileName.isEmpty())
+        return;
+    m_layout.Discard();
+    PdfPrintTarget pdf(fileName, QStringLiteral("冲印单 %1").arg(m_info.NoteNumber));
+    RunPrintJob(m_store, m_info, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    m_layout.Discard();
+}
+
+} // namespace kestova

@@ -1,0 +1,67 @@
+// OrderPrinting: the main window's way into printing. Make one for the run
+// and keep it; it owns the print information dialog (loaded at the first
+// Print or PrintPreview, so one note number per run) and the order layout.
+//
+//   auto target = kestova::MakeSystemPrintTarget();
+//   kestova::OrderPrinting printing(store, settings, dialogs, printInfo, *target, this);
+//   connect(printButton, ..., [&] { printing.Print(); });          // 打印
+//   connect(previewAction, ..., [&] { printing.PrintPreview(); });  // 打印预览(&V)
+#pragma once
+
+#include "frm_remark.h"
+#include "print_info.h"
+#include "print_target.h"
+#include "report_model.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class QWidget;
+
+namespace kestova {
+
+class Dialogs;
+class PhotoStore;
+struct Settings;
+
+class OrderPrinting
+{
+public:
+    OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
+                  PrintTarget &target, QWidget *owner);
+    ~OrderPrinting();
+    OrderPrinting(const OrderPrinting &) = delete;
+    OrderPrinting &operator=(const OrderPrinting &) = delete;
+
+    // 打印: the print information dialog, then on OK the order goes straight
+    // to the target, without a printer dialog.
+    void Print();
+    // 打印预览: the same dialog, then the same job shown page by page on
+    // screen first, from where it can go to the printer or into a PDF file.
+    void PrintPreview();
+    // The preview's 保存为PDF: the same job into a PDF file the operator
+    // names, with the answers given to the dialog for the preview.
+    void SaveAsPdf();
+
+    // Null before the first Print or PrintPreview.
+    frmRemark *remarkDialog() const { return m_remark; }
+    ReportSlot &layout() { return m_layout; }
+
+private:
+    bool AskPrintInfo();
+
+    PhotoStore &m_store;
+    const Settings &m_settings;
+    Dialogs &m_dialogs;
+    PrintInfo &m_info;
+    PrintTarget &m_target;
+    QPointer<QWidget> m_owner;
+    QPointer<frmRemark> m_remark;
+    ReportSlot m_layout;
+};
+
+// The default printer with A4 paper. Its preview offers saving as PDF.
+std::unique_ptr<PrintTarget> MakeSystemPrintTarget();
+
+} // namespace kestova

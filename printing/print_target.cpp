@@ -1,0 +1,107 @@
+// PrintTarget's paged-device base, the PDF target and the borrowed printer.
+#include "print_target.h"
+
+#include "app_title.h"
+
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPdfWriter>
+#include <QPrinter>
+
+namespace kestova {
+
+void PrintTarget::Preview(const Job &job, const std::function<void()> &, QWidget *)
+{
+    job(*this);
+}
+
+QPainter *PagedDeviceTarget::NewPage()
+{
+    if (m_device) {
+        if (!m_device->newPage())
+            return nullptr;
+        ++m_pages;
+        return &m_painter;
+    }
+    QPagedPaintDevice *device = OpenDevice();
+    if (!device || !m_painter.begin(device)) {
+        CloseDevice();
+        return nullptr;
+    }
+    m_device = device;
+    m_pages = 1;
+    return &m_painter;
+}
+
+QRectF PagedDeviceTarget::PrintableArea() const
+{
+    if (!m_device)
+        return {};
+    // The painter's origin is the top-left corner of the printable area.
+    const QRect paint = m_device->pageLayout().paintRectPixels(m_device->logicalDpiX());
+    return QRectF(0, 0, paint.width(), paint.height());
+}
+
+QSizeF PagedDeviceTarget::Resolution() const
+{
+    if (!m_device)
+        return {};
+    return QSizeF(m_device->logicalDpiX(), m_device->logicalDpiY());
+}
+
+bool PagedDeviceTarget::EndDocument()
+{
+    if (!m_device)
+        return true;
+    const bool ended = m_painter.end();
+    m_device = nullptr;
+    return CloseDevice() && ended;
+}
+
+PdfPrintTarget::PdfPrintTarget(const QString &fileName, const QString &title)
+    : m_fileName(fileName)
+    , m_title(title)
+{
+}
+
+PdfPrintTarget::~PdfPrintTarget()
+{
+    EndDocument();
+}
+
+QPagedPaintDevice *PdfPrintTarget::OpenDevice()
+{
+    m_writer = std::make_unique<QPdfWriter>(m_fileName);
+    m_writer->setCreator(AppTitle);
+    m_writer->setTitle(m_title);
+    // 4 mm at the sides leave 202 mm for the 200 mm wide order.
+    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                        QMarginsF(4, 10, 4, 10), QPageLayout::Millimeter));
+    return m_writer.get();
+}
+
+bool PdfPrintTarget::CloseDevice()
+{
+    const bool written = m_writer && QFileInfo(m_fileName).size() > 0;
+    m_writer.reset();
+    return written;
+}
+
+BorrowedPrinterTarget::~BorrowedPrinterTarget()
+{
+    EndDocument();
+}
+
+QPagedPaintDevice *BorrowedPrinterTarget::OpenDevice()
+{
+    return &m_printer;
+}
+
+void UseA4(QPrinter &printer)
+{
+    printer.setPageSize(QPageSize(QPageSize::A4));
+}
+
+} // namespace kestova

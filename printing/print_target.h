@@ -1,0 +1,108 @@
+// PrintTarget: where printed pages go. The print job draws on it through a
+// QPainter page by page; the program's printer, a PDF file and the tests'
+// recorders are targets. Also the paged-device base that the printer and PDF
+// targets share.
+#pragma once
+
+#include <QPainter>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QPagedPaintDevice;
+class QPdfWriter;
+class QPrinter;
+class QWidget;
+
+namespace kestova {
+
+class PrintTarget
+{
+public:
+    virtual ~PrintTarget() = default;
+
+    // Starts the next page and gives the painter to draw it with; the first
+    // call of a document starts the document. Null when the printer cannot
+    // be used; nothing is started then.
+    virtual QPainter *NewPage() = 0;
+    // Valid after NewPage: the printable area in painter coordinates and the
+    // painter's dots per inch.
+    virtual QRectF PrintableArea() const = 0;
+    virtual QSizeF Resolution() const = 0;
+    // Ends the document, so that its pages go to the printer or file. False
+    // when they could not be written. Without a started document: true.
+    virtual bool EndDocument() = 0;
+
+    // Runs a job meant for this target so that the operator sees its pages
+    // before they go out. The job draws on the target it is given and ends
+    // the document itself; saveAsPdf is offered beside the preview. Without
+    // a screen of its own, a target runs the job straight onto itself.
+    using Job = std::function<void(PrintTarget &)>;
+    virtual void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner);
+};
+
+// A target drawing on a QPagedPaintDevice (QPrinter, QPdfWriter).
+class PagedDeviceTarget : public PrintTarget
+{
+public:
+    QPainter *NewPage() override;
+    QRectF PrintableArea() const override;
+    QSizeF Resolution() const override;
+    bool EndDocument() override;
+
+    int pagesInDocument() const { return m_pages; }
+
+protected:
+    // The device for a new document, or null when there is none.
+    virtual QPagedPaintDevice *OpenDevice() = 0;
+    // After the painter has ended a document; false when it was not written.
+    virtual bool CloseDevice() { return true; }
+
+private:
+    QPagedPaintDevice *m_device = nullptr;
+    QPainter m_painter;
+    int m_pages = 0;
+};
+
+// Writes the pages into a PDF file on A4, replacing the file when the first
+// page starts. The file cannot be written: the printer cannot be used.
+class PdfPrintTarget final : public PagedDeviceTarget
+{
+public:
+    explicit PdfPrintTarget(const QString &fileName, const QString &title = QString());
+    ~PdfPrintTarget() override;
+
+    QString fileName() const { return m_fileName; }
+
+protected:
+    QPagedPaintDevice *OpenDevice() override;
+    bool CloseDevice() override;
+
+private:
+    QString m_fileName;
+    QString m_title;
+    std::unique_ptr<QPdfWriter> m_writer;
+};
+
+// Draws onto a printer that someone else has set up and owns, such as the one
+// a print preview hands out.
+class BorrowedPrinterTarget final : public PagedDeviceTarget
+{
+public:
+    explicit BorrowedPrinterTarget(QPrinter &printer) : m_printer(printer) {}
+    ~BorrowedPrinterTarget() override;
+
+protected:
+    QPagedPaintDevice *OpenDevice() override;
+
+private:
+    QPrinter &m_printer;
+};
+
+// Puts A4 paper on the printer and keeps its other current settings.
+void UseA4(QPrinter &printer);
+
+} // namespace kestova

@@ -1,0 +1,123 @@
+// The design of rptPrintA4. All lengths in twips; everything lies in the
+// report header, 4515 high, so a print request bound to one row is one page.
+#include "rpt_print_a4.h"
+
+namespace kestova {
+
+namespace {
+
+const ReportFont Song{QStringLiteral("宋体"), 10.5, false};
+const ReportFont SongTitle{QStringLiteral("宋体"), 14.25, true};
+const ReportFont SongRemark{QStringLiteral("宋体"), 9, false};
+
+ReportControl Label(const QString &name, const QString &text, int left, int top, int width, int height,
+                    Qt::Alignment alignment = Qt::AlignLeft, const ReportFont &font = Song)
+{
+    return ReportControl{ControlKind::Label, name, left, top, width, height, text, alignment, font};
+}
+
+ReportControl Field(const QString &name, int left, int top, int width, int height,
+                    Qt::Alignment alignment = Qt::AlignLeft, const ReportFont &font = Song)
+{
+    return Label(name, QString(), left, top, width, height, alignment, font);
+}
+
+ReportControl Rect(const QString &name, int left, int top, int width, int height)
+{
+    return ReportControl{ControlKind::Rectangle, name, left, top, width, height, {}, Qt::AlignLeft, {}};
+}
+
+ReportControl VRule(const QString &name, int x, int top, int bottom)
+{
+    return ReportControl{ControlKind::Line, name, x, top, 0, bottom - top, {}, Qt::AlignLeft, {}};
+}
+
+ReportControl HRule(const QString &name, int y, int left, int right)
+{
+    return ReportControl{ControlKind::Line, name, left, y, right - left, 0, {}, Qt::AlignLeft, {}};
+}
+
+ReportSection OrderSection()
+{
+    using namespace PrintA4;
+    ReportSection s{Section, SectionRole::ReportHeader, 4515, {}};
+    QList<ReportControl> &c = s.controls;
+
+    c << Label(QStringLiteral("lblTitle"), QStringLiteral("冲印单"), 4110, 75, 2835, 300, Qt::AlignHCenter,
+               SongTitle);
+
+    c << Rect(QStringLiteral("shpOuter"), 0, 480, 11340, 4035);
+    c << Rect(QStringLiteral("shpBandMember"), 0, 480, 11340, 270);
+    c << Rect(QStringLiteral("shpBandStaff"), 0, 750, 11340, 270);
+    c << Rect(QStringLiteral("shpBandColumns"), 0, 1020, 11340, 270);
+    for (int n = 1; n <= Rows; ++n)
+        c << Rect(QStringLiteral("shpRow%1").arg(n), 0, 1290 + 270 * (n - 1), 8535, 270);
+
+    c << VRule(QStringLiteral("linService"), 1470, 495, 4515);
+    c << VRule(QStringLiteral("linLength"), 2865, 1020, 3990);
+    c << VRule(QStringLiteral("linWidthTop"), 4275, 480, 1035);
+    c << VRule(QStringLiteral("linWidth"), 4275, 1020, 3975);
+    c << VRule(QStringLiteral("linAmountTop"), 5670, 480, 1020);
+    c << VRule(QStringLiteral("linAmount"), 5670, 1035, 3990);
+    c << VRule(QStringLiteral("linArea"), 7110, 495, 3990);
+    c << VRule(QStringLiteral("linMoney"), 8535, 495, 4515);
+    c << VRule(QStringLiteral("linSignature"), 9825, 4005, 4515);
+    c << HRule(QStringLiteral("linAppendBottom"), 3990, 8550, 11340);
+
+    c << Label(QStringLiteral("lblMemberName"), QStringLiteral("客户名称"), 240, 510, 915, 225);
+    c << Label(QStringLiteral("lblSumDate"), QStringLiteral("开单日期"), 4515, 510, 960, 225);
+    c << Label(QStringLiteral("lblNoteNumber"), QStringLiteral("单号"), 7545, 510, 510, 225);
+    c << Label(QStringLiteral("lblMaker"), QStringLiteral("制作"), 390, 780, 510, 225);
+    c << Label(QStringLiteral("lblColour"), QStringLiteral("调色"), 4740, 780, 510, 225);
+    c << Label(QStringLiteral("lblSorter"), QStringLiteral("理件"), 7545, 780, 510, 225);
+    c << Label(QStringLiteral("lblServiceName"), QStringLiteral("品名规格"), 225, 1035, 960, 225);
+    c << Label(QStringLiteral("lblPhotoHeight"), QStringLiteral("长(cm)"), 1875, 1035, 690, 225);
+    c << Label(QStringLiteral("lblPhotoWidth"), QStringLiteral("宽(cm)"), 3285, 1050, 720, 225);
+    c << Label(QStringLiteral("lblPhotoAmount"), QStringLiteral("数量"), 4755, 1050, 525, 225);
+    c << Label(QStringLiteral("lblPhotoArea"), QStringLiteral("面积(㎡)"), 5955, 1050, 915, 225);
+    c << Label(QStringLiteral("lblMoney"), QStringLiteral("金额"), 7545, 1050, 540, 225);
+    c << Label(QStringLiteral("lblAppend"), QStringLiteral("附加"), 9720, 1050, 540, 225);
+    c << Label(QStringLiteral("lblRemark"), QStringLiteral("备注"), 540, 4155, 495, 240);
+    c << Label(QStringLiteral("lblSignature"), QStringLiteral("客户签名"), 8700, 4170, 960, 240);
+
+    c << Field(MemberName, 1500, 510, 2745, 225);
+    c << Field(SumDate, 5700, 510, 1365, 225);
+    c << Field(NoteNumber, 8580, 510, 2730, 225, Qt::AlignHCenter);
+    for (int n = 1; n <= Rows; ++n) {
+        const int top = 1320 + 270 * (n - 1);
+        c << Field(RowField(ServiceName, n), 0, top, 1410, 225, Qt::AlignHCenter);
+        c << Field(RowField(PhotoHeight, n), 1500, top, 1305, 225, Qt::AlignHCenter);
+        c << Field(RowField(PhotoWidth, n), 2895, top, 1350, 225, Qt::AlignHCenter);
+        c << Field(RowField(PhotoAmount, n), 4305, top, 1335, 225, Qt::AlignHCenter);
+        c << Field(RowField(PhotoArea, n), 5715, top, 1365, 225, Qt::AlignHCenter);
+    }
+    c << Field(Append, 8580, 1320, 2730, 2625);
+    c << Field(Remark, 1515, 4035, 6960, 435, Qt::AlignLeft, SongRemark);
+    return s;
+}
+
+ReportDesign MakeDesign()
+{
+    ReportDesign d;
+    d.name = QStringLiteral("rptPrintA4");
+    d.reportWidth = 11355;
+    d.defaultFont = ReportFont{QStringLiteral("Arial"), 8.25, false};
+    d.sections = {
+        OrderSection(),
+        ReportSection{QStringLiteral("Section2"), SectionRole::PageHeader, 0, {}},
+        ReportSection{QStringLiteral("Section1"), SectionRole::Detail, 0, {}},
+        ReportSection{QStringLiteral("Section3"), SectionRole::PageFooter, 0, {}},
+        ReportSection{QStringLiteral("Section5"), SectionRole::ReportFooter, 0, {}},
+    };
+    return d;
+}
+
+} // namespace
+
+const ReportDesign &rptPrintA4()
+{
+    static const ReportDesign design = MakeDesign();
+    return design;
+}
+
+} // namespace kestova

@@ -1,0 +1,39 @@
+// rptPrintA4: the A4 photo-print order. The design as data, and the names by
+// which the print job addresses its fields.
+#pragma once
+
+#include "report_model.h"
+
+#include <QString>
+
+namespace kestova {
+
+const ReportDesign &rptPrintA4();
+
+namespace PrintA4 {
+
+// Every field lies in the report header.
+inline const QString Section = QStringLiteral("Section4");
+inline constexpr int Rows = 10;
+
+inline const QString NoteNumber = QStringLiteral("NoteNumber");
+inline const QString MemberName = QStringLiteral("MemberName");
+inline const QString Remark = QStringLiteral("Remark");
+inline const QString SumDate = QStringLiteral("SumDate");
+inline const QString Append = QStringLiteral("Append");
+
+// The five field families of a size row, in column order.
+inline const QString ServiceName = QStringLiteral("ServiceName");
+inline const QString PhotoHeight = QStringLiteral("PhotoHeight");
+inline const QString PhotoWidth = QStringLiteral("PhotoWidth");
+inline const QString PhotoAmount = QStringLiteral("PhotoAmount");
+inline const QString PhotoArea = QStringLiteral("PhotoArea");
+
+// "PhotoArea" and 3 give "PhotoArea3".
+inline QString RowField(const QString &family, int row)
+{
+    return family + QString::number(row);
+}
+
+} // namespace PrintA4
+} // namespace kestova

@@ -1,0 +1,199 @@
+// frmRemark: what its load takes from the store, how it looks, and what OK,
+// Cancel and the close box leave in PrintInfo.
+#include "frm_remark.h"
+#include "modal.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace kestova::test {
+namespace {
+
+class FrmRemarkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        sandbox.createStore();
+        store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+    }
+
+    void Exec(const QString &statement)
+    {
+        QSqlQuery q(store->database());
+        ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
+    }
+    qint64 Scalar(const QString &statement)
+    {
+        QSqlQuery q(store->database());
+        return q.exec(statement) && q.next() ? q.value(0).toLongLong() : -1;
+    }
+    qint64 NotesIssued() { return Scalar(QStringLiteral("SELECT COUNT(*) FROM NoteNumber")); }
+
+    static void Ok(frmRemark &d) { d.cmdOK->click(); }
+
+    Sandbox sandbox;
+    std::unique_ptr<PhotoStore> store;
+    Settings settings;
+    PrintInfo info;
+};
+
+TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
+{
+    Exec(QStringLiteral("INSERT INTO NoteNumber(PrintDate) VALUES('2020-01-01')"));  // an earlier run
+    frmRemark dialog(*store, settings, info);
+    EXPECT_EQ(NotesIssued(), 2);
+    const qint64 issued = Scalar(QStringLiteral("SELECT MAX(NoteNumberID) FROM NoteNumber"));
+    EXPECT_EQ(dialog.txtNoteNumber->text(), QString::number(issued));
+    EXPECT_EQ(issued, 2);
+
+    const QStringList services = store->ServiceNames();
+    ASSERT_FALSE(services.isEmpty());
+    ASSERT_EQ(dialog.cbServiceName->count(), services.size());
+    for (int i = 0; i < services.size(); ++i)
+        EXPECT_EQ(dialog.cbServiceName->itemText(i), services[i]);
+    EXPECT_EQ(dialog.cbServiceName->currentText(), services.first());
+    EXPECT_TRUE(dialog.txtMemberName->isEnabled());
+}
+
+TEST_F(FrmRemarkTest, IsAFixedWindowWithThreeControlsBeyondItsRightEdge)
+{
+    frmRemark dialog(*store, settings, info);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打印信息"));
+    EXPECT_EQ(dialog.size(), QSize(295, 238));  // 4425 x 3570 twips
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint);
+    EXPECT_EQ(dialog.cmdOK->text(), QStringLiteral("确定"));
+    EXPECT_EQ(dialog.cmdCancel->text(), QStringLiteral("取消"));
+    for (QWidget *seen : {static_cast<QWidget *>(dialog.txtMemberName), static_cast<QWidget *>(dialog.txtRemark),
+                          static_cast<QWidget *>(dialog.cmdOK), static_cast<QWidget *>(dialog.cmdCancel)})
+        EXPECT_TRUE(dialog.rect().contains(seen->geometry())) << seen->objectName().toStdString();
+    for (QWidget *unseen : {static_cast<QWidget *>(dialog.txtNoteNumber),
+                            static_cast<QWidget *>(dialog.cbServiceName), static_cast<QWidget *>(dialog.txtAppend)})
+        EXPECT_GE(unseen->geometry().left(), dialog.width()) << unseen->objectName().toStdString();
+
+    QStringList captions;
+    for (const QLabel *label : dialog.findChildren<QLabel *>())
+        captions << label->text();
+    for (const char *caption : {"客户名称：", "备注：", "单号：", "品名规格：", "附加："})
+        EXPECT_TRUE(captions.contains(QString::fromUtf8(caption))) << caption;
+}
+
+TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
+{
+    frmRemark dialog(*store, settings, info);
+    AnswerModal<frmRemark>([](frmRemark &d) {
+        d.txtMemberName->setText(QStringLiteral("  李 四  "));
+        d.txtRemark->setPlainText(QStringLiteral("  第一行\n第二行 "));
+        d.cmdOK->click();
+    });
+    EXPECT_EQ(dialog.Show(), QStringLiteral("1"));
+    EXPECT_EQ(dialog.result(), QStringLiteral("1"));
+    EXPECT_EQ(info.MemberName, QStringLiteral("李 四"));
+    EXPECT_EQ(info.Remark, QStringLiteral("  第一行\n第二行 "));
+    EXPECT_EQ(info.ServiceName, store->ServiceNames().value(0));
+    EXPECT_EQ(info.Append, QString());
+    EXPECT_EQ(info.NoteNumber, QStringLiteral("1"));
+    EXPECT_FALSE(dialog.isVisible());
+
+    const PrintInfo before = info;
+    const auto unchanged = [&] {
+        EXPECT_EQ(info.MemberName, before.MemberName);
+        EXPECT_EQ(info.Remark, before.Remark);
+        EXPECT_EQ(info.NoteNumber, before.NoteNumber);
+    };
+    AnswerModal<frmRemark>([](frmRemark &d) {
+        d.txtMemberName->setText(QStringLiteral("王五"));
+        d.cmdCancel->click();
+    });
+    EXPECT_EQ(dialog.Show(), QStringLiteral("0"));
+    unchanged();
+
+    AnswerModal<frmRemark>([](frmRemark &d) { d.close(); });
+    EXPECT_EQ(dialog.Show(), QStringLiteral("0"));
+    EXPECT_EQ(dialog.result(), QStringLiteral("0"));
+    unchanged();
+}
+
+TEST_F(FrmRemarkTest, ShowingItAgainKeepsTheTextsAndTheNumber)
+{
+    frmRemark dialog(*store, settings, info);
+    AnswerModal<frmRemark>([](frmRemark &d) {
+        d.txtMemberName->setText(QStringLiteral("张三"));
+        d.txtRemark->setPlainText(QStringLiteral("加急"));
+        d.cmdOK->click();
+    });
+    ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+    QString seenName, seenRemark, seenNumber;
+    AnswerModal<frmRemark>([&](frmRemark &d) {
+        seenName = d.txtMemberName->text();
+        seenRemark = d.txtRemark->toPlainText();
+        seenNumber = d.txtNoteNumber->text();
+        d.cmdOK->click();
+    });
+    ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+    EXPECT_EQ(seenName, QStringLiteral("张三"));
+    EXPECT_EQ(seenRemark, QStringLiteral("加急"));
+    EXPECT_EQ(seenNumber, QStringLiteral("1"));
+    EXPECT_EQ(NotesIssued(), 1);
+}
+
+TEST_F(FrmRemarkTest, WithPathAsMemberNameTheNameBoxIsDisabledAndIgnored)
+{
+    settings.PathAsMemberName = true;
+    info.MemberName = QStringLiteral("Smith");
+    frmRemark dialog(*store, settings, info);
+    EXPECT_FALSE(dialog.txtMemberName->isEnabled());
+    QString shown;
+    AnswerModal<frmRemark>([&](frmRemark &d) {
+        shown = d.txtMemberName->text();
+        d.txtMemberName->setText(QStringLiteral("typed anyway"));
+        Ok(d);
+    });
+    ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+    EXPECT_EQ(shown, QStringLiteral("Smith"));
+    EXPECT_EQ(info.MemberName, QStringLiteral("Smith"));
+}
+
+TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
+{
+    {
+        SCOPED_TRACE("empty service table");
+        Exec(QStringLiteral("DELETE FROM ServiceName"));
+        PrintInfo answers;
+        frmRemark dialog(*store, settings, answers);
+        EXPECT_EQ(dialog.txtNoteNumber->text(), QStringLiteral("1"));
+        EXPECT_EQ(dialog.cbServiceName->count(), 0);
+        AnswerModal<frmRemark>(Ok);
+        ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+        EXPECT_EQ(answers.ServiceName, QString());
+        EXPECT_EQ(answers.NoteNumber, QStringLiteral("1"));
+    }
+    {
+        SCOPED_TRACE("no note number table: the services are not read either");
+        Exec(QStringLiteral("INSERT INTO ServiceName VALUES(1,'证件照')"));
+        Exec(QStringLiteral("DROP TABLE NoteNumber"));
+        PrintInfo answers;
+        frmRemark dialog(*store, settings, answers);
+        EXPECT_EQ(dialog.txtNoteNumber->text(), QString());
+        EXPECT_EQ(dialog.cbServiceName->count(), 0);
+        AnswerModal<frmRemark>(Ok);
+        ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+        EXPECT_EQ(answers.NoteNumber, QString());
+        EXPECT_EQ(answers.ServiceName, QString());
+    }
+}
+
+} // namespace
+} // namespace kestova::test

@@ -1,0 +1,113 @@
+// `kestova-count order` run as a shop's script runs it: the note number on
+// stdout, the order pages in the PDF file, and the exit statuses.
+#include "pdf_text.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "sandbox.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace kestova::test {
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Outcome Order(const QStringList &args)
+{
+    QProcess p;
+    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), QStringList{QStringLiteral("order")} + args);
+    EXPECT_TRUE(p.waitForFinished(60000));
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+class OrderCommandTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HavePdfToText())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        sandbox.createStore();
+        pdf = sandbox.path(QStringLiteral("order.pdf"));
+    }
+    void AddSizes(int n)
+    {
+        std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+        QSqlQuery q(store->database());
+        for (int i = 1; i <= n; ++i) {
+            ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('%1*%2',%3,%4)")
+                                   .arg(10 + i).arg(20 + i).arg(i).arg(i / 10.0)));
+        }
+        ASSERT_TRUE(store->InsertGrandTotal(2));
+    }
+    QStringList Args(const QStringList &more = {}) const
+    {
+        return QStringList{QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.programDir()} + more;
+    }
+
+    Sandbox sandbox;
+    QString pdf;
+};
+
+TEST_F(OrderCommandTest, WritesTheOrderPagesAndPrintsANewNoteNumberEachRun)
+{
+    AddSizes(12);
+    Outcome r = Order(Args({QStringLiteral("--member"), QStringLiteral("周八"), QStringLiteral("--remark=两份")}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("1\n"));
+    const QList<PdfWord> words = PdfWords(pdf);
+    ASSERT_EQ(PdfLayoutPages(pdf).size(), 2);
+    for (int page = 0; page < 2; ++page) {
+        const OrderPage order(words, page);
+        EXPECT_EQ(order.NoteNumber(), QStringLiteral("1"));
+        EXPECT_EQ(order.MemberName(), QStringLiteral("周八"));
+        EXPECT_EQ(order.Remark(), QStringLiteral("两份"));
+    }
+    const OrderPage second(words, 1);
+    EXPECT_EQ(second.Cell(1, QStringLiteral("PhotoHeight")), QStringLiteral("21"));
+    EXPECT_EQ(second.Cell(1, QStringLiteral("PhotoWidth")), QStringLiteral("31"));
+    EXPECT_EQ(second.Cell(1, QStringLiteral("ServiceName")), QStringLiteral("数码冲印（光面）"));
+    EXPECT_EQ(second.Cell(3, QStringLiteral("ServiceName")), QStringLiteral("合计"));
+    EXPECT_EQ(second.Cell(3, QStringLiteral("PhotoAmount")), QStringLiteral("78"));
+
+    // The captions are set in a Song face and read back whole.
+    const QString text = PdfLayoutPages(pdf).value(0);
+    for (const char *caption : {"冲印单", "客户名称", "开单日期", "单号", "制作", "调色", "理件", "品名规格", "长(cm)",
+                                "宽(cm)", "数量", "面积(㎡)", "金额", "附加", "备注", "客户签名"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
+
+    r = Order(Args());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("2\n"));
+    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("2"));
+}
+
+TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
+{
+    Outcome r = Order(Args());
+    EXPECT_EQ(r.status, 1);  // nothing to print, yet a number was issued
+    EXPECT_EQ(r.out, QStringLiteral("1\n"));
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+
+    AddSizes(1);
+    r = Order({QStringLiteral("--pdf"), sandbox.path(QStringLiteral("missing/order.pdf")),
+               QStringLiteral("--program-dir"), sandbox.programDir()});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("打印机失败..."))) << r.err.toStdString();
+
+    EXPECT_EQ(Order({QStringLiteral("--program-dir"), sandbox.programDir()}).status, 2);
+    EXPECT_EQ(Order(Args({QStringLiteral("--colour")})).status, 2);
+    EXPECT_EQ(Order({QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.path("none")}).status, 2);
+}
+
+} // namespace
+} // namespace kestova::test

@@ -1,0 +1,58 @@
+// Reading printed orders back from PDF files with poppler's pdftotext, and
+// finding what stands in each cell of an rptPrintA4 page.
+#pragma once
+
+#include <QList>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+namespace kestova::test {
+
+// False when pdftotext is not installed (tests then skip).
+bool HavePdfToText();
+
+// The pages of `pdftotext -layout`, one string each.
+QStringList PdfLayoutPages(const QString &pdf);
+
+struct PdfWord {
+    int page = 0;   // from 0
+    QString text;
+    QRectF box;     // points from the page's top-left
+};
+// The words of `pdftotext -bbox`.
+QList<PdfWord> PdfWords(const QString &pdf);
+
+// Qt's PDF writer names a glyph shared by a CJK radical and an ideograph
+// (户 and ⼾) by the lower code point; this maps such radicals back to the
+// ideograph of the Song face the order is set in.
+QString Canonical(const QString &text);
+
+// One printed order page, read by position. Positions are found relative to
+// the caption "品名规格" (left 225, top 1035 twips); a PDF target maps twips
+// to points exactly, 20 to a point.
+class OrderPage
+{
+public:
+    OrderPage() = default;
+    OrderPage(const QList<PdfWord> &words, int page);
+
+    bool valid() const { return m_valid; }
+    // The words whose centre lies between left and left + width and whose
+    // top is that of a label at `top`, joined by blanks.
+    QString TextIn(int left, int top, int width) const;
+    // The cell of a size row: family is "ServiceName", "PhotoHeight", ...
+    QString Cell(int row, const QString &family) const;
+    QString NoteNumber() const { return TextIn(8580, 510, 2730); }
+    QString MemberName() const { return TextIn(1500, 510, 2745); }
+    QString SumDate() const { return TextIn(5700, 510, 1365); }
+    QString Remark() const { return TextIn(1515, 4035, 6960); }
+    QString Append() const;
+
+private:
+    QList<PdfWord> m_words;
+    QPointF m_anchor;
+    bool m_valid = false;
+};
+
+} // namespace kestova::test

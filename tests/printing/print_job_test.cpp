@@ -1,0 +1,290 @@
+// The print job rendered into PDF files and read back: pages, rows, the
+// total line, the heading, printer failures and the layout's lifetime.
+#include "app_title.h"
+#include "pdf_text.h"
+#include "photo_store.h"
+#include "print_job.h"
+#include "print_target.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "rpt_print_a4.h"
+#include "sandbox.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSqlQuery>
+
+#include <gtest/gtest.h>
+
+namespace kestova::test {
+namespace {
+
+using namespace PrintA4;
+
+// A PDF target that refuses its n-th page (from 1) and counts the requests.
+class FailingTarget : public PrintTarget
+{
+public:
+    FailingTarget(const QString &file, int failAt) : m_pdf(file), m_failAt(failAt) {}
+    QPainter *NewPage() override
+    {
+        ++requests;
+        return requests >= m_failAt ? nullptr : m_pdf.NewPage();
+    }
+    QRectF PrintableArea() const override { return m_pdf.PrintableArea(); }
+    QSizeF Resolution() const override { return m_pdf.Resolution(); }
+    bool EndDocument() override
+    {
+        ++ends;
+        return m_pdf.EndDocument();
+    }
+    int requests = 0;
+    int ends = 0;
+
+private:
+    PdfPrintTarget m_pdf;
+    int m_failAt;
+};
+
+class PrintJobTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HavePdfToText())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        sandbox.createStore();
+        store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+        info.MemberName = QStringLiteral("张三");
+        info.Remark = QStringLiteral("加急 Friday");
+        info.ServiceName = QStringLiteral("证件照");
+        info.Append = QStringLiteral("过塑");
+        info.NoteNumber = QStringLiteral("1207");
+        pdf = sandbox.path(QStringLiteral("order.pdf"));
+    }
+
+    void AddRow(const QString &size, const QVariant &amount, const QVariant &area)
+    {
+        QSqlQuery q(store->database());
+        ASSERT_TRUE(q.prepare(QStringLiteral("INSERT INTO PhotoTotal(PhotoSize,PhotoAmount,PhotoArea) VALUES(?,?,?)")));
+        q.addBindValue(size);
+        q.addBindValue(amount);
+        q.addBindValue(area);
+        ASSERT_TRUE(q.exec());
+    }
+    // n size rows "<10+i>*<5+i>" with i pictures of 0.0i m² each, then the
+    // total row as the scan writes it.
+    void AddSizes(int n)
+    {
+        for (int i = 1; i <= n; ++i)
+            AddRow(SizeText(i), i, i / 100.0);
+        ASSERT_TRUE(store->InsertGrandTotal(2));
+    }
+    static QString SizeText(int i) { return QStringLiteral("%1.5*%2.25").arg(10 + i).arg(5 + i); }
+
+    PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
+    {
+        PdfPrintTarget target(pdf);
+        return RunPrintJob(*store, info, layout, target, dialogs, kind);
+    }
+
+    QList<OrderPage> Pages()
+    {
+        const QList<PdfWord> words = PdfWords(pdf);
+        QList<OrderPage> pages;
+        for (int p = 0; p < PdfLayoutPages(pdf).size(); ++p)
+            pages.append(OrderPage(words, p));
+        return pages;
+    }
+
+    void ExpectHeading(const OrderPage &page)
+    {
+        EXPECT_EQ(page.NoteNumber(), QStringLiteral("1207"));
+        EXPECT_EQ(page.MemberName(), QStringLiteral("张三"));
+        EXPECT_EQ(page.Remark(), QStringLiteral("加急 Friday"));
+        EXPECT_EQ(page.Append(), QStringLiteral("过塑"));
+        EXPECT_EQ(page.SumDate(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    }
+    void ExpectSizeRow(const OrderPage &page, int row, int i)
+    {
+        SCOPED_TRACE(QStringLiteral("row %1, size %2").arg(row).arg(i).toStdString());
+        EXPECT_EQ(page.Cell(row, ServiceName), QStringLiteral("证件照"));
+        EXPECT_EQ(page.Cell(row, PhotoHeight), QStringLiteral("%1.5").arg(10 + i));
+        EXPECT_EQ(page.Cell(row, PhotoWidth), QStringLiteral("%1.25").arg(5 + i));
+        EXPECT_EQ(page.Cell(row, PhotoAmount), QString::number(i));
+        EXPECT_EQ(page.Cell(row, PhotoArea), QString::number(i / 100.0));
+    }
+    void ExpectTotalRow(const OrderPage &page, int row, int sizes)
+    {
+        SCOPED_TRACE(QStringLiteral("total in row %1").arg(row).toStdString());
+        double area = 0;
+        for (int i = 1; i <= sizes; ++i)
+            area += i / 100.0;
+        EXPECT_EQ(page.Cell(row, ServiceName), QStringLiteral("合计"));
+        EXPECT_EQ(page.Cell(row, PhotoHeight), QString());
+        EXPECT_EQ(page.Cell(row, PhotoWidth), QString());
+        EXPECT_EQ(page.Cell(row, PhotoAmount), QString::number(sizes * (sizes + 1) / 2));
+        EXPECT_EQ(page.Cell(row, PhotoArea), QString::number(std::round(area * 100) / 100));
+    }
+    void ExpectEmptyRows(const OrderPage &page, int from)
+    {
+        for (int row = from; row <= Rows; ++row) {
+            for (const QString &family : {ServiceName, PhotoHeight, PhotoWidth, PhotoAmount, PhotoArea})
+                EXPECT_EQ(page.Cell(row, family), QString()) << "row " << row << ' ' << family.toStdString();
+        }
+    }
+
+    Sandbox sandbox;
+    std::unique_ptr<PhotoStore> store;
+    PrintInfo info;
+    RecordingDialogs dialogs;
+    ReportSlot layout{rptPrintA4()};
+    QString pdf;
+};
+
+TEST_F(PrintJobTest, NothingIsPrintedForAnEmptyTableOrOneHoldingOnlyTheTotalRow)
+{
+    EXPECT_EQ(Print().pages, 0);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+
+    ASSERT_TRUE(store->InsertGrandTotal(2));  // a scan without images
+    const PrintJobResult result = Print();
+    EXPECT_EQ(result.pages, 0);
+    EXPECT_FALSE(result.printerFailed);
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(PrintJobTest, ThreeSizesAndTheTotalFillOnePage)
+{
+    AddSizes(3);
+    EXPECT_EQ(Print().pages, 1);
+    const QList<OrderPage> pages = Pages();
+    ASSERT_EQ(pages.size(), 1);
+    ASSERT_TRUE(pages[0].valid());
+    ExpectHeading(pages[0]);
+    for (int i = 1; i <= 3; ++i)
+        ExpectSizeRow(pages[0], i, i);
+    ExpectTotalRow(pages[0], 4, 3);
+    ExpectEmptyRows(pages[0], 5);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(PrintJobTest, TwelveSizesGoOnTwoPagesUnderTheSameHeading)
+{
+    AddSizes(12);
+    EXPECT_EQ(Print().pages, 2);
+    const QList<OrderPage> pages = Pages();
+    ASSERT_EQ(pages.size(), 2);
+    for (int i = 1; i <= 10; ++i)
+        ExpectSizeRow(pages[0], i, i);
+    ExpectSizeRow(pages[1], 1, 11);
+    ExpectSizeRow(pages[1], 2, 12);
+    ExpectTotalRow(pages[1], 3, 12);
+    ExpectEmptyRows(pages[1], 4);  // page 1's rows do not show through
+    ExpectHeading(pages[0]);
+    ExpectHeading(pages[1]);
+}
+
+TEST_F(PrintJobTest, ATotalRowAloneOnTheLastPageIsStillPrinted)
+{
+    for (int sizes : {10, 20}) {
+        SCOPED_TRACE(sizes);
+        ASSERT_TRUE(store->DeletePhotoTotal());
+        AddSizes(sizes);
+        EXPECT_EQ(Print().pages, sizes / 10 + 1);
+        QCoreApplication::processEvents();
+        const QList<OrderPage> pages = Pages();
+        ASSERT_EQ(pages.size(), sizes / 10 + 1);
+        for (int i = 1; i <= 10; ++i)
+            ExpectSizeRow(pages[sizes / 10 - 1], i, sizes - 10 + i);
+        ExpectTotalRow(pages.last(), 1, sizes);
+        ExpectEmptyRows(pages.last(), 2);
+        ExpectHeading(pages.last());
+    }
+}
+
+TEST_F(PrintJobTest, ASizeIsSplitAtItsFirstStar)
+{
+    AddRow(QStringLiteral("15.24*10.16"), 2, 0.03);
+    AddRow(QStringLiteral("1*2*3"), 1, 0.01);
+    AddRow(QStringLiteral("30x40"), 1, 0.12);  // only a hand-edited store has this
+    AddRow(QStringLiteral(" 合计 "), 4, 0.16);
+    EXPECT_EQ(Print().pages, 1);
+    const OrderPage page = Pages().value(0);
+    EXPECT_EQ(page.Cell(1, PhotoHeight), QStringLiteral("15.24"));
+    EXPECT_EQ(page.Cell(1, PhotoWidth), QStringLiteral("10.16"));
+    EXPECT_EQ(page.Cell(2, PhotoHeight), QStringLiteral("1"));
+    EXPECT_EQ(page.Cell(2, PhotoWidth), QStringLiteral("2*3"));
+    EXPECT_EQ(page.Cell(3, PhotoHeight), QStringLiteral("30x40"));
+    EXPECT_EQ(page.Cell(3, PhotoWidth), QString());
+    // Blanks around "合计" still make it the total row.
+    EXPECT_EQ(page.Cell(4, ServiceName), QStringLiteral("合计"));
+    EXPECT_EQ(page.Cell(4, PhotoAmount), QStringLiteral("4"));
+}
+
+TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
+{
+    AddSizes(12);
+    {
+        FailingTarget target(pdf, 1);
+        const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+        EXPECT_TRUE(result.printerFailed);
+        EXPECT_EQ(result.pages, 0);
+        EXPECT_EQ(target.requests, 1);  // no later page is attempted
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("打印机失败..."));
+    EXPECT_EQ(dialogs.messages[0].title, AppTitle);
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_FALSE(layout.HasInstance());
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+
+    // A PDF file that cannot be written is an unusable printer too.
+    pdf = sandbox.path(QStringLiteral("no-such-folder/order.pdf"));
+    EXPECT_TRUE(Print().printerFailed);
+    EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
+TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
+{
+    AddSizes(12);
+    FailingTarget target(pdf, 2);
+    const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+    EXPECT_EQ(result.pages, 1);
+    EXPECT_TRUE(result.printerFailed);
+    EXPECT_EQ(target.requests, 2);
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(layout.HasInstance());
+    EXPECT_EQ(PdfLayoutPages(pdf).size(), 1);
+}
+
+TEST_F(PrintJobTest, TheLayoutIsDiscardedOnceTheLastPageIsReported)
+{
+    AddSizes(3);
+    EXPECT_EQ(Print().pages, 1);
+    // Until the notice arrives, the texts stay.
+    ASSERT_TRUE(layout.HasInstance());
+    EXPECT_EQ(layout.Instance().FieldText(Section, RowField(PhotoHeight, 1)), QStringLiteral("11.5"));
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(layout.HasInstance());
+    EXPECT_EQ(layout.Instance().FieldText(Section, RowField(PhotoHeight, 1)), QString());
+    EXPECT_EQ(layout.Instance().FieldText(Section, NoteNumber), QString());
+}
+
+TEST_F(PrintJobTest, PreviewAndExportNoticesLeaveTheLayoutAlone)
+{
+    AddSizes(3);
+    for (AsyncJob kind : {AsyncJob::Preview, AsyncJob::Export}) {
+        EXPECT_EQ(Print(kind).pages, 1);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(layout.HasInstance());
+        EXPECT_EQ(layout.Instance().FieldText(Section, RowField(ServiceName, 4)), QStringLiteral("合计"));
+    }
+}
+
+} // namespace
+} // namespace kestova::test
