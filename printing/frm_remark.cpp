@@ -1,6 +1,7 @@
 // frmRemark: layout in twips (15 to a pixel), load, OK and Cancel.
 #include "frm_remark.h"
 
+#include "blanks.h"
 #include "photo_store.h"
 #include "settings.h"
 
@@ -38,18 +39,6 @@ QPlainTextEdit *MultiLine(QWidget *parent)
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     return edit;
-}
-
-// Trims blanks (spaces) only, as the one-line boxes are trimmed.
-QString TrimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ')
-        ++first;
-    while (last > first && text[last - 1] == u' ')
-        --last;
-    return text.mid(first, last - first);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "print_job.h"
 
 #include "app_title.h"
+#include "blanks.h"
 #include "dialogs.h"
 #include "numbers.h"
 #include "photo_store.h"
@@ -31,17 +32,6 @@ QString ValueText(const QVariant &value)
     default:
         return NumberText(value.toDouble());
     }
-}
-
-QString TrimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first] == u' ')
-        ++first;
-    while (last > first && text[last - 1] == u' ')
-        --last;
-    return text.mid(first, last - first);
 }
 
 } // namespace

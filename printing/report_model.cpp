@@ -198,6 +198,19 @@ void DrawPage(QPainter &painter, const TwipsMap &map, const Page &page, const Re
     }
 }
 
+const ReportControl *FindLabel(const ReportDesign &design, const QString &section, const QString &name)
+{
+    for (const ReportSection &s : design.sections) {
+        if (s.name != section)
+            continue;
+        for (const ReportControl &c : s.controls) {
+            if (c.kind == ControlKind::Label && c.name == name)
+                return &c;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 Report::Report(ReportDesign design, QObject *parent)
@@ -208,6 +221,7 @@ Report::Report(ReportDesign design, QObject *parent)
 
 ReportControl *Report::Field(const QString &section, const QString &field)
 {
+    // Non-const access detaches this instance's controls from the design's.
     for (ReportSection &s : m_design.sections) {
         if (s.name != section)
             continue;
@@ -221,7 +235,7 @@ ReportControl *Report::Field(const QString &section, const QString &field)
 
 QString Report::FieldText(const QString &section, const QString &field) const
 {
-    const ReportControl *c = const_cast<Report *>(this)->Field(section, field);
+    const ReportControl *c = FindLabel(m_design, section, field);
     return c ? c->text : QString();
 }
 
