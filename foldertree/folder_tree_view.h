@@ -1,0 +1,98 @@
+// The folder tree itself: FolderModel narrows a QFileSystemModel to one top
+// folder and its names and keeps check marks; FolderTreeView draws lines,
+// expand buttons, selection and the hot item itself so that the six tree
+// switches look the same under every Qt style (Qt's own styles draw no lines).
+#pragma once
+
+#include <QHash>
+#include <QPersistentModelIndex>
+#include <QSet>
+#include <QSortFilterProxyModel>
+#include <QTreeView>
+
+namespace kestova {
+
+class FolderModel : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    explicit FolderModel(QObject *parent = nullptr);
+
+    // Only this item of the source (and what lies below it) is shown at its
+    // level; an invalid index shows the whole source.
+    void SetTop(const QModelIndex &sourceTop);
+    // Items carry check boxes; the marks are kept by file path.
+    void SetCheckable(bool checkable);
+    bool Checkable() const { return m_checkable; }
+
+    // A folder not listed yet has children when it holds a folder that is
+    // not hidden, so that only such folders get an expand button.
+    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
+
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    bool filterAcceptsColumn(int sourceColumn, const QModelIndex &sourceParent) const override;
+
+private:
+    QString KeyOf(const QModelIndex &index) const;
+
+    QPersistentModelIndex m_top;
+    bool m_checkable = false;
+    QSet<QString> m_checked;
+    mutable QHash<QString, bool> m_holdsFolders;  // by path, until the source changes
+};
+
+class FolderTreeView : public QTreeView
+{
+    Q_OBJECT
+public:
+    struct Switches
+    {
+        bool checkBoxes = false;
+        bool fullRowSelect = false;
+        bool hasButtons = true;
+        bool hasLines = false;
+        bool hideSelection = true;  // show the selection only while focused
+        bool hotTracking = true;
+    };
+
+    explicit FolderTreeView(QWidget *parent = nullptr);
+
+    Switches GetSwitches() const { return m_switches; }
+    void SetSwitches(const Switches &switches);
+
+    // Whether the selection is painted now.
+    bool SelectionShown() const;
+    // The item under the mouse while hot tracking is on.
+    QModelIndex HotIndex() const { return m_hot; }
+
+    void setModel(QAbstractItemModel *model) override;
+    void doItemsLayout() override;
+
+protected:
+    void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles = QList<int>()) override;
+    void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
+    bool viewportEvent(QEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void SetHot(const QModelIndex &index);
+    bool InIndent(const QPoint &pos) const;
+    void FitColumnLater();
+
+    Switches m_switches;
+    QPersistentModelIndex m_hot;
+    bool m_fitPending = false;
+};
+
+} // namespace kestova

@@ -1,0 +1,207 @@
+// ucBrowse: the folder tree control in which the operator picks the folder
+// to count. It owns its properties and their stored set, its look (white
+// surface, border, tree switches), its events, and the hosting of the tree:
+// it opens a FolderDialog, adopts the dialog's tree into itself and hears
+// the dialog's notices through its own message hook (HookEngine).
+//
+// Hosting it (the main window):
+//
+//     auto *tree = new kestova::ucBrowse(this);      // run mode by default
+//     tree->ReadProperties(QVariantMap{{"appearance", 0}, {"haslines", true},
+//                                      {"hideselection", false}, {"hottracking", false},
+//                                      {"theme", 2}});
+//     connect(tree, &kestova::ucBrowse::PathChange, this, &frmMain::OnPathChange);
+//     // ... lay it out; when it is first shown it opens the tree.
+//
+// PathChange carries the selected folder with a trailing separator ("/" on
+// Unix, "\" on Windows), or empty text for an item without a file-system
+// path. Closing the host window gives the tree back (Status "SystemTreeView
+// ShutDown"); Reset() reopens it.
+//
+// Naming: each property has a getter named as the property (Appearance())
+// and a setter set<Property> (setAppearance()). The Enabled property is the
+// widget's own enabled flag: Enabled() reads it, QWidget::setEnabled() sets
+// it, and the control refreshes on the change.
+//
+// Root: 0 is the top of the file system (the root folder on Unix, the drives
+// on Windows). Any other value is a handle from RootHandle(folder), which
+// names that folder as the tree's single top item; handles last for the run
+// of the program, and one that names nothing opens the top of the file system.
+//
+// Modes: setUserMode(false) before ReadProperties() is design mode (no
+// tree, only the border, no events); run mode (the default) installs the
+// hooks when the properties are read and shows the tree.
+#pragma once
+
+#include "hook_engine.h"
+
+#include <QAbstractButton>
+#include <QColor>
+#include <QPointer>
+#include <QString>
+#include <QTreeView>
+#include <QVariantMap>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+namespace kestova {
+
+class FolderDialog;
+class PropertyBag;
+
+class ucBrowse : public QWidget, public HookClient
+{
+    Q_OBJECT
+public:
+    explicit ucBrowse(QWidget *parent = nullptr);
+    ~ucBrowse() override;
+
+    // Run mode (true, the default) or design mode; decided before ReadProperties.
+    void setUserMode(bool run) { m_userMode = run; }
+    bool UserMode() const { return m_userMode; }
+
+    // ---- the stored property set ----
+    // A control placed new: Appearance 1, Theme 0, FolderFlags 4101 (through
+    // their setters), every Boolean False, Path empty, Root 0.
+    void InitProperties();
+    // Reads the twelve keys in their order (Appearance, CheckBoxes, Enabled,
+    // FolderFlags, FullRowSelect, HasLines, HasButtons, HideSelection,
+    // HotTracking, Path, Root, Theme), in run mode starts up, and gives the
+    // keyboard focus to the host window.
+    void ReadProperties(const PropertyBag &bag);
+    void ReadProperties(const QVariantMap &values);
+    // Writes the twelve keys in the same order; defaults are left out.
+    void WriteProperties(PropertyBag &bag) const;
+    QVariantMap WriteProperties() const;
+
+    // ---- properties (defaults of the stored set in brackets) ----
+    int Appearance() const { return m_appearance; }  // [1] 0 flat, 1 sunken; Refresh may force it
+    void setAppearance(int value);
+    bool CheckBoxes() const { return m_checkBoxes; }  // [False]
+    void setCheckBoxes(bool value);
+    bool Enabled() const;  // [True] set with QWidget::setEnabled
+    int FolderFlags() const { return m_folderFlags; }  // [4101] 0 opens the tree with 5
+    void setFolderFlags(int value);
+    bool FullRowSelect() const { return m_fullRowSelect; }  // [False]
+    void setFullRowSelect(bool value);
+    bool HasLines() const { return m_hasLines; }  // [False]
+    void setHasLines(bool value);
+    bool HasButtons() const { return m_hasButtons; }  // [True]
+    void setHasButtons(bool value);
+    bool HideSelection() const { return m_hideSelection; }  // [True]
+    void setHideSelection(bool value);
+    bool HotTracking() const { return m_hotTracking; }  // [True]
+    void setHotTracking(bool value);
+    QString Path() const;  // [""] the selected folder, qualified
+    void setPath(const QString &sNewPath);
+    int Root() const { return m_root; }  // [0]
+    void setRoot(int value);
+    int Theme() const { return m_theme; }  // [0] 0-5, chooses the frame colour
+    void setTheme(int value);
+
+    // ---- methods ----
+    // Forces Appearance from the theme, sets border and surface, places the
+    // tree and applies its six switches.
+    void Refresh();
+    // CloseUp, Refresh; in run mode also opens the tree anew at Root.
+    void Reset();
+    // Gives a held tree back to its dialog, closes the dialog and raises
+    // Status "SystemTreeView ShutDown"; without a tree it does nothing.
+    void CloseUp();
+    // sPath with a trailing separator when it names a folder and has none.
+    static QString QualifyPath(const QString &sPath);
+    static bool IsFolder(const QString &sPath);
+    static bool IsFile(const QString &sPath);  // also true for a path that does not exist
+    // Places the tree inside the control's border (pixels).
+    void SizeSysTreeView(int mLeft, int mTop, int mWidth, int mHeight);
+    static bool IsWin2K();
+    static bool IsWinXP();
+    static qint32 TranslateColor(qint32 lColor);  // 0xBBGGRR, -1 when it cannot
+    static QString Version(bool bDateTime = false);
+
+    // Root handles (see the top of this file).
+    static int RootHandle(const QString &folder);
+    static QString RootFolder(int root);
+
+    // ---- the hook engine ----
+    int HookWindow(QWidget *window) { return m_hooks.HookWindow(window); }
+    void HookMessage(QWidget *window, quint32 uMsg, int timing) { m_hooks.HookMessage(window, uMsg, timing); }
+    void UnhookWindow(QWidget *window) { m_hooks.UnhookWindow(window); }
+    void UnhookAll() { m_hooks.UnhookAll(); }
+    const HookEngine &Hooks() const { return m_hooks; }
+    // The hook callback; public so that the hook engine can reach it.
+    int zSubclass_Proc(bool bBefore, bool &bHandled, qint32 &lReturn, QWidget *&lng_hWnd, quint32 &uMsg,
+                       QVariant &wParam, QVariant &lParam) override;
+
+    // ---- state ----
+    bool Active() const { return m_active; }
+    bool CanTrackLeave() const { return m_canTrackLeave; }
+    QTreeView *Tree() const { return m_tree; }
+    FolderDialog *Dialog() const;
+    QAbstractButton *CancelButton() const { return m_cancel; }
+
+signals:
+    void MouseEnter();  // declared for hosts; never raised
+    void MouseLeave();  // likewise
+    void Status(const QString &sStatus);
+    void PathChange(const QString &path);
+    // A property was set through its setter; the stored set is out of date.
+    void PropertyChanged(const QString &name);
+
+protected:
+    // The visual style's colour-scheme name ("None" off Windows XP).
+    virtual QString ThemeColorName() const;
+
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void StartUp();
+    void OpenFolderDialog();
+    void OnDialogReady(QWidget *dialog);
+    void OnSelectionChanged(const QVariant &item);
+    void AdoptTree();
+    void StripTreeBorder();
+    void HideDialog();
+    bool ApplyTreeStyles();
+    void SetContainerLook(int appearance, bool singleBorder);
+
+    HookEngine m_hooks{*this};
+    bool m_userMode = true;
+
+    int m_appearance = 1;
+    bool m_checkBoxes = false;
+    int m_folderFlags = 4101;
+    bool m_fullRowSelect = false;
+    bool m_hasLines = false;
+    bool m_hasButtons = true;
+    bool m_hideSelection = true;
+    bool m_hotTracking = true;
+    QString m_currentPath;
+    int m_root = 0;
+    int m_theme = 0;
+
+    QPointer<QWidget> m_dialog;
+    QPointer<QTreeView> m_tree;
+    QPointer<QAbstractButton> m_cancel;
+    QPointer<QWidget> m_host;
+    bool m_active = false;
+    bool m_canTrackLeave = false;
+    bool m_inRefresh = false;
+    bool m_reading = false;  // ReadProperties at work: no Refresh on the way
+    bool m_inHostClose = false;
+
+    // The container's own look: its appearance and whether it has a border
+    // (single: 2-pixel sunken edge when 3-D, 1-pixel line when flat), and
+    // the frame Refresh draws on a flat control.
+    int m_containerAppearance = 1;
+    bool m_singleBorder = true;
+    std::optional<QColor> m_frameColor;
+};
+
+} // namespace kestova
