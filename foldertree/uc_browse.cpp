@@ -527,7 +527,13 @@ void ucBrowse::paintEvent(QPaintEvent *)
     // The flat frame is drawn on every paint, so it is there whenever the
     // control is visible.
     if (m_frameColor)
-        qDrawPlainRect(&painter, QRect(contentsRect().topLeft(), contentsRect().size()), *m_frameColor, 1);
+        DrawBorder(painter, contentsRect(), *m_frameColor);
+}
+
+// A one-pixel frame just inside the rectangle.
+void ucBrowse::DrawBorder(QPainter &painter, const QRect &rect, const QColor &color)
+{
+    qDrawPlainRect(&painter, rect, color, 1);
 }
 
 void ucBrowse::resizeEvent(QResizeEvent *event)

@@ -43,8 +43,9 @@
 #include <QVariantMap>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
+
+class QPainter;
 
 namespace kestova {
 
@@ -170,6 +171,7 @@ private:
     void HideDialog();
     bool ApplyTreeStyles();
     void SetContainerLook(int appearance, bool singleBorder);
+    static void DrawBorder(QPainter &painter, const QRect &rect, const QColor &color);
 
     HookEngine m_hooks{*this};
     bool m_userMode = true;
