@@ -1,23 +1,126 @@
-// Image headers. Provisional reader through QImageReader until the
-// format-specific readers are in place.
+// ReadImageHeader: tells the format by the file's first bytes and hands the
+// file to its reader; formats without a signature reader of their own go to
+// Qt by the file's extension, so a text file or unknown binary is turned
+// away without any further reading.
 #include "image_headers.h"
 
-#include <QImage>
+#include "image_formats.h"
+
 #include <QImageReader>
+#include <QList>
+
+#include <algorithm>
+#include <cmath>
 
 namespace kestova {
 
+std::optional<Dpi> UsableDpi(double x, double y)
+{
+    const float fx = float(x);
+    const float fy = float(y);
+    if (!std::isfinite(fx) || !std::isfinite(fy) || !(fx > 0) || !(fy > 0))
+        return std::nullopt;
+    return Dpi{fx, fy};
+}
+
+bool SetPixelSize(ImageHeader *header, quint64 width, quint64 height)
+{
+    constexpr quint64 Max = 0x7FFFFFFF;
+    if (width < 1 || height < 1 || width > Max || height > Max)
+        return false;
+    header->width = qint32(width);
+    header->height = qint32(height);
+    return true;
+}
+
+void SetDpi(ImageHeader *header, const std::optional<Dpi> &dpi)
+{
+    const Dpi d = dpi.value_or(Dpi{});
+    header->horizontalDpi = d.x;
+    header->verticalDpi = d.y;
+}
+
+namespace {
+
+using Reader = bool (*)(ImageSource &, ImageHeader *);
+
+Reader ReaderFor(const uchar *p, qint64 n)
+{
+    if (n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF)
+        return ReadJpegHeader;
+    if (StartsWith(p, n, "\x89PNG\r\n\x1A\n", 8))
+        return ReadPngHeader;
+    if (StartsWith(p, n, "II*\0", 4) || StartsWith(p, n, "MM\0*", 4) || StartsWith(p, n, "II+\0", 4)
+        || StartsWith(p, n, "MM\0+", 4))
+        return ReadTiffHeader;
+    if (StartsWith(p, n, "BM", 2))
+        return ReadBmpHeader;
+    if (StartsWith(p, n, "GIF87a", 6) || StartsWith(p, n, "GIF89a", 6))
+        return ReadGifHeader;
+    if (StartsWith(p, n, "RIFF", 4) && n >= 12 && std::memcmp(p + 8, "WEBP", 4) == 0)
+        return ReadWebpHeader;
+    if (IsHeif(p, n))
+        return ReadHeifHeader;
+    return nullptr;
+}
+
+// Qt's formats by extension, less those read above by signature (a file
+// without the signature is not of that format), vector drawings (no pixel
+// size) and camera raw formats, which a Qt plugin may decode but this
+// program does not measure.
+QByteArray QtFormatFor(const QString &name)
+{
+    static const QList<QByteArray> formats = [] {
+        static const char *const excluded[] = {
+            "bmp", "dib", "gif", "jpeg", "jpg", "jpe", "jfif", "png", "tif", "tiff", "webp", "heic", "heif",
+            "svg", "svgz", "pdf", "ps", "eps", "epsf", "epsi", "wmf", "emf",
+            "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "cs1", "dc2", "dcr", "dng", "drf", "eip",
+            "erf", "fff", "iiq", "k25", "kdc", "mdc", "mef", "mos", "mrw", "nef", "nrw", "obm", "orf", "pef",
+            "ptx", "pxn", "r3d", "raf", "raw", "rw2", "rwl", "rwz", "sr2", "srf", "srw", "sti", "x3f",
+        };
+        QList<QByteArray> list = QImageReader::supportedImageFormats();
+        list.removeIf([](const QByteArray &f) {
+            return std::any_of(std::begin(excluded), std::end(excluded), [&f](const char *e) { return f == e; });
+        });
+        return list;
+    }();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0 || name.indexOf(u'/', dot) >= 0 || name.indexOf(u'\\', dot) >= 0)
+        return QByteArray();
+    const QByteArray suffix = name.mid(dot + 1).toLower().toLatin1();
+    return formats.contains(suffix) ? suffix : QByteArray();
+}
+
+ImageHeader Read(ImageSource &source, const QString &name)
+{
+    ImageHeader header;
+    if (!source.isOpen())
+        return header;
+    bool ok = false;
+    if (const Reader reader = ReaderFor(source.prefix(), source.prefixSize())) {
+        ok = reader(source, &header);
+    } else if (source.size() > 0) {
+        const QByteArray format = QtFormatFor(name);
+        ok = !format.isEmpty() && ReadQtImageHeader(source, format, &header);
+    }
+    if (!ok)
+        return ImageHeader();
+    header.valid = true;
+    return header;
+}
+
+} // namespace
+
 ImageHeader ReadImageHeader(const QString &path)
 {
-    ImageHeader h;
-    QImageReader reader(path);
-    const QSize size = reader.size();
-    if (!size.isValid() || size.isEmpty())
-        return h;
-    h.valid = true;
-    h.width = size.width();
-    h.height = size.height();
-    return h;
+    ImageSource source(path);
+    return Read(source, path);
+}
+
+ImageHeader ReadImageHeader(const char *data, qint64 size, const QString &name)
+{
+    ImageSource source(data, size);
+    return Read(source, name);
 }
 
 } // namespace kestova

@@ -18,6 +18,14 @@ struct ImageHeader {
     float verticalDpi = DefaultDpi;
 };
 
+// JPEG, PNG, TIFF, BMP, GIF, WebP and HEIF are told by their signature and
+// read by the program's own readers; other formats Qt decodes are taken by
+// the file's extension. Camera raw files, vector drawings and anything that
+// is not a regular file are not images. Safe to call from several threads.
 ImageHeader ReadImageHeader(const QString &path);
+
+// The same for a file's bytes in memory; name stands for the file's name
+// (only its extension is used).
+ImageHeader ReadImageHeader(const char *data, qint64 size, const QString &name = QString());
 
 } // namespace kestova
