@@ -1,0 +1,243 @@
+// The settings dialog.
+#include "frm_config.h"
+
+#include "dialogs.h"
+#include "ini_file.h"
+#include "layout.h"
+#include "numbers.h"
+#include "photo_preview.h"
+#include "settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace kestova {
+
+namespace {
+
+const QString DecimalsMessage = QStringLiteral("保留位数格式输入错误！");
+const QString DpiMessage = QStringLiteral("DPI警报格式输入错误！");
+
+// The position a stored unit code selects in its list. The measurement
+// compares the codes as text, so "00" or " 1" is no unit at all: such a code
+// selects nothing, and OK keeps it unless a unit is picked.
+int ListPosition(const QString &code)
+{
+    if (code == QLatin1String("0"))
+        return 0;
+    if (code == QLatin1String("1"))
+        return 1;
+    return -1;
+}
+
+bool DecimalsText(const QString &text, qint32 *out)
+{
+    qint64 value = 0;
+    // Counts of decimals below 0 have no meaning, and beyond 32 bits the
+    // record could not hold them.
+    if (!ToWholeNumber(text, 0, std::numeric_limits<qint32>::max(), &value))
+        return false;
+    if (out)
+        *out = qint32(value);
+    return true;
+}
+
+bool DpiText(const QString &text, qint16 *out)
+{
+    qint64 value = 0;
+    if (!ToWholeNumber(text, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max(), &value))
+        return false;
+    if (out)
+        *out = qint16(value);
+    return true;
+}
+
+QHBoxLayout *Row(std::initializer_list<QWidget *> widgets, bool stretch = true)
+{
+    auto *row = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        row->addWidget(w);
+    if (stretch)
+        row->addStretch(1);
+    return row;
+}
+
+QLineEdit *NumberBox(const QString &name, QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setFixedWidth(60);
+    return box;
+}
+
+} // namespace
+
+QString CheckSettingsTexts(const QString &radixPoint, const QString &unitRadixPoint, const QString &dpi)
+{
+    if (!DecimalsText(radixPoint, nullptr) || !DecimalsText(unitRadixPoint, nullptr))
+        return DecimalsMessage;
+    if (!DpiText(dpi, nullptr))
+        return DpiMessage;
+    return {};
+}
+
+frmConfig::frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
+    , m_settings(settings)
+    , m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("frmConfig"));
+    setWindowTitle(QStringLiteral("参数设置"));
+    setModal(true);
+
+    m_cmbPhotoSize = new QComboBox(this);
+    m_cmbPhotoSize->setObjectName(QStringLiteral("cmbPhotoSize"));
+    m_cmbPhotoArea = new QComboBox(this);
+    m_cmbPhotoArea->setObjectName(QStringLiteral("cmbPhotoArea"));
+    m_txtFileName = new QLineEdit(this);
+    m_txtFileName->setObjectName(QStringLiteral("txtFileName"));
+    m_cmdBrow = new QPushButton(QStringLiteral("..."), this);
+    m_cmdBrow->setObjectName(QStringLiteral("cmdBrow"));
+    m_cmdBrow->setFixedWidth(32);
+    m_cmdBrow->setAutoDefault(false);
+    m_chkPreview = new QCheckBox(QStringLiteral("开启预览"), this);
+    m_chkPreview->setObjectName(QStringLiteral("chkPreview"));
+    m_txtUnitRadixPoint = NumberBox(QStringLiteral("txtUnitRadixPoint"), this);
+    m_txtRadixPoint = NumberBox(QStringLiteral("txtRadixPoint"), this);
+    m_chkSameness = new QCheckBox(QStringLiteral("相同规格（例：是否将800*600与600*800算作相同规格）"), this);
+    m_chkSameness->setObjectName(QStringLiteral("chkSameness"));
+    m_chkMemberName = new QCheckBox(QStringLiteral("是否将最后一层文件夹名称作为客户名称"), this);
+    m_chkMemberName->setObjectName(QStringLiteral("chkMemberName"));
+    m_txtDPI = NumberBox(QStringLiteral("txtDPI"), this);
+    m_cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    m_cmdCancel = new QPushButton(QStringLiteral("取消"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    m_cmdOK->setAutoDefault(false);
+    m_cmdCancel->setAutoDefault(false);
+
+    const auto label = [this](const QString &text) { return new QLabel(text, this); };
+    const auto group = [this](const QString &caption, std::initializer_list<QLayout *> rows) {
+        auto *box = new QGroupBox(caption, this);
+        auto *column = new QVBoxLayout(box);
+        // Six groups and two buttons share 466 pixels of height.
+        column->setContentsMargins(10, 2, 10, 4);
+        column->setSpacing(2);
+        for (QLayout *row : rows)
+            column->addLayout(row);
+        return box;
+    };
+
+    auto *editRow = new QHBoxLayout;
+    editRow->addWidget(label(QStringLiteral("启动程序")));
+    editRow->addWidget(m_txtFileName, 1);
+    editRow->addWidget(m_cmdBrow);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_cmdOK);
+    buttons->addWidget(m_cmdCancel);
+
+    auto *top = new QVBoxLayout(this);
+    top->setContentsMargins(15, 8, 15, 10);
+    top->setSpacing(4);
+    top->addWidget(group(QStringLiteral("尺寸"),
+                         {Row({label(QStringLiteral("图片尺寸以")), m_cmbPhotoSize, label(QStringLiteral("计算"))}),
+                          Row({label(QStringLiteral("图片面积以")), m_cmbPhotoArea, label(QStringLiteral("计算"))})}));
+    top->addWidget(group(QStringLiteral("图片编辑"), {editRow}));
+    top->addWidget(group(QStringLiteral("图像预览"), {Row({m_chkPreview})}));
+    top->addWidget(group(
+        QStringLiteral("计算"),
+        {Row({label(QStringLiteral("单张图片保留")), m_txtUnitRadixPoint, label(QStringLiteral("位小数"))}),
+         Row({label(QStringLiteral("合计小数点保留")), m_txtRadixPoint, label(QStringLiteral("位小数"))}),
+         Row({m_chkSameness})}));
+    top->addWidget(group(QStringLiteral("客户信息"), {Row({m_chkMemberName})}));
+    top->addWidget(group(QStringLiteral("DPI"),
+                         {Row({label(QStringLiteral("当DPI低于")), m_txtDPI, label(QStringLiteral("警报"))})}));
+    top->addStretch(1);
+    top->addLayout(buttons);
+
+    // 6825 × 6990 twips of client area.
+    setFixedSize(TwipsToPixels(6825), TwipsToPixels(6990));
+
+    connect(m_cmdBrow, &QPushButton::clicked, this, &frmConfig::OnBrowse);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmConfig::OnOK);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    Load();
+}
+
+void frmConfig::Load()
+{
+    m_cmbPhotoSize->addItems({QStringLiteral("厘米"), QStringLiteral("英寸")});
+    m_cmbPhotoSize->setCurrentIndex(ListPosition(m_settings.PhotoSize));
+    m_cmbPhotoArea->addItems({QStringLiteral("平方米"), QStringLiteral("平方厘米")});
+    m_cmbPhotoArea->setCurrentIndex(ListPosition(m_settings.PhotoArea));
+    if (m_settings.EditPath != QLatin1String("0"))
+        m_txtFileName->setText(m_settings.EditPath);
+    m_chkPreview->setChecked(PreviewOn(m_settings));
+    m_txtRadixPoint->setText(QString::number(m_settings.RadixPoint));
+    m_txtUnitRadixPoint->setText(QString::number(m_settings.UnitRadixPoint));
+    m_chkSameness->setChecked(m_settings.Sameness);
+    m_chkMemberName->setChecked(m_settings.PathAsMemberName);
+    m_txtDPI->setText(QString::number(m_settings.AlarmNum));
+}
+
+void frmConfig::OnBrowse()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("打开文件");
+    request.filter = QStringLiteral("所有文件(*.*)");
+    const QString path = m_dialogs.GetOpenFileName(request);
+    if (!path.isEmpty())
+        m_txtFileName->setText(path);
+}
+
+void frmConfig::OnOK()
+{
+    const QString message = CheckSettingsTexts(m_txtRadixPoint->text(), m_txtUnitRadixPoint->text(), m_txtDPI->text());
+    if (!message.isEmpty()) {
+        m_dialogs.ShowMessage(message, QStringLiteral("提示"), MessageIcon::None, MessageButtons::Ok);
+        return;
+    }
+
+    const QString one = QStringLiteral("1");
+    const QString zero = QStringLiteral("0");
+    Settings &s = m_settings;
+    if (m_cmbPhotoSize->currentIndex() >= 0)
+        s.PhotoSize = QString::number(m_cmbPhotoSize->currentIndex());
+    if (m_cmbPhotoArea->currentIndex() >= 0)
+        s.PhotoArea = QString::number(m_cmbPhotoArea->currentIndex());
+    DecimalsText(m_txtRadixPoint->text(), &s.RadixPoint);
+    DecimalsText(m_txtUnitRadixPoint->text(), &s.UnitRadixPoint);
+    s.Sameness = m_chkSameness->isChecked();
+    s.PathAsMemberName = m_chkMemberName->isChecked();
+    DpiText(m_txtDPI->text(), &s.AlarmNum);
+    const QString editPath = m_txtFileName->text().trimmed();
+    s.EditPath = editPath.isEmpty() ? zero : editPath;
+    s.Preview = m_chkPreview->isChecked() ? one : zero;
+
+    // Memory holds the rounded numbers; the file gets the texts as typed.
+    const QString sum = QStringLiteral("Sum");
+    WriteIniValue(sum, QStringLiteral("PhotoSize"), s.PhotoSize);
+    WriteIniValue(sum, QStringLiteral("PhotoArea"), s.PhotoArea);
+    WriteIniValue(sum, QStringLiteral("EditPath"), s.EditPath);
+    WriteIniValue(sum, QStringLiteral("Preview"), s.Preview);
+    WriteIniValue(sum, QStringLiteral("RadixPoint"), m_txtRadixPoint->text());
+    WriteIniValue(sum, QStringLiteral("UnitRadixPoint"), m_txtUnitRadixPoint->text());
+    WriteIniValue(sum, QStringLiteral("Sameness"), s.Sameness ? one : zero);
+    WriteIniValue(QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), s.PathAsMemberName ? one : zero);
+    WriteIniValue(QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), m_txtDPI->text());
+    accept();
+}
+
+} // namespace kestova

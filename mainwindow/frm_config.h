@@ -1,0 +1,51 @@
+// frmConfig, the settings dialog "参数设置": shows the Settings record, and on
+// OK checks the three number fields, updates the record and writes all nine
+// keys to Config.ini. Cancel and the close box change nothing.
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace kestova {
+
+class Dialogs;
+struct Settings;
+
+// The OK checks on the typed texts, in the order they are made: the two
+// decimal counts (a number that rounds to 0 … 2^31−1), then the DPI
+// threshold (a number that rounds into 16 bits). The message for the first
+// failure, or "" when all pass.
+QString CheckSettingsTexts(const QString &radixPoint, const QString &unitRadixPoint, const QString &dpi);
+
+class frmConfig : public QDialog
+{
+    Q_OBJECT
+public:
+    frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent = nullptr);
+
+private:
+    void Load();
+    void OnBrowse();
+    void OnOK();
+
+    Settings &m_settings;
+    Dialogs &m_dialogs;
+    QComboBox *m_cmbPhotoSize;
+    QComboBox *m_cmbPhotoArea;
+    QLineEdit *m_txtFileName;
+    QPushButton *m_cmdBrow;
+    QCheckBox *m_chkPreview;
+    QLineEdit *m_txtUnitRadixPoint;
+    QLineEdit *m_txtRadixPoint;
+    QCheckBox *m_chkSameness;
+    QCheckBox *m_chkMemberName;
+    QLineEdit *m_txtDPI;
+    QPushButton *m_cmdOK;
+    QPushButton *m_cmdCancel;
+};
+
+} // namespace kestova

@@ -1,0 +1,404 @@
+// The main window.
+#include "frm_main.h"
+
+#include "dialogs.h"
+#include "form_runner.h"
+#include "frm_about.h"
+#include "frm_config.h"
+#include "frm_progress_bar.h"
+#include "layout.h"
+#include "order_printing.h"
+#include "photo_preview.h"
+#include "print_info.h"
+#include "program_title.h"
+#include "result_grids.h"
+#include "settings.h"
+#include "shell.h"
+#include "text_export.h"
+#include "toolbar_icons.h"
+#include "uc_browse.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace kestova {
+
+namespace {
+
+// Design sizes in twips.
+constexpr int ToolbarDesignHeight = 675;
+constexpr int StatusDesignHeight = 375;
+constexpr int RefreshWidth = 3195;  // also the folder tree's width
+constexpr int RefreshHeight = 420;
+constexpr int ClientDesignWidth = 12630;
+constexpr int ClientDesignHeight = 7770;
+
+const QString Label1Text =
+    QStringLiteral("在左侧选择照片文件夹后点击“统计图片”；单击明细行预览照片，双击用图片编辑程序打开。");
+
+// A status bar panel: a fixed-width label that cuts a long path in the
+// middle, so its folder and file name both stay readable.
+class StatusPanel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect area = contentsRect().adjusted(3, 0, -3, 0);
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
+
+} // namespace
+
+QString MemberNameFromPath(const QString &path)
+{
+    const QString rest = path.left(path.size() - 1); // without the trailing separator
+    const int cut = qMax(rest.lastIndexOf(u'/'), rest.lastIndexOf(QDir::separator()));
+    return cut < 0 ? rest : rest.mid(cut + 1);
+}
+
+frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &services, QWidget *parent)
+    : QMainWindow(parent)
+    , m_store(std::move(store))
+    , m_settings(services.settings)
+    , m_printInfo(services.printInfo)
+    , m_dialogs(services.dialogs)
+    , m_shell(services.shell)
+    , m_forms(services.forms)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(ProgramTitle);
+    setWindowIcon(ProgramIcon());
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
+    setCentralWidget(m_client);
+
+    BuildMenus();
+    BuildToolbar(m_client);
+    BuildStatusBar(m_client);
+
+    m_cmdRefresh = new QPushButton(QStringLiteral("刷新"), m_client);
+    m_cmdRefresh->setObjectName(QStringLiteral("cmdRefresh"));
+    m_cmdRefresh->setGeometry(0, 0, TwipsToPixels(RefreshWidth), TwipsToPixels(RefreshHeight));
+    connect(m_cmdRefresh, &QPushButton::clicked, this, &frmMain::Refresh);
+
+    m_tree = new ucBrowse(m_client);
+    m_tree->setObjectName(QStringLiteral("ucBrowse"));
+    m_tree->setGeometry(0, 0, TwipsToPixels(RefreshWidth), 0);
+    // The stored property set of the window's folder tree.
+    m_tree->ReadProperties(QVariantMap{{QStringLiteral("appearance"), 0},
+                                       {QStringLiteral("haslines"), true},
+                                       {QStringLiteral("hideselection"), false},
+                                       {QStringLiteral("hottracking"), false},
+                                       {QStringLiteral("theme"), 2}});
+    connect(m_tree, &ucBrowse::PathChange, this, &frmMain::OnPathChange);
+
+    m_mfgTotal = new ResultGrid(m_client);
+    m_mfgTotal->setObjectName(QStringLiteral("mfgTotal"));
+    m_mfgDetail = new ResultGrid(m_client);
+    m_mfgDetail->setObjectName(QStringLiteral("mfgDetail"));
+    m_mfgDetail->Model().SetSingleColumns({2, 3}); // the resolutions
+    connect(m_mfgDetail, &QAbstractItemView::clicked, this, &frmMain::OnDetailClick);
+    connect(m_mfgDetail, &QAbstractItemView::doubleClicked, this, &frmMain::OnDetailDoubleClick);
+
+    m_picView = new PhotoBox(m_client);
+    m_picView->setObjectName(QStringLiteral("picView"));
+
+    // Load: the header rows, the totals grid first.
+    m_mfgTotal->Model().SetHeaderText(TotalGridHeader);
+    m_mfgDetail->Model().SetHeaderText(DetailGridHeader);
+
+    m_printing = std::make_unique<OrderPrinting>(*m_store, m_settings, m_dialogs, m_printInfo, services.printTarget,
+                                                 this);
+
+    m_client->installEventFilter(this);
+
+    // Restored, the client area is 12630 × 7770 twips, centred on the screen.
+    const QSize client(TwipsToPixels(ClientDesignWidth), TwipsToPixels(ClientDesignHeight));
+    resize(client.width(), client.height() + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+frmMain::~frmMain()
+{
+    Unload();
+}
+
+void frmMain::BuildMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
+    file->setObjectName(QStringLiteral("mmu_File"));
+    QAction *preview = file->addAction(QStringLiteral("打印预览(&V)"), this, &frmMain::PrintPreview);
+    preview->setObjectName(QStringLiteral("mmu_File_PrintPreview"));
+    file->addSeparator();
+    QAction *exit = file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
+    exit->setObjectName(QStringLiteral("mmu_File_Exit"));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    help->setObjectName(QStringLiteral("mmu_Help"));
+    QAction *about = help->addAction(QStringLiteral("关于(&A)"), this, &frmMain::ShowAbout);
+    about->setObjectName(QStringLiteral("mmu_Help_About"));
+}
+
+void frmMain::BuildToolbar(QWidget *client)
+{
+    m_toolbar = new QToolBar(client);
+    m_toolbar->setObjectName(QStringLiteral("Toolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
+    // Plain buttons rather than actions: an action would give each button a
+    // tool tip, and the buttons have none.
+    const QString captions[] = {QStringLiteral("统计图片"), QStringLiteral("导出"), QStringLiteral("打印"),
+                                QStringLiteral("参数"), QStringLiteral("退出")};
+    for (int position = 1; position <= 5; ++position) {
+        auto *button = new QToolButton(m_toolbar);
+        button->setObjectName(QStringLiteral("Toolbar_Button%1").arg(position));
+        button->setText(captions[position - 1]);
+        button->setIcon(ToolbarIcon(position));
+        button->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
+        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        connect(button, &QToolButton::clicked, this, [this, position] { ButtonClick(position); });
+        m_toolbar->addWidget(button);
+        m_buttons.append(button);
+    }
+
+    // The information strip on the toolbar, to the right of the buttons.
+    auto *picture1 = new QFrame(m_toolbar);
+    m_picture1 = picture1;
+    picture1->setObjectName(QStringLiteral("Picture1"));
+    picture1->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    picture1->setGeometry(TwipsToPixels(4200), TwipsToPixels(240), TwipsToPixels(8415), TwipsToPixels(375));
+    auto *label1 = new QLabel(Label1Text, picture1);
+    label1->setObjectName(QStringLiteral("Label1"));
+    QPalette pal = label1->palette();
+    pal.setColor(QPalette::WindowText, pal.color(QPalette::Highlight));
+    label1->setPalette(pal);
+    label1->setGeometry(TwipsToPixels(60), TwipsToPixels(60), TwipsToPixels(8310), TwipsToPixels(255));
+}
+
+void frmMain::BuildStatusBar(QWidget *client)
+{
+    m_statusBar = new QStatusBar(client);
+    m_statusBar->setObjectName(QStringLiteral("StatusBar"));
+    const QString texts[] = {QStringLiteral("当前路径："), QString(), QStringLiteral("当前路径文件数量："), QString()};
+    const int widths[] = {1440, 6000, 2000, 0};
+    for (int i = 0; i < 4; ++i) {
+        auto *panel = new StatusPanel(texts[i], m_statusBar);
+        panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        if (widths[i] > 0) {
+            panel->setFixedWidth(TwipsToPixels(widths[i]));
+            m_statusBar->addWidget(panel);
+        } else {
+            panel->setMinimumWidth(TwipsToPixels(1440)); // the last panel takes the rest
+            m_statusBar->addWidget(panel, 1);
+        }
+        m_panels.append(panel);
+    }
+}
+
+QToolButton *frmMain::ToolbarButton(int position) const
+{
+    return position >= 1 && position <= m_buttons.size() ? m_buttons.at(position - 1) : nullptr;
+}
+
+QLabel *frmMain::Panel(int number) const
+{
+    return number >= 1 && number <= m_panels.size() ? m_panels.at(number - 1) : nullptr;
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize)
+        LayOut();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        LayOut();
+}
+
+void frmMain::LayOut()
+{
+    if (isMinimized())
+        return;
+    const int width = m_client->width();
+    const int height = m_client->height();
+    // The toolbar and the status bar are docked: full width, top and bottom.
+    const int toolbarHeight = qMax(TwipsToPixels(ToolbarDesignHeight), m_toolbar->sizeHint().height());
+    const int statusHeight = qMax(TwipsToPixels(StatusDesignHeight), m_statusBar->sizeHint().height());
+    m_toolbar->setGeometry(0, 0, width, toolbarHeight);
+    // The strip keeps its design place unless the buttons, whose width
+    // depends on the font, reach into it.
+    m_toolbar->layout()->activate();
+    const int stripLeft = qMax(TwipsToPixels(4200), m_buttons.last()->geometry().right() + 6);
+    m_picture1->move(stripLeft, m_picture1->y());
+    m_statusBar->setGeometry(0, qMax(height - statusHeight, 0), width, statusHeight);
+
+    MainLayoutInput in;
+    in.clientWidth = width;
+    in.clientHeight = height;
+    in.toolbarHeight = toolbarHeight;
+    in.statusHeight = statusHeight;
+    const MainLayoutRects now{m_cmdRefresh->geometry(), m_tree->geometry(), m_mfgTotal->geometry(),
+                              m_mfgDetail->geometry(), m_picView->geometry()};
+    const MainLayoutRects next = LayOutMainWindow(in, now);
+    m_cmdRefresh->setGeometry(next.refresh);
+    m_tree->setGeometry(next.tree);
+    m_mfgTotal->setGeometry(next.total);
+    m_mfgDetail->setGeometry(next.detail);
+    m_picView->setGeometry(next.preview);
+
+    FitGridColumns(*m_mfgTotal);
+    FitGridColumns(*m_mfgDetail);
+}
+
+void frmMain::ButtonClick(int position)
+{
+    switch (position) {
+    case 1: Count(); break;
+    case 2: Export(); break;
+    case 3: Print(); break;
+    case 4: ShowSettings(); break;
+    case 5: close(); break;
+    default: break;
+    }
+}
+
+void frmMain::OnPathChange(const QString &path)
+{
+    m_panels.at(1)->setText(path);
+    m_selectedFolder = path;
+    if (m_settings.PathAsMemberName && !path.trimmed().isEmpty())
+        m_printInfo.MemberName = MemberNameFromPath(path);
+}
+
+void frmMain::Refresh()
+{
+    m_tree->Reset();
+}
+
+void frmMain::Count()
+{
+    if (!m_store)
+        return;
+    if (!m_counted.IsEmpty() && m_counted.Holds(m_selectedFolder)) {
+        const MessageAnswer answer =
+            m_dialogs.ShowMessage(QStringLiteral("此文件夹已统计过，是否重新统计？"), QStringLiteral("提示"),
+                                  MessageIcon::Information, MessageButtons::YesNo);
+        if (answer != MessageAnswer::Yes)
+            return;
+    }
+
+    // The grids let go of their queries before the scan rewrites the tables
+    // they read; the results are bound again afterwards.
+    m_mfgDetail->Detach();
+    m_mfgTotal->Detach();
+    {
+        frmProgressBar scan(m_selectedFolder, m_settings, *m_store, m_dialogs, this);
+        connect(&scan, &frmProgressBar::FileCount, this,
+                [this](int count) { m_panels.at(3)->setText(QString::number(count)); });
+        m_forms.ShowModal(scan);
+    }
+    m_counted.Append(m_selectedFolder);
+
+    QString error;
+    if (!ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error)) {
+        m_dialogs.ShowMessage(QStringLiteral("统计结果读取失败：") + error, QStringLiteral("错误"),
+                              MessageIcon::Critical, MessageButtons::Ok);
+    }
+}
+
+void frmMain::Export()
+{
+    if (m_store)
+        ExportTotals(*m_store, m_dialogs, m_selectedFolder, m_lastExportFile);
+}
+
+void frmMain::Print()
+{
+    if (m_printing)
+        m_printing->Print();
+}
+
+void frmMain::PrintPreview()
+{
+    if (m_printing)
+        m_printing->PrintPreview();
+}
+
+void frmMain::ShowSettings()
+{
+    frmConfig dialog(m_settings, m_dialogs, this);
+    m_forms.ShowModal(dialog);
+}
+
+void frmMain::ShowAbout()
+{
+    frmAbout about(m_shell, this);
+    m_forms.ShowModal(about);
+}
+
+void frmMain::OnDetailClick()
+{
+    const QString path = m_mfgDetail->CurrentRowText(0);
+    if (PreviewPhoto(*m_picView, path, m_settings, m_dialogs))
+        m_panels.at(2)->setText(path);
+}
+
+void frmMain::OnDetailDoubleClick()
+{
+    OpenPhotoInEditor(m_mfgDetail->CurrentRowText(0), m_settings, m_shell);
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    Unload();
+    event->accept();
+}
+
+void frmMain::Unload()
+{
+    // Once only: the closed window is destroyed later, and a grid's query
+    // must not be touched again once its connection is gone.
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // Each step goes on whatever the one before met.
+    if (m_mfgDetail)
+        m_mfgDetail->Detach();
+    if (m_mfgTotal)
+        m_mfgTotal->Detach();
+    m_counted = CountedFolders();
+    m_printing.reset(); // it holds the store
+    m_store.reset();
+}
+
+} // namespace kestova

@@ -1,0 +1,69 @@
+// The main window's geometry rules.
+#include "layout.h"
+
+#include "numbers.h"
+
+namespace kestova {
+
+int TwipsToPixels(double twips)
+{
+    return static_cast<int>(RoundHalfEven(twips / TwipsPerPixel, 0));
+}
+
+namespace {
+
+// A Move(left, top, width, height) in twips; false when refused.
+bool Move(QRect *rect, double left, double top, double width, double height)
+{
+    if (width < 0 || height < 0)
+        return false;
+    *rect = QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+    return true;
+}
+
+double Twips(int pixels)
+{
+    return static_cast<double>(pixels) * TwipsPerPixel;
+}
+
+} // namespace
+
+MainLayoutRects LayOutMainWindow(const MainLayoutInput &in, const MainLayoutRects &current)
+{
+    MainLayoutRects r = current;
+    if (in.minimised)
+        return r;
+
+    const double W = Twips(in.clientWidth);
+    const double H = Twips(in.clientHeight);
+    const double T = Twips(in.toolbarHeight);
+    const double S = Twips(in.statusHeight);
+    const double B = Twips(current.refresh.height());
+    const double L = Twips(current.tree.width());
+
+    r.refresh.moveTo(0, TwipsToPixels(T));
+    Move(&r.tree, 0, B + T, L, H - T - S - B);
+    Move(&r.total, L, T, (W - L) / 2, (H - T - S) / 2);
+    // The grids' own sizes are read back after they were set (or refused).
+    const double totalWidth = Twips(r.total.width());
+    const double totalHeight = Twips(r.total.height());
+    Move(&r.detail, totalWidth + L, T, W - L - totalWidth, H - T - S);
+    Move(&r.preview, L, totalHeight + T, totalWidth, H - T - totalHeight - S);
+    return r;
+}
+
+int FitColumnWidthTwips(double outerWidthTwips, int columns)
+{
+    if (columns <= 0)
+        return 0;
+    return static_cast<int>(RoundHalfEven(outerWidthTwips / columns, 0));
+}
+
+int FitColumnWidthPixels(int outerWidthPixels, int columns)
+{
+    // Whole pixels not beyond the twips: rounded up, the equal columns would
+    // run a pixel or two past the grid and call up a scroll bar for it.
+    return FitColumnWidthTwips(Twips(outerWidthPixels), columns) / TwipsPerPixel;
+}
+
+} // namespace kestova

@@ -1,0 +1,49 @@
+// The main window's geometry rules, as pure functions on pixel rectangles:
+// where the refresh button, the folder tree, the two grids and the preview
+// box go for a given client size, and how wide a grid's columns are.
+//
+// The rules are stated in twips (15 to a pixel); positions are converted
+// back to whole pixels with ties to the even value.
+#pragma once
+
+#include <QList>
+#include <QRect>
+
+namespace kestova {
+
+constexpr int TwipsPerPixel = 15;
+
+int TwipsToPixels(double twips);
+
+struct MainLayoutInput {
+    int clientWidth = 0;   // W, the whole client area below the menu bar
+    int clientHeight = 0;  // H
+    int toolbarHeight = 0; // T
+    int statusHeight = 0;  // S
+    bool minimised = false;
+};
+
+// The controls the rule places. The refresh button's height (B) and the
+// folder tree's width (L) are taken from the current rectangles; the rule
+// never changes them.
+struct MainLayoutRects {
+    QRect refresh;
+    QRect tree;
+    QRect total;
+    QRect detail;
+    QRect preview;
+};
+
+// One pass of the rule. Every step is on its own: a step that would give a
+// control a negative width or height is refused and leaves that control's
+// rectangle as it is in current, and later steps read the rectangles as they
+// stand after the earlier ones. A minimised window keeps everything.
+MainLayoutRects LayOutMainWindow(const MainLayoutInput &in, const MainLayoutRects &current);
+
+// FitGridColumns' width of every column: the grid's outer width in twips
+// divided by the column count, rounded to a whole twip (ties to even); in
+// pixels, the whole pixels that fit into that many twips.
+int FitColumnWidthTwips(double outerWidthTwips, int columns);
+int FitColumnWidthPixels(int outerWidthPixels, int columns);
+
+} // namespace kestova

@@ -1,0 +1,192 @@
+// The photo preview and the editor command.
+#include "photo_preview.h"
+
+#include "dialogs.h"
+#include "numbers.h"
+#include "program_title.h"
+#include "settings.h"
+#include "shell.h"
+
+#include <QImageReader>
+#include <QPainter>
+#include <QTransform>
+
+namespace kestova {
+
+namespace {
+
+int Round(double value)
+{
+    return static_cast<int>(RoundHalfEven(value, 0));
+}
+
+// Decoding refuses images that would need more than this much memory at the
+// size they are decoded (Qt's own default, stated here so that no
+// environment setting can lift it).
+constexpr int DecodeLimitMegabytes = 256;
+
+} // namespace
+
+QRect FitPhotoRect(int imageWidth, int imageHeight, int boxWidth, int boxHeight)
+{
+    const double wi = imageWidth;
+    const double hi = imageHeight;
+    if (imageWidth <= boxWidth && imageHeight <= boxHeight)
+        return QRect(Round((boxWidth - wi) / 2), Round((boxHeight - hi) / 2), imageWidth, imageHeight);
+    if (imageWidth > imageHeight) {
+        const int height = Round(hi / wi * boxWidth);
+        return QRect(0, Round((boxHeight - height) / 2.0), boxWidth, height);
+    }
+    const int width = Round(wi / hi * boxHeight);
+    return QRect(Round((boxWidth - width) / 2.0), 0, width, boxHeight);
+}
+
+QRect StoredRect(const QRect &uprightRect, const QSize &storedSize, QImageIOHandler::Transformations transformation)
+{
+    // The turn that QImageReader applies after decoding (mirror, flip, then
+    // a quarter turn clockwise), as a mapping of stored to upright points.
+    const qreal w = storedSize.width();
+    const qreal h = storedSize.height();
+    QTransform toUpright;
+    if (transformation & QImageIOHandler::TransformationMirror)
+        toUpright *= QTransform(-1, 0, 0, 1, w, 0);
+    if (transformation & QImageIOHandler::TransformationFlip)
+        toUpright *= QTransform(1, 0, 0, -1, 0, h);
+    if (transformation & QImageIOHandler::TransformationRotate90)
+        toUpright *= QTransform(0, 1, -1, 0, h, 0);
+    return toUpright.inverted().mapRect(QRectF(uprightRect)).toAlignedRect();
+}
+
+bool PreviewOn(const Settings &settings)
+{
+    double value = 0;
+    return !(ParseNumber(settings.Preview, &value) && value == 0);
+}
+
+PhotoBox::PhotoBox(QWidget *parent)
+    : QFrame(parent)
+{
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Dark)); // the application workspace
+    setPalette(pal);
+}
+
+void PhotoBox::ClearPicture()
+{
+    m_picture = QImage();
+    m_target = QRect();
+    m_topLeft = QPoint();
+    update();
+}
+
+void PhotoBox::SetPicture(const QImage &picture, const QRect &target, const QPoint &topLeft)
+{
+    m_picture = picture;
+    m_target = target;
+    m_topLeft = topLeft;
+    update();
+}
+
+void PhotoBox::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    const QRect inner = contentsRect();
+    painter.setClipRect(inner);
+    painter.drawImage(inner.topLeft() + m_topLeft, m_picture);
+}
+
+FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
+{
+    FittedPhoto result;
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(DecodeLimitMegabytes);
+    if (!reader.canRead())
+        return result;
+    const QRect box(0, 0, qMax(boxWidth, 0), qMax(boxHeight, 0));
+
+    const QSize stored = reader.size();
+    if (!stored.isValid()) {
+        // A format that tells its size only by decoding: decode it whole
+        // (within the limit) and scale afterwards.
+        const QImage whole = reader.read();
+        if (whole.isNull())
+            return result;
+        result.target = FitPhotoRect(whole.width(), whole.height(), boxWidth, boxHeight);
+        const QRect visible = result.target & box;
+        if (!visible.isEmpty()) {
+            result.visible = whole.scaled(result.target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 .copy(visible.translated(-result.target.topLeft()));
+        }
+        result.visibleTopLeft = visible.topLeft();
+        result.ok = true;
+        return result;
+    }
+    if (stored.isEmpty())
+        return result;
+
+    const QImageIOHandler::Transformations turn = reader.transformation();
+    const bool quarterTurn = turn & QImageIOHandler::TransformationRotate90;
+    const QSize upright = quarterTurn ? stored.transposed() : stored;
+
+    result.target = FitPhotoRect(upright.width(), upright.height(), boxWidth, boxHeight);
+    const QRect visible = result.target & box;
+    result.visibleTopLeft = visible.topLeft();
+    if (visible.isEmpty()) {
+        // Nothing of it lands in the box; nothing to decode.
+        result.ok = true;
+        return result;
+    }
+
+    const QSize storedScaled = quarterTurn ? result.target.size().transposed() : result.target.size();
+    const QRect storedClip = StoredRect(visible.translated(-result.target.topLeft()), storedScaled, turn);
+    if (storedScaled != stored)
+        reader.setScaledSize(storedScaled);
+    if (storedClip != QRect(QPoint(0, 0), storedScaled))
+        reader.setScaledClipRect(storedClip);
+    result.visible = reader.read();
+    if (result.visible.isNull())
+        return result;
+    if (result.visible.size() != visible.size())
+        result.visible = result.visible.scaled(visible.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    result.ok = true;
+    return result;
+}
+
+void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs)
+{
+    const FittedPhoto photo = DecodeFitted(path, boxWidth, boxHeight);
+    if (!photo.ok) {
+        dialogs.ShowMessage(QStringLiteral("显示失败!"), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
+        return;
+    }
+    box.SetPicture(photo.visible, photo.target, photo.visibleTopLeft);
+}
+
+bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs)
+{
+    if (path.trimmed().isEmpty())
+        return false;
+    box.ClearPicture();
+    if (PreviewOn(settings)) {
+        const QSize inner = box.InnerSize();
+        DrawPhotoFitted(box, path, inner.width(), inner.height(), dialogs);
+    }
+    return true;
+}
+
+void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell)
+{
+    if (path.trimmed().isEmpty())
+        return;
+    if (settings.EditPath == QLatin1String("0") || settings.EditPath.trimmed().isEmpty())
+        return;
+    shell.StartProgram(settings.EditPath, path);
+}
+
+} // namespace kestova

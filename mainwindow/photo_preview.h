@@ -1,0 +1,90 @@
+// The photo preview box picView, DrawPhotoFitted and the detail grid's two
+// mouse commands: a click previews the row's file, a double-click opens it
+// in the picture editor named by EditPath.
+//
+// The box keeps the drawn picture and paints it again whenever it is
+// repainted, so a preview stays on screen until the next click. Only the
+// part of the fitted image that lands inside the box is ever decoded, at the
+// size it is drawn, so a 50-megapixel photo costs no more memory than the box.
+#pragma once
+
+#include <QFrame>
+#include <QImage>
+#include <QImageIOHandler>
+#include <QRect>
+
+namespace kestova {
+
+class Dialogs;
+class Shell;
+struct Settings;
+
+// DrawPhotoFitted's target rectangle in the box, for an image of
+// imageWidth × imageHeight pixels in a box of boxWidth × boxHeight:
+//  - an image that fits keeps its size and is centred;
+//  - otherwise a landscape image takes the box's width, anything else the
+//    box's height, and the other side follows the image's proportions.
+// Each division is rounded to a whole pixel, ties to the even value. The
+// rectangle may stick out of the box (negative x or y); it is clipped there.
+QRect FitPhotoRect(int imageWidth, int imageHeight, int boxWidth, int boxHeight);
+
+// The rectangle of an image stored with the given EXIF transformation that
+// becomes uprightRect once the image of storedSize is turned upright.
+QRect StoredRect(const QRect &uprightRect, const QSize &storedSize, QImageIOHandler::Transformations transformation);
+
+// Whether the Preview setting lets a click draw: everything but a number
+// equal to 0 ("0") switches the preview on.
+bool PreviewOn(const Settings &settings);
+
+// picView: the preview box, in the application workspace colour.
+class PhotoBox : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit PhotoBox(QWidget *parent = nullptr);
+
+    // The inner size in pixels: the box without its border.
+    QSize InnerSize() const { return contentsRect().size(); }
+
+    void ClearPicture();
+    // picture is the visible part of the fitted image; it goes at topLeft
+    // of the inner area.
+    void SetPicture(const QImage &picture, const QRect &target, const QPoint &topLeft);
+
+    bool HasPicture() const { return !m_picture.isNull(); }
+    QImage Picture() const { return m_picture; }
+    QRect Target() const { return m_target; }  // the whole fitted rectangle
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QImage m_picture;
+    QRect m_target;
+    QPoint m_topLeft;
+};
+
+// The fitted decode of one file: the visible part of the image, upright, at
+// the size it is drawn, and where the whole fitted image lies in the box.
+struct FittedPhoto {
+    bool ok = false;
+    QImage visible;
+    QRect target;
+    QPoint visibleTopLeft;
+};
+FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight);
+
+// Draws the file into the box (box pixels boxWidth × boxHeight). A file that
+// cannot be read or drawn shows "显示失败!" and leaves the box as it was.
+void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs);
+
+// A click on a row with path P: clears the box, draws P (when the Preview
+// setting allows it) and returns true when the status bar is to show P.
+// Nothing happens for a row without a path.
+bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs);
+
+// A double-click on a row with path P: starts EditPath with P as its one
+// argument; nothing when P is empty or no editor is set ("0" or empty).
+void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell);
+
+} // namespace kestova

@@ -1,0 +1,120 @@
+// The result grids mfgTotal and mfgDetail: a read-only model over a query of
+// the photo store, the grid widget around it, and the operations the main
+// window runs on them (ShowScanResults, FitGridColumns, MarkAlarmRows).
+//
+// A grid has one header row and shows every value as text. Unbound, or bound
+// to an empty result, it shows one empty row under the header, as a grid of
+// the old flex-grid kind always did.
+//
+// The model fetches lazily (QSqlQueryModel fetches 255 rows at a time as the
+// view scrolls), so binding 40,000 detail rows costs no more than binding 255.
+// The alarm colours therefore cannot be painted onto rows up front: the
+// model computes each row's colour the first time the view asks for it.
+#pragma once
+
+#include <QColor>
+#include <QSqlQueryModel>
+#include <QStringList>
+#include <QTableView>
+#include <QVector>
+
+class QSqlDatabase;
+
+namespace kestova {
+
+struct Settings;
+
+inline const QString TotalGridHeader = QStringLiteral("图片尺寸|数量|面积");
+inline const QString DetailGridHeader = QStringLiteral("文件名|图片尺寸|水平分辨率|垂直分辨率|面积|统计结果");
+
+// A colour written &HBBGGRR: blue in the high byte, red in the low one.
+QColor ColorFromBgr(quint32 bgr);
+inline constexpr quint32 FailedRowColor = 0x80FFFF;   // light yellow
+inline constexpr quint32 LowDpiRowColor = 0xFF80FF;   // light magenta
+
+// The grids' font: "宋体" 9 pt, which maps to an installed CJK serif face
+// where SimSun itself is missing.
+QFont GridFont();
+
+class ResultGridModel : public QSqlQueryModel
+{
+    Q_OBJECT
+public:
+    explicit ResultGridModel(QObject *parent = nullptr);
+
+    // "|" separates the columns; the parts become the header row and their
+    // number the column count.
+    void SetHeaderText(const QString &headers);
+    QStringList HeaderTexts() const { return m_headers; }
+
+    // Columns holding single-precision values, shown with 7 digits.
+    void SetSingleColumns(const QList<int> &columns) { m_singleColumns = columns; }
+
+    // Marking colours for the detail grid, with the threshold in force when
+    // the marks were made. Off for the totals grid.
+    void SetAlarmMarking(bool on, qint16 alarmNum);
+    bool AlarmMarking() const { return m_marking; }
+
+    bool IsPlaceholderRow(int row) const;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+protected:
+    void queryChange() override;
+
+private:
+    enum Mark : qint8 { Unknown = -1, None = 0, Failed = 1, LowDpi = 2 };
+    QString CellText(int row, int column) const;
+    Mark RowMark(int row) const;
+
+    QStringList m_headers;
+    QList<int> m_singleColumns;
+    bool m_marking = false;
+    qint16 m_alarmNum = 0;
+    mutable QVector<qint8> m_marks; // grows with the rows the view has asked for
+};
+
+// The grid widget: a table view that owns its model and has no row header.
+class ResultGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    explicit ResultGrid(QWidget *parent = nullptr);
+    ResultGridModel &Model() { return *m_model; }
+    const ResultGridModel &Model() const { return *m_model; }
+
+    // The cell text as the grid shows it (data rows from 0).
+    QString Text(int row, int column) const;
+    // The text in column 0 of the current row, or "" when there is none.
+    QString CurrentRowText(int column) const;
+
+    // Runs the statement on the connection and shows its result. False,
+    // with the store's message, when the statement was rejected.
+    bool Bind(const QString &statement, const QSqlDatabase &db, QString *error);
+    // Back to the header row and one empty row; the query is released.
+    void Detach();
+
+private:
+    ResultGridModel *m_model;
+};
+
+// Every column gets the grid's outer width divided by the column count.
+void FitGridColumns(ResultGrid &grid);
+
+// Colours the detail grid's rows: "失败" rows light yellow, rows with a
+// resolution below alarmNum light magenta, the whole row. Afterwards no cell
+// is current.
+void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum);
+
+// Binds the detail grid to statement 6 and the totals grid to statement 7,
+// sets both headers and column widths and marks the detail rows. False, with
+// the store's message, when a statement was rejected; the grids then show
+// whatever could be bound.
+bool ShowScanResults(ResultGrid &total, ResultGrid &detail, const QSqlDatabase &db, const Settings &settings,
+                     QString *error);
+
+} // namespace kestova

@@ -1,0 +1,83 @@
+// The text export.
+#include "text_export.h"
+
+#include "dialogs.h"
+#include "totals_text.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+namespace kestova {
+
+QByteArray ExportFileBytes(const QList<TotalRow> &rows)
+{
+    QStringEncoder gbk("GBK");
+    if (!gbk.isValid())
+        return {};
+    const QByteArray bytes = gbk.encode(TotalsText(rows) + QStringLiteral("\r\n"));
+    if (gbk.hasError())
+        return {};
+    return bytes;
+}
+
+bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reason)
+{
+    QSaveFile file(path);
+    // Unbuffered, so that a short write (a full disk) shows at write() and
+    // the old file is never replaced by a cut one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        *reason = file.errorString();
+        return false;
+    }
+    if (file.write(bytes) != bytes.size()) {
+        *reason = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &selectedFolder, QString &lastExportFile)
+{
+    bool ok = false;
+    const QList<TotalRow> rows = store.ReadTotals(&ok);
+    if (!ok) {
+        dialogs.ShowMessage(QStringLiteral("读取统计结果失败：") + store.lastError(), QStringLiteral("错误"),
+                            MessageIcon::Critical, MessageButtons::Ok);
+        return;
+    }
+    if (TotalsText(rows).trimmed().isEmpty())
+        return;
+
+    FileDialogRequest request;
+    request.title = QStringLiteral("另存为");
+    request.filter = QStringLiteral("文本文档(*.txt)");
+    request.initialFolder = selectedFolder;
+    request.fileName = lastExportFile;
+    request.defaultSuffix = QStringLiteral("txt");
+    request.confirmOverwrite = true;
+    const QString path = dialogs.GetSaveFileName(request);
+    if (path.isEmpty())
+        return;
+    lastExportFile = path;
+
+    const QByteArray bytes = ExportFileBytes(rows);
+    QString reason;
+    if (bytes.isEmpty()) {
+        reason = QStringLiteral("统计结果无法以 GBK 编码写出");
+    } else if (WriteExportFile(path, bytes, &reason)) {
+        dialogs.ShowMessage(QStringLiteral("保存完毕!"), QStringLiteral("提示"), MessageIcon::Information,
+                            MessageButtons::Ok);
+        return;
+    }
+    dialogs.ShowMessage(QStringLiteral("文件保存失败：") + QDir::toNativeSeparators(path) + QStringLiteral("\n")
+                            + reason,
+                        QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+}
+
+} // namespace kestova

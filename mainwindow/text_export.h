@@ -1,0 +1,29 @@
+// The text export of the totals: statement 8's rows written as a GBK text
+// file, one "size count area" line per row, each ending with CR LF.
+#pragma once
+
+#include "photo_store.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+namespace kestova {
+
+class Dialogs;
+
+// The file's bytes: the lines in GBK, CR LF after every line. Empty when the
+// text cannot be written in GBK (it always can: sizes are digits and "*").
+QByteArray ExportFileBytes(const QList<TotalRow> &rows);
+
+// Replaces the file at path by bytes in one step: a failed write leaves an
+// existing file as it was. False, with the reason, on failure.
+bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reason);
+
+// The export command. Reads PhotoTotal; with no rows it stops silently.
+// Otherwise it asks for the file (starting in selectedFolder, proposing
+// lastExportFile), remembers the choice in lastExportFile, writes the file
+// and says "保存完毕!". A failed read or write is reported, never fatal.
+void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &selectedFolder, QString &lastExportFile);
+
+} // namespace kestova

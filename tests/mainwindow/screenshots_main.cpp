@@ -1,0 +1,162 @@
+// mainwindow_screenshots OUTPUT_PREFIX: counts a generated order folder in
+// the main window, previews one photo and saves pictures of the screen
+// (OUTPUT_PREFIX-main.png), the settings dialog and the about box. Run under
+// an X server of the wanted size (scripts/screenshots does).
+#include "form_runner.h"
+#include "frm_about.h"
+#include "frm_config.h"
+#include "frm_main.h"
+#include "photo_store.h"
+#include "print_info.h"
+#include "print_target.h"
+#include "program_folder.h"
+#include "program_title.h"
+#include "result_grids.h"
+#include "settings.h"
+#include "shell.h"
+#include "toolbar_icons.h"
+#include "uc_browse.h"
+#include "widget_dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+using namespace kestova;
+
+namespace {
+
+class QuietShell : public Shell
+{
+public:
+    void StartProgram(const QString &, const QString &) override {}
+    void OpenUrl(const QUrl &) override {}
+};
+
+void WritePhoto(const QString &path, int width, int height, int dpi, const QColor &from, const QColor &to)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QImage image(width, height, QImage::Format_RGB32);
+    QPainter p(&image);
+    QLinearGradient sky(0, 0, width, height);
+    sky.setColorAt(0, from);
+    sky.setColorAt(1, to);
+    p.fillRect(image.rect(), sky);
+    p.setBrush(QColor(40, 110, 50));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(width * 0.3, height * 1.1), width * 0.6, height * 0.5);
+    p.setBrush(QColor(250, 220, 90));
+    p.drawEllipse(QPointF(width * 0.75, height * 0.25), height * 0.1, height * 0.1);
+    p.setPen(Qt::white);
+    QFont font;
+    font.setPixelSize(height / 10);
+    p.setFont(font);
+    p.drawText(image.rect().adjusted(0, 0, 0, -height / 20), Qt::AlignHCenter | Qt::AlignBottom,
+               QStringLiteral("%1 × %2 @ %3 dpi").arg(width).arg(height).arg(dpi));
+    p.end();
+    image.setDotsPerMeterX(qRound(dpi / 0.0254));
+    image.setDotsPerMeterY(qRound(dpi / 0.0254));
+    image.save(path, "JPEG", 85);
+}
+
+QString MakeOrder(const QString &root)
+{
+    const QString folder = root + QStringLiteral("/订单/张三 2024-05/");
+    const QColor blue(70, 130, 210), orange(240, 160, 80), teal(60, 170, 160), rose(220, 110, 140);
+    WritePhoto(folder + "DSC_0001.jpg", 1800, 1200, 300, blue, orange);
+    WritePhoto(folder + "DSC_0002.jpg", 1200, 1800, 300, teal, blue);
+    WritePhoto(folder + "DSC_0003.jpg", 1800, 1200, 300, orange, rose);
+    WritePhoto(folder + "DSC_0004.jpg", 2400, 1800, 300, rose, teal);
+    WritePhoto(folder + "IMG_2041.jpg", 1600, 1200, 72, blue, teal);
+    WritePhoto(folder + "IMG_2042.jpg", 1200, 1600, 96, orange, blue);
+    WritePhoto(folder + "全家福.jpg", 3000, 2000, 300, teal, orange);
+    WritePhoto(folder + "证件照/一寸.jpg", 295, 413, 300, rose, blue);
+    WritePhoto(folder + "证件照/二寸.jpg", 413, 579, 300, blue, rose);
+    WritePhoto(folder + "证件照/二寸 (2).jpg", 413, 579, 300, teal, rose);
+    QFile notes(folder + "说明.txt");
+    notes.open(QIODevice::WriteOnly);
+    notes.write("6寸 各一张");
+    notes.close();
+    QFile broken(folder + "损坏.jpg");
+    broken.open(QIODevice::WriteOnly);
+    broken.write("\xFF\xD8 not really a photo");
+    return folder;
+}
+
+bool Save(const QImage &image, const QString &path)
+{
+    const bool ok = image.save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "wrote" : "FAILED", qPrintable(path), image.width(), image.height());
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(ProgramTitle);
+    QApplication::setWindowIcon(ProgramIcon());
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: mainwindow_screenshots OUTPUT_PREFIX\n");
+        return 2;
+    }
+    const QString prefix = QString::fromLocal8Bit(argv[1]);
+
+    QTemporaryDir tmp;
+    QDir(tmp.path()).mkpath(QStringLiteral("program"));
+    SetProgramFolder(tmp.path() + QStringLiteral("/program"));
+    PhotoStore::Create(DataMdbPath());
+    Settings settings = Settings::Load();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store)
+        return 1;
+
+    WidgetDialogs dialogs;
+    QuietShell shell;
+    ExecFormRunner forms;
+    PrintInfo printInfo;
+    PdfPrintTarget target(tmp.path() + QStringLiteral("/order.pdf"));
+    const MainWindowServices services{settings, printInfo, dialogs, shell, forms, target};
+    frmMain window(std::move(store), services);
+    dialogs.setOwner(&window);
+    window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
+    window.show();
+    QTest::qWaitForWindowExposed(&window);
+
+    const QString folder = MakeOrder(tmp.path());
+    emit window.FolderTree()->PathChange(folder); // as a click in the tree would
+    window.Count();
+
+    // Preview a portrait photo: it fills the box's height, centred.
+    ResultGrid *detail = window.Detail();
+    for (int row = 0; row < detail->model()->rowCount(); ++row) {
+        if (detail->Text(row, 0).endsWith(QStringLiteral("DSC_0002.jpg"))) {
+            const QRect cell = detail->visualRect(detail->model()->index(row, 0));
+            QTest::mouseClick(detail->viewport(), Qt::LeftButton, {}, cell.center());
+            break;
+        }
+    }
+    QTest::qWait(200);
+    bool ok = Save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), prefix + QStringLiteral("-main.png"));
+
+    frmConfig config(settings, dialogs, &window);
+    config.show();
+    QTest::qWaitForWindowExposed(&config);
+    ok &= Save(config.grab().toImage(), prefix + QStringLiteral("-settings.png"));
+    config.close();
+
+    frmAbout about(shell, &window);
+    about.show();
+    QTest::qWaitForWindowExposed(&about);
+    ok &= Save(about.grab().toImage(), prefix + QStringLiteral("-about.png"));
+    about.close();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,286 @@
+// The settings dialog: load, the checks on OK and their messages, what goes
+// into the Settings record and what into Config.ini, Cancel and Browse.
+#include "frm_config.h"
+
+#include "ini_file.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace kestova;
+using namespace kestova::test;
+
+namespace {
+
+class SettingsDialogTest : public ::testing::Test
+{
+protected:
+    void Open() { dialog = std::make_unique<frmConfig>(settings, dialogs); }
+
+    template <typename T>
+    T *Get(const char *name)
+    {
+        T *w = dialog->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    void Type(const char *name, const QString &text) { Get<QLineEdit>(name)->setText(text); }
+    QString Text(const char *name) { return Get<QLineEdit>(name)->text(); }
+    void Press(const char *name) { QTest::mouseClick(Get<QPushButton>(name), Qt::LeftButton); }
+
+    QString ConfigText() const
+    {
+        QFile f(ConfigIniPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QStringList ConfigLines() const
+    {
+        return ConfigText().split(QRegularExpression(QStringLiteral("\r?\n")), Qt::SkipEmptyParts);
+    }
+
+    Sandbox sandbox;
+    Settings settings;
+    RecordingDialogs dialogs;
+    std::unique_ptr<frmConfig> dialog;
+};
+
+} // namespace
+
+TEST_F(SettingsDialogTest, LoadShowsTheRecord)
+{
+    settings.PhotoSize = QStringLiteral("1");
+    settings.PhotoArea = QStringLiteral("0");
+    settings.EditPath = QStringLiteral("/usr/bin/gimp");
+    settings.Preview = QStringLiteral("0");
+    settings.RadixPoint = 3;
+    settings.UnitRadixPoint = 5;
+    settings.Sameness = false;
+    settings.PathAsMemberName = true;
+    settings.AlarmNum = 180;
+    Open();
+
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("参数设置"));
+    EXPECT_EQ(dialog->size(), QSize(455, 466));
+    auto *size = Get<QComboBox>("cmbPhotoSize");
+    ASSERT_EQ(size->count(), 2);
+    EXPECT_EQ(size->itemText(0), QStringLiteral("厘米"));
+    EXPECT_EQ(size->itemText(1), QStringLiteral("英寸"));
+    EXPECT_EQ(size->currentIndex(), 1);
+    auto *area = Get<QComboBox>("cmbPhotoArea");
+    EXPECT_EQ(area->itemText(0), QStringLiteral("平方米"));
+    EXPECT_EQ(area->itemText(1), QStringLiteral("平方厘米"));
+    EXPECT_EQ(area->currentIndex(), 0);
+    EXPECT_EQ(Text("txtFileName"), QStringLiteral("/usr/bin/gimp"));
+    EXPECT_FALSE(Get<QCheckBox>("chkPreview")->isChecked());
+    EXPECT_EQ(Get<QCheckBox>("chkPreview")->text(), QStringLiteral("开启预览"));
+    EXPECT_EQ(Text("txtRadixPoint"), QStringLiteral("3"));
+    EXPECT_EQ(Text("txtUnitRadixPoint"), QStringLiteral("5"));
+    EXPECT_FALSE(Get<QCheckBox>("chkSameness")->isChecked());
+    EXPECT_TRUE(Get<QCheckBox>("chkMemberName")->isChecked());
+    EXPECT_EQ(Text("txtDPI"), QStringLiteral("180"));
+    EXPECT_EQ(Get<QPushButton>("cmdBrow")->text(), QStringLiteral("..."));
+    EXPECT_EQ(Get<QPushButton>("cmdOK")->text(), QStringLiteral("确定"));
+    EXPECT_EQ(Get<QPushButton>("cmdCancel")->text(), QStringLiteral("取消"));
+
+    // Every control fits inside the fixed dialog, none squeezed below its
+    // minimum.
+    EXPECT_LE(dialog->layout()->minimumSize().height(), dialog->height());
+    EXPECT_LE(dialog->layout()->minimumSize().width(), dialog->width());
+    for (QWidget *w : dialog->findChildren<QWidget *>()) {
+        const QRect r(w->mapTo(dialog.get(), QPoint(0, 0)), w->size());
+        EXPECT_TRUE(dialog->rect().contains(r)) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(SettingsDialogTest, NoEditorShowsAnEmptyBoxAndAnEmptyBoxStoresZero)
+{
+    Open();
+    EXPECT_EQ(Text("txtFileName"), QString());
+    Type("txtFileName", QStringLiteral("   "));
+    Press("cmdOK");
+    EXPECT_EQ(settings.EditPath, QStringLiteral("0"));
+    bool ok = false;
+    EXPECT_EQ(ReadIniValue(QStringLiteral("Sum"), QStringLiteral("EditPath"), &ok), QStringLiteral("0"));
+
+    Type("txtFileName", QStringLiteral("  /opt/my editor/edit  "));
+    Press("cmdOK");
+    EXPECT_EQ(settings.EditPath, QStringLiteral("/opt/my editor/edit"));
+}
+
+TEST_F(SettingsDialogTest, MemoryGetsRoundedNumbersTheFileTheTypedText)
+{
+    Open();
+    Type("txtRadixPoint", QStringLiteral(" 3 "));
+    Type("txtUnitRadixPoint", QStringLiteral("2.5"));
+    Type("txtDPI", QStringLiteral("3.5E1"));
+    Press("cmdOK");
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.RadixPoint, 3);
+    EXPECT_EQ(settings.UnitRadixPoint, 2); // ties to the even neighbour
+    EXPECT_EQ(settings.AlarmNum, 35);
+    const QStringList lines = ConfigLines();
+    EXPECT_TRUE(lines.contains(QStringLiteral("RadixPoint= 3 ")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("UnitRadixPoint=2.5")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("AlarmNum=3.5E1")));
+
+    Open();
+    Type("txtUnitRadixPoint", QStringLiteral("3.5"));
+    Press("cmdOK");
+    EXPECT_EQ(settings.UnitRadixPoint, 4);
+}
+
+TEST_F(SettingsDialogTest, AFreshConfigIniHoldsTheKeysInTheDialogsOrder)
+{
+    ASSERT_FALSE(QFile::exists(ConfigIniPath()));
+    Open();
+    Get<QComboBox>("cmbPhotoArea")->setCurrentIndex(1);
+    Get<QCheckBox>("chkPreview")->setChecked(false);
+    Get<QCheckBox>("chkMemberName")->setChecked(true);
+    Press("cmdOK");
+    EXPECT_EQ(ConfigLines(), (QStringList{"[Sum]", "PhotoSize=0", "PhotoArea=1", "EditPath=0", "Preview=0",
+                                           "RadixPoint=2", "UnitRadixPoint=4", "Sameness=1", "[MemberName]",
+                                           "PathAsMemberName=1", "[DPIAlarm]", "AlarmNum=150"}));
+    EXPECT_EQ(settings.PhotoArea, QStringLiteral("1"));
+    EXPECT_EQ(settings.Preview, QStringLiteral("0"));
+    EXPECT_TRUE(settings.PathAsMemberName);
+}
+
+struct CheckCase {
+    const char *name;
+    const char *radix;
+    const char *unitRadix;
+    const char *dpi;
+    const char *message; // "" when all pass
+};
+
+class SettingsChecks : public ::testing::TestWithParam<CheckCase>
+{
+};
+
+TEST_P(SettingsChecks, MessageForTheFirstFailure)
+{
+    const CheckCase &c = GetParam();
+    EXPECT_EQ(CheckSettingsTexts(QString::fromUtf8(c.radix), QString::fromUtf8(c.unitRadix), QString::fromUtf8(c.dpi)),
+              QString::fromUtf8(c.message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, SettingsChecks,
+    ::testing::Values(
+        CheckCase{"Plain", "2", "4", "150", ""},
+        CheckCase{"SignFractionExponentBlanks", " +2.5 ", "1e1", " -3E-1 ", ""},
+        CheckCase{"LeadingAndTrailingPoint", ".5", "5.", "150.", ""},
+        CheckCase{"SmallNegativeRoundsToZero", "-0.4", "0", "-32768", ""},
+        CheckCase{"EmptyDecimals", "", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"BlankUnitDecimals", "2", "   ", "150", "保留位数格式输入错误！"},
+        CheckCase{"Letters", "abc", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"ThousandsSeparator", "1,000", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"Hexadecimal", "0x10", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"LoneExponent", "1e", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"NegativeDecimals", "-1", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"DecimalsBeyond32Bits", "2147483648", "4", "150", "保留位数格式输入错误！"},
+        CheckCase{"DecimalsAt32Bits", "2147483647", "4", "150", ""},
+        CheckCase{"EmptyDpi", "2", "4", "", "DPI警报格式输入错误！"},
+        CheckCase{"DpiBeyond16Bits", "2", "4", "32768", "DPI警报格式输入错误！"},
+        CheckCase{"DpiRoundsBeyond16Bits", "2", "4", "32767.5", "DPI警报格式输入错误！"},
+        CheckCase{"DpiAt16Bits", "2", "4", "32767.4", ""},
+        CheckCase{"AllWrongGivesTheDecimalsMessage", "x", "y", "z", "保留位数格式输入错误！"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(SettingsDialogTest, AFailedCheckKeepsTheDialogOpenAndChangesNothing)
+{
+    Open();
+    Type("txtRadixPoint", QStringLiteral("two"));
+    Type("txtDPI", QString());
+    Press("cmdOK");
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("保留位数格式输入错误！"));
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(Text("txtRadixPoint"), QStringLiteral("two"));
+    EXPECT_FALSE(QFile::exists(ConfigIniPath()));
+
+    Type("txtRadixPoint", QStringLiteral("2"));
+    Press("cmdOK");
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[1].text, QStringLiteral("DPI警报格式输入错误！"));
+    EXPECT_FALSE(QFile::exists(ConfigIniPath()));
+    EXPECT_EQ(settings.AlarmNum, 150);
+}
+
+TEST_F(SettingsDialogTest, CancelAndTheCloseBoxChangeNothing)
+{
+    WriteIniValue(QStringLiteral("Sum"), QStringLiteral("RadixPoint"), QStringLiteral("2"));
+    const QString before = ConfigText();
+    const Settings original = settings;
+
+    Open();
+    Type("txtRadixPoint", QStringLiteral("5"));
+    Get<QCheckBox>("chkSameness")->setChecked(false);
+    Press("cmdCancel");
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+
+    Open();
+    Type("txtDPI", QStringLiteral("999"));
+    dialog->show();
+    dialog->close();
+
+    EXPECT_EQ(ConfigText(), before);
+    EXPECT_EQ(settings.RadixPoint, original.RadixPoint);
+    EXPECT_EQ(settings.Sameness, original.Sameness);
+    EXPECT_EQ(settings.AlarmNum, original.AlarmNum);
+}
+
+TEST_F(SettingsDialogTest, UnitCodesTheListsCannotShowAreKept)
+{
+    settings.PhotoSize = QStringLiteral("00");
+    settings.PhotoArea = QStringLiteral("2");
+    Open();
+    EXPECT_EQ(Get<QComboBox>("cmbPhotoSize")->currentIndex(), -1);
+    EXPECT_EQ(Get<QComboBox>("cmbPhotoArea")->currentIndex(), -1);
+    Press("cmdOK");
+    EXPECT_EQ(settings.PhotoSize, QStringLiteral("00"));
+    EXPECT_EQ(settings.PhotoArea, QStringLiteral("2"));
+    EXPECT_TRUE(ConfigLines().contains(QStringLiteral("PhotoSize=00")));
+
+    // Picking a unit replaces the odd code.
+    Open();
+    Get<QComboBox>("cmbPhotoSize")->setCurrentIndex(0);
+    Press("cmdOK");
+    EXPECT_EQ(settings.PhotoSize, QStringLiteral("0"));
+}
+
+TEST_F(SettingsDialogTest, BrowsePutsTheChosenFileIntoTheBox)
+{
+    Open();
+    Type("txtFileName", QStringLiteral("/old/editor"));
+    dialogs.openAnswers = {QString()}; // cancelled
+    Press("cmdBrow");
+    EXPECT_EQ(Text("txtFileName"), QStringLiteral("/old/editor"));
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    EXPECT_EQ(dialogs.fileRequests[0].title, QStringLiteral("打开文件"));
+    EXPECT_EQ(dialogs.fileRequests[0].filter, QStringLiteral("所有文件(*.*)"));
+    EXPECT_EQ(dialogs.fileRequests[0].initialFolder, QString());
+
+    dialogs.openAnswers = {QStringLiteral("/usr/bin/new editor")};
+    Press("cmdBrow");
+    EXPECT_EQ(Text("txtFileName"), QStringLiteral("/usr/bin/new editor"));
+    EXPECT_NE(dialog->result(), QDialog::Accepted); // browsing does not close the dialog
+}

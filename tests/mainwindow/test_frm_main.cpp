@@ -1,0 +1,462 @@
+// The main window driven as an operator drives it: pick a folder, count,
+// answer the question, read the grids, click and double-click rows, export,
+// change settings, exit.
+#include "main_window_fixture.h"
+
+#include "frm_about.h"
+#include "frm_config.h"
+#include "ini_file.h"
+#include "layout.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QStatusBar>
+
+#include <sys/resource.h>
+#include <csignal>
+
+using namespace kestova;
+using namespace kestova::test;
+
+namespace {
+
+const QColor Yellow(255, 255, 128);
+const QColor Magenta(255, 128, 255);
+
+QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList MenuTexts(QMenu *menu)
+{
+    QStringList texts;
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            texts << action->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, LoadShowsTheDesignedWindow)
+{
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Kestova图片统计"));
+    EXPECT_FALSE(window->windowIcon().isNull());
+
+    const QStringList captions{QStringLiteral("统计图片"), QStringLiteral("导出"), QStringLiteral("打印"),
+                               QStringLiteral("参数"), QStringLiteral("退出")};
+    for (int position = 1; position <= 5; ++position) {
+        QToolButton *button = window->ToolbarButton(position);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), captions[position - 1]);
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_EQ(button->iconSize(), QSize(24, 24));
+        EXPECT_FALSE(button->icon().pixmap(24, 24).toImage().isNull());
+        EXPECT_TRUE(button->toolTip().isEmpty());
+        // The button shows its whole caption.
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(captions[position - 1]));
+    }
+    // The information strip lies to the right of the buttons.
+    auto *strip = window->findChild<QWidget *>(QStringLiteral("Picture1"));
+    ASSERT_NE(strip, nullptr);
+    EXPECT_GE(strip->x(), window->ToolbarButton(5)->geometry().right());
+    EXPECT_FALSE(window->findChild<QLabel *>(QStringLiteral("Label1"))->text().isEmpty());
+
+    auto *refresh = window->findChild<QPushButton *>(QStringLiteral("cmdRefresh"));
+    ASSERT_NE(refresh, nullptr);
+    EXPECT_EQ(refresh->text(), QStringLiteral("刷新"));
+    EXPECT_EQ(refresh->size(), QSize(213, 28));
+
+    QStringList titles;
+    for (QAction *action : window->menuBar()->actions())
+        titles << action->text();
+    EXPECT_EQ(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("帮助(&H)")}));
+    EXPECT_TRUE(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_File"))).endsWith(QStringLiteral("退出(&X)")));
+    EXPECT_EQ(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_Help"))), QStringList{QStringLiteral("关于(&A)")});
+
+    EXPECT_EQ(PanelText(1), QStringLiteral("当前路径："));
+    EXPECT_EQ(PanelText(2), QString());
+    EXPECT_EQ(PanelText(3), QStringLiteral("当前路径文件数量："));
+    EXPECT_EQ(PanelText(4), QString());
+    EXPECT_EQ(window->Panel(1)->width(), 96);
+    EXPECT_EQ(window->Panel(2)->width(), 400);
+    EXPECT_EQ(window->Panel(3)->width(), 133);
+    EXPECT_GE(window->Panel(4)->width(), 96);
+
+    // Both grids: their header row and one empty row.
+    EXPECT_EQ(window->Total()->Model().HeaderTexts(),
+              (QStringList{QStringLiteral("图片尺寸"), QStringLiteral("数量"), QStringLiteral("面积")}));
+    EXPECT_EQ(window->Detail()->Model().HeaderTexts(),
+              (QStringList{QStringLiteral("文件名"), QStringLiteral("图片尺寸"), QStringLiteral("水平分辨率"),
+                           QStringLiteral("垂直分辨率"), QStringLiteral("面积"), QStringLiteral("统计结果")}));
+    EXPECT_EQ(Rows(*window->Total()), (QList<QStringList>{{"", "", ""}}));
+    EXPECT_EQ(Rows(*window->Detail()), (QList<QStringList>{{"", "", "", "", "", ""}}));
+}
+
+TEST_F(MainWindowTest, LayoutFollowsTheClientAreaAndRefitsTheColumns)
+{
+    window->resize(1300, 760);
+    const QWidget *client = window->centralWidget();
+    const QRect total = window->Total()->geometry();
+    const QRect detail = window->Detail()->geometry();
+    const QRect preview = window->Preview()->geometry();
+    EXPECT_EQ(total.left(), 213);
+    EXPECT_EQ(detail.left(), 213 + total.width());
+    EXPECT_EQ(total.width() + detail.width(), client->width() - 213);
+    EXPECT_EQ(preview.top(), total.bottom() + 1);
+    EXPECT_EQ(preview.width(), total.width());
+    EXPECT_EQ(window->FolderTree()->width(), 213);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_EQ(window->Detail()->horizontalHeader()->sectionSize(c), FitColumnWidthPixels(detail.width(), 6));
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(window->Total()->horizontalHeader()->sectionSize(c), FitColumnWidthPixels(total.width(), 3));
+
+    window->resize(1600, 900);
+    EXPECT_GT(window->Detail()->width(), detail.width());
+    EXPECT_EQ(window->Detail()->horizontalHeader()->sectionSize(5),
+              FitColumnWidthPixels(window->Detail()->width(), 6));
+
+    // Minimised, the controls stay where they were.
+    const QRect before = window->Detail()->geometry();
+    window->showMinimized();
+    window->centralWidget()->resize(300, 200);
+    EXPECT_EQ(window->Detail()->geometry(), before);
+}
+
+TEST_F(MainWindowTest, CountFillsBothGridsAndMarksTheAlarmRows)
+{
+    const QString folder = MakeOrderFolder();
+    SelectFolder(folder);
+    EXPECT_EQ(PanelText(2), folder);
+    EXPECT_EQ(window->SelectedFolder(), folder);
+
+    PressToolbar(1);
+    EXPECT_EQ(forms.shown, QStringList{QStringLiteral("frmProgressBar")});
+    EXPECT_EQ(forms.modal, QList<bool>{true});
+    EXPECT_TRUE(dialogs.messages.isEmpty()) << MessageTexts().join(u'\n').toStdString();
+    EXPECT_EQ(PanelText(4), QStringLiteral("5"));
+    EXPECT_TRUE(window->Counted().Holds(folder));
+
+    // Statement 6 order: by horizontal, then vertical resolution.
+    const QList<QStringList> detail = Rows(*window->Detail());
+    ASSERT_EQ(detail.size(), 5);
+    EXPECT_EQ(detail[0], (QStringList{folder + "notes.txt", "0*0", "0", "0", "0", "失败"}));
+    EXPECT_EQ(detail[1], (QStringList{folder + "low.jpg", "35.28*24.69", "72", "72", "0.0871", "成功"}));
+    EXPECT_EQ(detail[2], (QStringList{folder + "sub/c.jpg", "30.48*20.32", "150", "150", "0.0619", "成功"}));
+    EXPECT_EQ(detail[3], (QStringList{folder + "a.jpg", "15.24*10.16", "300", "300", "0.0155", "成功"}));
+    EXPECT_EQ(detail[4], (QStringList{folder + "b.jpg", "15.24*10.16", "300", "300", "0.0155", "成功"}));
+
+    // The failed file yellow, the 72 dpi photo magenta, every cell of the
+    // row; a resolution equal to the threshold is not marked.
+    for (int c = 0; c < 6; ++c) {
+        EXPECT_EQ(RowColour(*window->Detail(), 0, c), Yellow);
+        EXPECT_EQ(RowColour(*window->Detail(), 1, c), Magenta);
+        EXPECT_FALSE(RowColour(*window->Detail(), 2, c).isValid());
+        EXPECT_FALSE(RowColour(*window->Detail(), 3, c).isValid());
+    }
+
+    EXPECT_EQ(Rows(*window->Total()), (QList<QStringList>{{"15.24*10.16", "2", "0.03"},
+                                                           {"30.48*20.32", "1", "0.06"},
+                                                           {"35.28*24.69", "1", "0.09"},
+                                                           {"合计", "4", "0.18"}}));
+    for (int r = 0; r < 4; ++r)
+        EXPECT_FALSE(RowColour(*window->Total(), r).isValid()); // the totals grid is never marked
+
+    // Equal columns after the count too.
+    EXPECT_EQ(window->Detail()->horizontalHeader()->sectionSize(0),
+              FitColumnWidthPixels(window->Detail()->width(), 6));
+    EXPECT_FALSE(window->Detail()->currentIndex().isValid());
+}
+
+TEST_F(MainWindowTest, CountingAFolderAgainAsksFirst)
+{
+    const QString folder = MakeOrderFolder();
+    SelectFolder(folder);
+    PressToolbar(1);
+    sandbox.writeFile(QStringLiteral("orders/Smith/d.jpg"), JpegBytes(600, 400, 300));
+
+    // No: nothing is counted, nothing changes.
+    dialogs.answers = {MessageAnswer::No};
+    PressToolbar(1);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("此文件夹已统计过，是否重新统计？"));
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::YesNo);
+    EXPECT_EQ(forms.shown.size(), 1);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 5);
+    EXPECT_EQ(PanelText(4), QStringLiteral("5"));
+
+    // Yes: counted again, and listed a second time.
+    dialogs.answers = {MessageAnswer::Yes};
+    PressToolbar(1);
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 6);
+    EXPECT_EQ(PanelText(4), QStringLiteral("6"));
+
+    // Another folder is counted without a question.
+    const QString other = MakeOrderFolder(QStringLiteral("orders/Jones"));
+    SelectFolder(other);
+    PressToolbar(1);
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(forms.shown.size(), 3);
+}
+
+TEST_F(MainWindowTest, AFolderWithoutFilesShowsThePreviousResultsAgain)
+{
+    SelectFolder(MakeOrderFolder());
+    PressToolbar(1);
+    const QList<QStringList> totals = Rows(*window->Total());
+
+    const QString empty = Folder(QStringLiteral("empty"));
+    sandbox.mkdir(QStringLiteral("empty"));
+    SelectFolder(empty);
+    PressToolbar(1);
+    EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("文件不存在！")});
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("系统提示"));
+    EXPECT_EQ(PanelText(4), QStringLiteral("0"));
+    EXPECT_EQ(Rows(*window->Total()), totals);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 5);
+    // Listed all the same, so counting it again asks.
+    EXPECT_TRUE(window->Counted().Holds(empty));
+}
+
+TEST_F(MainWindowTest, FolderSelectionSetsTheMemberNameWhenAsked)
+{
+    printInfo.MemberName = QStringLiteral("before");
+    SelectFolder(Folder(QStringLiteral("orders/Smith")));
+    EXPECT_EQ(printInfo.MemberName, QStringLiteral("before"));
+
+    settings.PathAsMemberName = true;
+    SelectFolder(Folder(QStringLiteral("orders/张三")));
+    EXPECT_EQ(printInfo.MemberName, QStringLiteral("张三"));
+
+    // A tree item that is no folder: the path empties, the name stays.
+    SelectFolder(QString());
+    EXPECT_EQ(PanelText(2), QString());
+    EXPECT_EQ(window->SelectedFolder(), QString());
+    EXPECT_EQ(printInfo.MemberName, QStringLiteral("张三"));
+}
+
+TEST_F(MainWindowTest, ClickPreviewsAndDoubleClickOpensTheEditor)
+{
+    // Before the first count the one empty row does nothing.
+    ClickDetailRow(0);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_EQ(PanelText(3), QStringLiteral("当前路径文件数量："));
+
+    const QString folder = MakeOrderFolder(QStringLiteral("orders/Mr Smith"));
+    SelectFolder(folder);
+    PressToolbar(1);
+
+    ClickDetailRow(3); // a.jpg, 1800 × 1200
+    EXPECT_TRUE(window->Preview()->HasPicture());
+    const QSize inner = window->Preview()->InnerSize();
+    EXPECT_EQ(window->Preview()->Target(), FitPhotoRect(1800, 1200, inner.width(), inner.height()));
+    EXPECT_EQ(PanelText(3), folder + QStringLiteral("a.jpg"));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // The text file cannot be drawn: the box is left cleared.
+    ClickDetailRow(0);
+    EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("显示失败!")});
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("Kestova图片统计"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::None);
+    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_EQ(PanelText(3), folder + QStringLiteral("notes.txt"));
+
+    // A photo deleted since the count fails the same way.
+    QFile::remove(folder + QStringLiteral("b.jpg"));
+    ClickDetailRow(4);
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+
+    // No editor set: a double-click only previews.
+    DoubleClickDetailRow(3);
+    EXPECT_TRUE(shell.starts.isEmpty());
+    EXPECT_TRUE(window->Preview()->HasPicture());
+
+    settings.EditPath = QString();
+    DoubleClickDetailRow(3);
+    EXPECT_TRUE(shell.starts.isEmpty());
+
+    // The path, blanks and all, is the editor's one argument.
+    settings.EditPath = QStringLiteral("/opt/photo editor/bin/edit");
+    DoubleClickDetailRow(2);
+    ASSERT_EQ(shell.starts.size(), 1);
+    EXPECT_EQ(shell.starts[0].program, QStringLiteral("/opt/photo editor/bin/edit"));
+    EXPECT_EQ(shell.starts[0].argument, folder + QStringLiteral("sub/c.jpg"));
+    EXPECT_EQ(dialogs.messages.size(), 2);
+}
+
+TEST_F(MainWindowTest, PreviewSwitchedOffShowsOnlyThePath)
+{
+    const QString folder = MakeOrderFolder();
+    SelectFolder(folder);
+    PressToolbar(1);
+    ClickDetailRow(3);
+    ASSERT_TRUE(window->Preview()->HasPicture());
+
+    settings.Preview = QStringLiteral("0");
+    ClickDetailRow(4);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_EQ(PanelText(3), folder + QStringLiteral("b.jpg"));
+    ClickDetailRow(0); // not even the failure is drawn, so nothing to report
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ExportWritesTheTotalsFile)
+{
+    const QString folder = MakeOrderFolder();
+    SelectFolder(folder);
+    PressToolbar(1);
+
+    const QString file = sandbox.path(QStringLiteral("totals.txt"));
+    dialogs.saveAnswers = {file};
+    PressToolbar(2);
+    ASSERT_EQ(dialogs.fileRequests.size(), 1);
+    const FileDialogRequest &request = dialogs.fileRequests[0];
+    EXPECT_EQ(request.title, QStringLiteral("另存为"));
+    EXPECT_EQ(request.filter, QStringLiteral("文本文档(*.txt)"));
+    EXPECT_EQ(request.initialFolder, folder);
+    EXPECT_EQ(request.fileName, QString());
+    EXPECT_EQ(request.defaultSuffix, QStringLiteral("txt"));
+    EXPECT_TRUE(request.confirmOverwrite);
+
+    const QByteArray expected = QByteArray("15.24*10.16 2 0.03\r\n30.48*20.32 1 0.06\r\n35.28*24.69 1 0.09\r\n")
+        + QByteArray("\xBA\xCF\xBC\xC6 4 0.18\r\n"); // 合计 in GBK
+    EXPECT_EQ(ReadBytes(file), expected);
+    EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("保存完毕!")});
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(window->LastExportFile(), file);
+
+    // The next export proposes the last file; cancelling writes nothing.
+    QFile::remove(file);
+    PressToolbar(2);
+    EXPECT_EQ(dialogs.fileRequests[1].fileName, file);
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(dialogs.messages.size(), 1);
+}
+
+TEST_F(MainWindowTest, ExportOfAnEmptyTotalsTableAsksNothing)
+{
+    PressToolbar(2);
+    EXPECT_TRUE(dialogs.fileRequests.isEmpty());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+TEST_F(MainWindowTest, ExportTotalWithoutImagesIsTotalAndTwoBlanks)
+{
+    sandbox.writeFile(QStringLiteral("texts/a.txt"), "x");
+    SelectFolder(Folder(QStringLiteral("texts")));
+    PressToolbar(1);
+    const QString file = sandbox.path(QStringLiteral("t.txt"));
+    dialogs.saveAnswers = {file};
+    PressToolbar(2);
+    EXPECT_EQ(ReadBytes(file), QByteArray("\xBA\xCF\xBC\xC6  \r\n"));
+}
+
+TEST_F(MainWindowTest, AFailedExportSaysWhyAndKeepsTheOldFile)
+{
+    SelectFolder(MakeOrderFolder());
+    PressToolbar(1);
+
+    // A folder that does not exist.
+    const QString nowhere = sandbox.path(QStringLiteral("missing/totals.txt"));
+    dialogs.saveAnswers = {nowhere};
+    PressToolbar(2);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.contains(QDir::toNativeSeparators(nowhere)));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(window->LastExportFile(), nowhere);
+
+    // A disk that fills up half-way: the file keeps its old content.
+    const QString file = sandbox.writeFile(QStringLiteral("old.txt"), "old content");
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 20;
+    setrlimit(RLIMIT_FSIZE, &tiny);
+    dialogs.saveAnswers = {file};
+    PressToolbar(2);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.contains(file));
+    EXPECT_EQ(ReadBytes(file), QByteArray("old content"));
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, SettingsCommandEditsTheRecordAndConfigIni)
+{
+    forms.scripts[QStringLiteral("frmConfig")] = [](QDialog &dialog) {
+        dialog.findChild<QLineEdit *>(QStringLiteral("txtRadixPoint"))->setText(QStringLiteral(" 3 "));
+        dialog.findChild<QLineEdit *>(QStringLiteral("txtDPI"))->setText(QStringLiteral("200"));
+        dialog.findChild<QComboBox *>(QStringLiteral("cmbPhotoSize"))->setCurrentIndex(1);
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        return dialog.result();
+    };
+    PressToolbar(4);
+    EXPECT_EQ(forms.shown, QStringList{QStringLiteral("frmConfig")});
+    EXPECT_EQ(settings.RadixPoint, 3);
+    EXPECT_EQ(settings.AlarmNum, 200);
+    EXPECT_EQ(settings.PhotoSize, QStringLiteral("1"));
+    bool ok = false;
+    EXPECT_EQ(ReadProfileString(ConfigIniPath(), QStringLiteral("Sum"), QStringLiteral("PhotoSize"), &ok),
+              QStringLiteral("1"));
+
+    // The new threshold marks from the next count on.
+    SelectFolder(MakeOrderFolder());
+    PressToolbar(1);
+    EXPECT_EQ(RowColour(*window->Detail(), 2), Magenta); // 150 dpi < 200
+}
+
+TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
+{
+    forms.scripts[QStringLiteral("frmAbout")] = [](QDialog &dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("关于"));
+        auto *link = dialog.findChild<QLabel *>(QStringLiteral("lblConnection"));
+        QTest::mouseClick(link, Qt::LeftButton);
+        auto *ok = dialog.findChild<QPushButton *>(QStringLiteral("cmdOK"));
+        EXPECT_TRUE(ok->isDefault());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        return dialog.result();
+    };
+    window->findChild<QAction *>(QStringLiteral("mmu_Help_About"))->trigger();
+    EXPECT_EQ(forms.shown, QStringList{QStringLiteral("frmAbout")});
+    EXPECT_EQ(forms.modal, QList<bool>{true});
+    EXPECT_EQ(shell.urls, QList<QUrl>{MakerWebPage});
+}
+
+TEST_F(MainWindowTest, ExitButtonUnloadsTheWindowAndReleasesTheStore)
+{
+    SelectFolder(MakeOrderFolder());
+    PressToolbar(1);
+    PressToolbar(5);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->Store(), nullptr);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 1);
+    EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty());
+    // The store file is free again: another connection can open it.
+    EXPECT_NE(PhotoStore::Open(DataMdbPath()), nullptr);
+}
+
+TEST_F(MainWindowTest, FileMenuExitClosesTheWindow)
+{
+    window->findChild<QAction *>(QStringLiteral("mmu_File_Exit"))->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->Store(), nullptr);
+}

@@ -1,0 +1,241 @@
+// The preview's decoding and drawing: turned photos shown upright, large
+// photos decoded quickly at the size they are drawn, files that only claim
+// to be huge refused, and the picture kept through repaints.
+#include "photo_preview.h"
+
+#include "program_title.h"
+#include "recording_dialogs.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QImageReader>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <cstring>
+
+using namespace kestova;
+using namespace kestova::test;
+
+namespace {
+
+QByteArray Encode(const QImage &image, const char *format, int quality = 90)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
+// A JPEG with an EXIF block whose only entry is the orientation (1 … 8).
+QByteArray JpegWithOrientation(const QImage &image, int orientation)
+{
+    QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08", 8);
+    tiff += QByteArray("\x00\x01", 2);                      // one entry
+    tiff += QByteArray("\x01\x12\x00\x03\x00\x00\x00\x01", 8); // Orientation, SHORT, count 1
+    tiff += char(0);
+    tiff += char(orientation);
+    tiff += QByteArray(2, '\0');
+    tiff += QByteArray(4, '\0'); // no next directory
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray app1("\xFF\xE1", 2);
+    app1 += char((exif.size() + 2) >> 8);
+    app1 += char((exif.size() + 2) & 0xFF);
+    app1 += exif;
+    QByteArray jpeg = Encode(image, "JPEG", 95);
+    return jpeg.insert(2, app1); // right after SOI
+}
+
+// Four plain quarters, so that every turn puts a different colour in each
+// corner.
+QImage Quarters(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const bool right = x >= width / 2;
+            const bool bottom = y >= height / 2;
+            image.setPixel(x, y, !bottom ? (right ? qRgb(0, 200, 0) : qRgb(220, 0, 0))
+                                         : (right ? qRgb(240, 220, 0) : qRgb(0, 0, 220)));
+        }
+    return image;
+}
+
+bool Near(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) < 70 && std::abs(qGreen(a) - qGreen(b)) < 70
+        && std::abs(qBlue(a) - qBlue(b)) < 70;
+}
+
+// Overwrites a PNG's IHDR size and its CRC.
+QByteArray PngClaiming(int width, int height)
+{
+    QByteArray png = PngBytes(1, 1);
+    qToBigEndian<quint32>(quint32(width), png.data() + 16);
+    qToBigEndian<quint32>(quint32(height), png.data() + 20);
+    quint32 crc = 0xFFFFFFFFu;
+    for (int i = 12; i < 29; ++i) { // "IHDR" and its 13 bytes
+        crc ^= quint8(png[i]);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    qToBigEndian<quint32>(~crc, png.data() + 29);
+    return png;
+}
+
+QByteArray BmpClaiming(int width, int height)
+{
+    QByteArray bmp(54, '\0');
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    qToLittleEndian<quint32>(54 + 16, bmp.data() + 2);
+    qToLittleEndian<quint32>(54, bmp.data() + 10);
+    qToLittleEndian<quint32>(40, bmp.data() + 14);
+    qToLittleEndian<qint32>(width, bmp.data() + 18);
+    qToLittleEndian<qint32>(height, bmp.data() + 22);
+    qToLittleEndian<quint16>(1, bmp.data() + 26);
+    qToLittleEndian<quint16>(24, bmp.data() + 28);
+    return bmp + QByteArray(16, '\x7F');
+}
+
+} // namespace
+
+TEST(PhotoPreview, TurnedPhotosAreShownUprightAndClippedToTheBox)
+{
+    Sandbox sandbox;
+    const QImage stored = Quarters(800, 400);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const QString path = sandbox.writeFile(QStringLiteral("o%1.jpg").arg(orientation),
+                                               JpegWithOrientation(stored, orientation));
+        QImageReader reference(path);
+        reference.setAutoTransform(true);
+        const QImage upright = reference.read();
+        ASSERT_FALSE(upright.isNull());
+        const bool landscape = upright.width() > upright.height();
+        EXPECT_EQ(landscape, orientation < 5) << "orientation " << orientation;
+
+        // A box the photo fits into, and one it overflows (clipped).
+        const QSize boxes[] = {QSize(100, 100), landscape ? QSize(100, 20) : QSize(20, 100)};
+        for (const QSize &box : boxes) {
+            const FittedPhoto photo = DecodeFitted(path, box.width(), box.height());
+            ASSERT_TRUE(photo.ok);
+            EXPECT_EQ(photo.target, FitPhotoRect(upright.width(), upright.height(), box.width(), box.height()));
+            const QRect visible = photo.target & QRect(QPoint(), box);
+            EXPECT_EQ(photo.visible.size(), visible.size()) << "orientation " << orientation;
+            EXPECT_EQ(photo.visibleTopLeft, visible.topLeft());
+            // Each sample of the decoded part has the colour of the same place
+            // in the upright photo.
+            for (const double fx : {0.2, 0.8}) {
+                for (const double fy : {0.2, 0.8}) {
+                    const QPoint p(int(fx * visible.width()), int(fy * visible.height()));
+                    const QPointF inTarget = QPointF(visible.topLeft() + p - photo.target.topLeft());
+                    const QPoint inUpright(int(inTarget.x() * upright.width() / photo.target.width()),
+                                           int(inTarget.y() * upright.height() / photo.target.height()));
+                    EXPECT_TRUE(Near(photo.visible.pixel(p), upright.pixel(inUpright)))
+                        << "orientation " << orientation << " box " << box.width() << "x" << box.height()
+                        << " at " << p.x() << "," << p.y();
+                }
+            }
+        }
+    }
+}
+
+TEST(PhotoPreview, AFiftyMegapixelPhotoDecodesQuicklyAtTheBoxSize)
+{
+    Sandbox sandbox;
+    // Fine detail everywhere, so the file is as hard to decode as a real
+    // photo's (a plain picture would compress to almost nothing).
+    QImage big(8192, 6144, QImage::Format_Grayscale8);
+    QByteArray noise(big.width() * 2, '\0');
+    quint32 seed = 12345;
+    for (char &c : noise) {
+        seed = seed * 1664525u + 1013904223u;
+        c = char(seed >> 24);
+    }
+    for (int y = 0; y < big.height(); ++y)
+        std::memcpy(big.scanLine(y), noise.constData() + (y * 37) % big.width(), size_t(big.width()));
+    const QString path = sandbox.writeFile(QStringLiteral("big.jpg"), Encode(big, "JPEG", 60));
+    big = QImage();
+
+    // The processor time of this thread, so that other programs busy on the
+    // same machine do not count.
+    const auto cpuMs = [] {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+    };
+    const qint64 start = cpuMs();
+    const FittedPhoto photo = DecodeFitted(path, 400, 300);
+    const qint64 ms = cpuMs() - start;
+    ASSERT_TRUE(photo.ok);
+    EXPECT_EQ(photo.visible.size(), QSize(400, 300));
+    EXPECT_LT(ms, 450) << "decoding took " << ms << " ms";
+}
+
+TEST(PhotoPreview, FilesClaimingHugeSizesAreRefusedAtOnce)
+{
+    Sandbox sandbox;
+    const QString png = sandbox.writeFile(QStringLiteral("huge.png"), PngClaiming(100000, 100000));
+    const QString bmp = sandbox.writeFile(QStringLiteral("huge.bmp"), BmpClaiming(100000, 100000));
+    ASSERT_EQ(QImageReader(png).size(), QSize(100000, 100000));
+    for (const QString &path : {png, bmp}) {
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(DecodeFitted(path, 400, 300).ok) << path.toStdString();
+        EXPECT_LT(timer.elapsed(), 1000);
+    }
+}
+
+TEST(PhotoPreview, DrawingKeepsThePictureUntilTheNextClick)
+{
+    Sandbox sandbox;
+    QImage photo(300, 200, QImage::Format_RGB32);
+    photo.fill(QColor(200, 30, 30));
+    const QString path = sandbox.writeFile(QStringLiteral("red.png"), Encode(photo, "PNG"));
+    Settings settings;
+    RecordingDialogs dialogs;
+    PhotoBox box;
+    box.resize(202, 152); // inner 200 × 150 inside a one-pixel border
+    box.show();
+    ASSERT_EQ(box.InnerSize(), QSize(200, 150));
+
+    EXPECT_TRUE(PreviewPhoto(box, path, settings, dialogs));
+    EXPECT_EQ(box.Target(), QRect(0, 8, 200, 133)); // 200 / 300 × 200 = 133.3
+    const QPoint centre = box.contentsRect().center();
+    for (int repaint = 0; repaint < 2; ++repaint)
+        EXPECT_TRUE(Near(box.grab().toImage().pixel(centre), qRgb(200, 30, 30))) << "repaint " << repaint;
+    // Above the picture the box shows its own background.
+    EXPECT_EQ(box.grab().toImage().pixel(box.contentsRect().left() + 100, box.contentsRect().top() + 2),
+              box.palette().color(QPalette::Window).rgb());
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // A blank path changes nothing; a missing file clears the box and says so.
+    EXPECT_FALSE(PreviewPhoto(box, QStringLiteral("  "), settings, dialogs));
+    EXPECT_TRUE(box.HasPicture());
+    EXPECT_TRUE(PreviewPhoto(box, sandbox.path(QStringLiteral("gone.jpg")), settings, dialogs));
+    EXPECT_FALSE(box.HasPicture());
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("显示失败!"));
+    EXPECT_EQ(dialogs.messages[0].title, ProgramTitle);
+    EXPECT_NE(box.grab().toImage().pixel(centre), qRgb(200, 30, 30));
+}
+
+TEST(PhotoPreview, PreviewSettingSwitchesOnlyOnZero)
+{
+    Settings settings;
+    for (const char *on : {"1", "", "2", "yes"}) {
+        settings.Preview = QString::fromLatin1(on);
+        EXPECT_TRUE(PreviewOn(settings)) << on;
+    }
+    for (const char *off : {"0", " 0 ", "0.0"}) {
+        settings.Preview = QString::fromLatin1(off);
+        EXPECT_FALSE(PreviewOn(settings)) << off;
+    }
+}
