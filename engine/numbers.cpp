@@ -1,8 +1,8 @@
 // Number text and rounding.
 #include "numbers.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -14,12 +14,17 @@ QString FormatG(double value, int digits)
 {
     if (value == 0 || !std::isfinite(value))
         return QStringLiteral("0");
-    // %G switches to exponent form exactly when the decimal exponent is below
-    // -4 or reaches the precision, drops trailing zeros and writes at least
-    // two exponent digits: the classic Basic number text.
+    // printf's %G: exponent form exactly when the decimal exponent is below
+    // -4 or reaches the precision, no trailing zeros, at least two exponent
+    // digits: the classic Basic number text. to_chars gives the same digits
+    // as printf, faster, with a lower-case "e".
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*G", digits, value);
-    return QString::fromLatin1(buf);
+    const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits).ptr;
+    QString text = QString::fromLatin1(buf, end - buf);
+    const qsizetype e = text.indexOf(u'e');
+    if (e >= 0)
+        text[e] = u'E';
+    return text;
 }
 
 enum class Tie { Even, AwayFromZero };
@@ -31,7 +36,8 @@ double RoundDecimal(double value, int decimals, Tie tie)
 
     // 15 significant digits: d.dddddddddddddde±X
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(value));
+    char *end = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    *end = '\0';
     std::string digits;
     const char *p = buf;
     for (; *p && *p != 'e'; ++p) {
@@ -90,6 +96,32 @@ double RoundDecimal(double value, int decimals, Tie tie)
 }
 
 } // namespace
+
+double StoredDouble(double value)
+{
+    if (!std::isfinite(value))
+        return value;
+    // A value whose shortest exact text has at most 15 significant digits is
+    // its own 15-digit text: the common case needs no rounding.
+    char buf[64];
+    const char *end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific).ptr;
+    int significant = 0;
+    for (const char *p = buf; p < end && *p != 'e'; ++p)
+        significant += *p >= '0' && *p <= '9';
+    if (significant <= 15)
+        return value;
+    *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 15).ptr = '\0';
+    return std::strtod(buf, nullptr);
+}
+
+double StoredSingle(float value)
+{
+    if (!std::isfinite(value))
+        return value;
+    char buf[64];
+    *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 7).ptr = '\0';
+    return std::strtod(buf, nullptr);
+}
 
 QString NumberText(double value)
 {

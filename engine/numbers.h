@@ -13,6 +13,11 @@ QString NumberText(double value);
 // A single-precision value as text: as NumberText with 7 significant digits.
 QString SingleText(float value);
 
+// The value its number text stands for: what a statement that spells the
+// number out stores (StoredSingle: the 7-digit text of a single).
+double StoredDouble(double value);
+double StoredSingle(float value);
+
 // Both roundings work on the value's decimal text of 15 significant digits,
 // so 2.675 (stored as 2.67499999…) rounds to 2.68 as the text says.
 double RoundHalfEven(double value, int decimals);

@@ -109,7 +109,12 @@ void CloseConnection(const QString &name)
 struct PhotoStore::Batch {
     QElapsedTimer sinceCommit;
     bool open = false;
-    std::unique_ptr<QSqlQuery> insert;
+    // Statement 2 runs once per scanned file: it is prepared once and bound
+    // through SQLite directly, without QtSql's per-value bookkeeping.
+    sqlite3_stmt *insert = nullptr;
+    sqlite3 *handle = nullptr;
+
+    ~Batch() { sqlite3_finalize(insert); }
 };
 
 PhotoStore::PhotoStore(const QString &connectionName)
@@ -225,28 +230,35 @@ bool PhotoStore::DeletePhotoDetail()
 
 bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
 {
-    if (!m_batch->insert) {
-        m_batch->insert = std::make_unique<QSqlQuery>(database());
-        if (!m_batch->insert->prepare(Statement::S2_InsertPhotoDetail)) {
-            m_lastError = m_batch->insert->lastError().text();
-            m_batch->insert.reset();
+    sqlite3_stmt *&insert = m_batch->insert;
+    sqlite3 *&handle = m_batch->handle;
+    if (!insert) {
+        handle = Handle(database());
+        if (!handle)
+            return false;
+        const QByteArray text = Statement::S2_InsertPhotoDetail.toUtf8();
+        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &insert, nullptr) != SQLITE_OK) {
+            m_lastError = QString::fromUtf8(sqlite3_errmsg(handle));
             return false;
         }
     }
-    QSqlQuery &q = *m_batch->insert;
     // Numbers go in as their number text would be read back, so what is
     // stored is exactly what the text form says (7 digits for resolutions).
-    q.bindValue(0, row.PhotoPath);
-    q.bindValue(1, NumberText(row.PhotoWidth).toDouble());
-    q.bindValue(2, NumberText(row.PhotoHeight).toDouble());
-    q.bindValue(3, row.WidthAndHeight);
-    q.bindValue(4, SingleText(row.HorizontalResolution).toDouble());
-    q.bindValue(5, SingleText(row.VerticalResolution).toDouble());
-    q.bindValue(6, NumberText(row.PhotoArea).toDouble());
-    q.bindValue(7, row.IsSucceed ? 1 : 0);
-    const bool ok = q.exec();
+    const QByteArray path = row.PhotoPath.toUtf8();
+    const QByteArray key = row.WidthAndHeight.toUtf8();
+    sqlite3_bind_text(insert, 1, path.constData(), static_cast<int>(path.size()), SQLITE_STATIC);
+    sqlite3_bind_double(insert, 2, StoredDouble(row.PhotoWidth));
+    sqlite3_bind_double(insert, 3, StoredDouble(row.PhotoHeight));
+    sqlite3_bind_text(insert, 4, key.constData(), static_cast<int>(key.size()), SQLITE_STATIC);
+    sqlite3_bind_double(insert, 5, StoredSingle(row.HorizontalResolution));
+    sqlite3_bind_double(insert, 6, StoredSingle(row.VerticalResolution));
+    sqlite3_bind_double(insert, 7, StoredDouble(row.PhotoArea));
+    sqlite3_bind_int(insert, 8, row.IsSucceed ? 1 : 0);
+    const bool ok = sqlite3_step(insert) == SQLITE_DONE;
     if (!ok)
-        m_lastError = q.lastError().text();
+        m_lastError = QString::fromUtf8(sqlite3_errmsg(handle));
+    sqlite3_reset(insert);
+    sqlite3_clear_bindings(insert);
     CommitIfDue();
     return ok;
 }

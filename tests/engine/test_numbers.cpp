@@ -101,3 +101,18 @@ TEST(WholeNumber, RoundsTiesToEvenAndChecksRange)
         EXPECT_FALSE(ToWholeNumber(bad, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &v))
             << bad;
 }
+
+TEST(StoredValue, IsWhatTheNumberTextStandsFor)
+{
+    EXPECT_EQ(StoredDouble(0.1 + 0.2), 0.3);
+    EXPECT_EQ(StoredDouble(1.0 / 3.0), 0.333333333333333);
+    EXPECT_EQ(StoredDouble(15.24), 15.24);
+    EXPECT_EQ(StoredDouble(0.0155), 0.0155);
+    EXPECT_EQ(StoredDouble(123456789012345.0), 123456789012345.0);
+    EXPECT_EQ(StoredDouble(1234567890123456.0), 1.23456789012346e15);
+    EXPECT_EQ(StoredSingle(72.00001f), 72.00001);
+    EXPECT_EQ(StoredSingle(300.0f), 300.0);
+    EXPECT_EQ(StoredSingle(1.0f / 3.0f), 0.3333333);
+    for (double v : {0.1 + 0.2, 1.0 / 3.0, 2.675, 7e-5, 1e15})
+        EXPECT_EQ(NumberText(StoredDouble(v)), NumberText(v)) << v;
+}
