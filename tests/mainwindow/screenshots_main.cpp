@@ -56,7 +56,7 @@ void WritePhoto(const QString &path, int width, int height, int dpi, const QColo
     p.drawEllipse(QPointF(width * 0.75, height * 0.25), height * 0.1, height * 0.1);
     p.setPen(Qt::white);
     QFont font;
-    font.setPixelSize(height / 10);
+    font.setPixelSize(qMin(width, height) / 14);
     p.setFont(font);
     p.drawText(image.rect().adjusted(0, 0, 0, -height / 20), Qt::AlignHCenter | Qt::AlignBottom,
                QStringLiteral("%1 × %2 @ %3 dpi").arg(width).arg(height).arg(dpi));

@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSignalSpy>
 #include <QStatusBar>
 
 #include <sys/resource.h>
@@ -82,7 +83,8 @@ TEST_F(MainWindowTest, LoadShowsTheDesignedWindow)
     for (QAction *action : window->menuBar()->actions())
         titles << action->text();
     EXPECT_EQ(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("帮助(&H)")}));
-    EXPECT_TRUE(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_File"))).endsWith(QStringLiteral("退出(&X)")));
+    EXPECT_EQ(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_File"))),
+              (QStringList{QStringLiteral("打印预览(&V)"), QStringLiteral("退出(&X)")}));
     EXPECT_EQ(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_Help"))), QStringList{QStringLiteral("关于(&A)")});
 
     EXPECT_EQ(PanelText(1), QStringLiteral("当前路径："));
@@ -439,6 +441,23 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
     EXPECT_EQ(forms.shown, QStringList{QStringLiteral("frmAbout")});
     EXPECT_EQ(forms.modal, QList<bool>{true});
     EXPECT_EQ(shell.urls, QList<QUrl>{MakerWebPage});
+
+    // Escape presses OK as well.
+    forms.scripts[QStringLiteral("frmAbout")] = [](QDialog &dialog) {
+        dialog.show();
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        EXPECT_FALSE(dialog.isVisible());
+        return dialog.result();
+    };
+    window->findChild<QAction *>(QStringLiteral("mmu_Help_About"))->trigger();
+    EXPECT_EQ(forms.shown.size(), 2);
+}
+
+TEST_F(MainWindowTest, RefreshReopensTheFolderTree)
+{
+    QSignalSpy status(window->FolderTree(), &ucBrowse::Status);
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdRefresh")), Qt::LeftButton);
+    EXPECT_TRUE(status.contains(QVariantList{QStringLiteral("SystemTreeView Initalized")}));
 }
 
 TEST_F(MainWindowTest, ExitButtonUnloadsTheWindowAndReleasesTheStore)
