@@ -42,19 +42,7 @@ protected:
         return r;
     }
 
-    QList<QStringList> Query(const QString &text)
-    {
-        QList<QStringList> rows;
-        QSqlQuery q(store->database());
-        EXPECT_TRUE(q.exec(text)) << text.toStdString();
-        while (q.next()) {
-            QStringList row;
-            for (int i = 0; i < q.record().count(); ++i)
-                row << (q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
-            rows << row;
-        }
-        return rows;
-    }
+    QList<QStringList> Query(const QString &text) { return kestova::test::QueryRows(store->database(), text); }
 
     void Totals(qint32 radix)
     {

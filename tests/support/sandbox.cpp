@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
 #include <cmath>
 #include <stdexcept>
@@ -64,28 +66,15 @@ QString Sandbox::mkdir(const QString &relative) const
     return full;
 }
 
-QByteArray PngBytes(int width, int height, double dpi)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    if (dpi > 0) {
-        const int perMetre = static_cast<int>(std::lround(dpi / 0.0254));
-        image.setDotsPerMeterX(perMetre);
-        image.setDotsPerMeterY(perMetre);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
+namespace {
 
-QByteArray JpegBytes(int width, int height, int dpi)
+// A plain image at the given density, encoded in memory. Qt writes a JPEG's
+// density as dots per inch, rounded from dots per metre.
+QByteArray ImageBytes(int width, int height, double dpi, const char *format, int quality)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(Qt::gray);
     if (dpi > 0) {
-        // Qt writes the density as dots per inch, rounded from dots per metre.
         const int perMetre = static_cast<int>(std::lround(dpi / 0.0254));
         image.setDotsPerMeterX(perMetre);
         image.setDotsPerMeterY(perMetre);
@@ -93,8 +82,35 @@ QByteArray JpegBytes(int width, int height, int dpi)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 50);
+    image.save(&buffer, format, quality);
     return bytes;
+}
+
+} // namespace
+
+QByteArray PngBytes(int width, int height, double dpi)
+{
+    return ImageBytes(width, height, dpi, "PNG", -1);
+}
+
+QByteArray JpegBytes(int width, int height, int dpi)
+{
+    return ImageBytes(width, height, dpi, "JPEG", 50);
+}
+
+QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement)
+{
+    QList<QStringList> rows;
+    QSqlQuery q(db);
+    if (!q.exec(statement))
+        throw std::runtime_error("query failed: " + statement.toStdString());
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < q.record().count(); ++i)
+            row << (q.value(i).isNull() ? QStringLiteral("<null>") : q.value(i).toString());
+        rows << row;
+    }
+    return rows;
 }
 
 QString SourcePath(const QString &relative)

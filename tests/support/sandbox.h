@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QSqlDatabase>
+#include <QStringList>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -38,6 +41,9 @@ QByteArray PngBytes(int width, int height, double dpi = 0);
 // A JPEG of the given pixel size; with dpi > 0 its JFIF header carries that
 // density in dots per inch, otherwise the writer's default of 96.
 QByteArray JpegBytes(int width, int height, int dpi = 0);
+
+// The rows of a query on the store as text, a null value as "<null>".
+QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement);
 
 // The folder of a source-tree file, from KESTOVA_SOURCE_DIR.
 QString SourcePath(const QString &relative);
