@@ -3,9 +3,12 @@
 // in the picture editor named by EditPath.
 //
 // The box keeps the drawn picture and paints it again whenever it is
-// repainted, so a preview stays on screen until the next click. Only the
-// part of the fitted image that lands inside the box is ever decoded, at the
-// size it is drawn, so a 50-megapixel photo costs no more memory than the box.
+// repainted, so a preview stays on screen until the next click. The reader
+// is asked for just the part of the fitted image that lands inside the box,
+// at the size it is drawn: JPEG and PNG decode no more than that, so a
+// 50-megapixel photo costs about the memory of the box. Formats that cannot
+// decode scaled are decoded whole, within a fixed memory limit, so a file
+// that claims an absurd size is refused instead of filling the memory.
 #pragma once
 
 #include <QFrame>
