@@ -2,6 +2,7 @@
 #include "photo_preview.h"
 
 #include "dialogs.h"
+#include "heif_preview.h"
 #include "numbers.h"
 #include "program_title.h"
 #include "settings.h"
@@ -100,6 +101,32 @@ void PhotoBox::paintEvent(QPaintEvent *event)
     painter.drawImage(inner.topLeft() + m_topLeft, m_picture);
 }
 
+namespace {
+
+FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
+{
+    FittedPhoto result;
+    const HeifReader heif(path);
+    if (!heif.IsOpen())
+        return result;
+    const QSize upright = heif.Size();
+    result.target = FitPhotoRect(upright.width(), upright.height(), boxWidth, boxHeight);
+    const QRect visible = result.target & QRect(0, 0, qMax(boxWidth, 0), qMax(boxHeight, 0));
+    result.visibleTopLeft = visible.topLeft();
+    if (visible.isEmpty()) {
+        result.ok = !upright.isEmpty();
+        return result;
+    }
+    const QImage fitted = heif.Read(result.target.size(), qint64(DecodeLimitMegabytes) * 1024 * 1024);
+    if (fitted.isNull())
+        return result;
+    result.visible = fitted.copy(visible.translated(-result.target.topLeft()));
+    result.ok = true;
+    return result;
+}
+
+} // namespace
+
 FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
 {
     FittedPhoto result;
@@ -107,7 +134,7 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     reader.setAutoTransform(true);
     reader.setAllocationLimit(DecodeLimitMegabytes);
     if (!reader.canRead())
-        return result;
+        return DecodeHeifFitted(path, boxWidth, boxHeight);
     const QRect box(0, 0, qMax(boxWidth, 0), qMax(boxHeight, 0));
 
     const QSize stored = reader.size();

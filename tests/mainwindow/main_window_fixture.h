@@ -16,8 +16,6 @@
 #include "settings.h"
 #include "uc_browse.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
@@ -27,21 +25,6 @@
 #include <memory>
 
 namespace kestova::test {
-
-// A JPEG of the given size whose JFIF header gives the resolution in whole
-// dots per inch (PNG stores dots per metre, which no whole dpi survives).
-inline QByteArray JpegBytes(int width, int height, int dpi)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(QColor(90, 140, 200));
-    image.setDotsPerMeterX(qRound(dpi / 0.0254));
-    image.setDotsPerMeterY(qRound(dpi / 0.0254));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 50);
-    return bytes;
-}
 
 class MainWindowTest : public ::testing::Test
 {

@@ -14,6 +14,8 @@
 #include <QImageReader>
 #include <QtEndian>
 
+#include <libheif/heif.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -105,7 +107,83 @@ QByteArray BmpClaiming(int width, int height)
     return bmp + QByteArray(16, '\x7F');
 }
 
+heif_error AppendTo(heif_context *, const void *data, size_t size, void *userdata)
+{
+    static_cast<QByteArray *>(userdata)->append(static_cast<const char *>(data), qsizetype(size));
+    return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+}
+
+// An HEVC-coded HEIF whose left half is dark and right half light, turned by
+// orientation; empty when libheif has no HEVC encoder here.
+QByteArray HeifHalves(int width, int height, heif_orientation orientation)
+{
+    heif_context *context = heif_context_alloc();
+    heif_encoder *encoder = nullptr;
+    QByteArray out;
+    if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
+        heif_image *image = nullptr;
+        heif_image_create(width, height, heif_colorspace_YCbCr, heif_chroma_420, &image);
+        for (heif_channel ch : {heif_channel_Y, heif_channel_Cb, heif_channel_Cr}) {
+            const int w = ch == heif_channel_Y ? width : (width + 1) / 2;
+            const int h = ch == heif_channel_Y ? height : (height + 1) / 2;
+            heif_image_add_plane(image, ch, w, h, 8);
+            int stride = 0;
+            uint8_t *plane = heif_image_get_plane(image, ch, &stride);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    plane[y * stride + x] = ch != heif_channel_Y ? 128 : (x < w / 2 ? 40 : 220);
+        }
+        heif_encoding_options *options = heif_encoding_options_alloc();
+        options->image_orientation = orientation;
+        heif_image_handle *handle = nullptr;
+        heif_encoder_set_lossy_quality(encoder, 60);
+        if (heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok) {
+            heif_writer writer{1, AppendTo};
+            heif_context_write(context, &writer, &out);
+            heif_image_handle_release(handle);
+        }
+        heif_encoding_options_free(options);
+        heif_image_release(image);
+        heif_encoder_release(encoder);
+    }
+    heif_context_free(context);
+    return out;
+}
+
+int Grey(QRgb pixel)
+{
+    return qGray(pixel);
+}
+
 } // namespace
+
+TEST(PhotoPreview, HeifPhotosArePreviewedUpright)
+{
+    const QByteArray plain = HeifHalves(400, 300, heif_orientation_normal);
+    if (plain.isEmpty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    Sandbox sandbox;
+    const QString path = sandbox.writeFile(QStringLiteral("phone.heic"), plain);
+    const FittedPhoto photo = DecodeFitted(path, 200, 200);
+    ASSERT_TRUE(photo.ok);
+    EXPECT_EQ(photo.target, QRect(0, 25, 200, 150));
+    ASSERT_EQ(photo.visible.size(), QSize(200, 150));
+    EXPECT_LT(Grey(photo.visible.pixel(20, 75)), 100);  // dark on the left
+    EXPECT_GT(Grey(photo.visible.pixel(180, 75)), 160); // light on the right
+
+    // Stored turned a quarter clockwise: shown 300 × 400, the dark half on top.
+    const QString turned = sandbox.writeFile(QStringLiteral("turned.heic"),
+                                             HeifHalves(400, 300, heif_orientation_rotate_90_cw));
+    const FittedPhoto upright = DecodeFitted(turned, 200, 200);
+    ASSERT_TRUE(upright.ok);
+    EXPECT_EQ(upright.target, QRect(25, 0, 150, 200));
+    EXPECT_LT(Grey(upright.visible.pixel(75, 20)), 100);
+    EXPECT_GT(Grey(upright.visible.pixel(75, 180)), 160);
+
+    QByteArray cut = plain;
+    cut.truncate(plain.size() / 2);
+    EXPECT_FALSE(DecodeFitted(sandbox.writeFile(QStringLiteral("cut.heic"), cut), 200, 200).ok);
+}
 
 TEST(PhotoPreview, TurnedPhotosAreShownUprightAndClippedToTheBox)
 {

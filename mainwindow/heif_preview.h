@@ -1,0 +1,37 @@
+// HEIF/HEIC photos for the preview, through libheif: Qt has no reader for
+// them, yet phones deliver little else. The photo is decoded whole and then
+// scaled (libheif cannot decode scaled), so the same memory limit as for
+// other formats decides what is refused.
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+struct heif_context;
+struct heif_image_handle;
+
+namespace kestova {
+
+class HeifReader
+{
+public:
+    explicit HeifReader(const QString &path);
+    ~HeifReader();
+    HeifReader(const HeifReader &) = delete;
+    HeifReader &operator=(const HeifReader &) = delete;
+
+    // The primary image could be opened.
+    bool IsOpen() const { return m_handle != nullptr; }
+    // Its size as shown: turned by the file's rotation and mirroring.
+    QSize Size() const;
+    // The whole image, upright, scaled to size; null when it cannot be
+    // decoded or would need more than limitBytes while decoding.
+    QImage Read(const QSize &size, qint64 limitBytes) const;
+
+private:
+    heif_context *m_context = nullptr;
+    heif_image_handle *m_handle = nullptr;
+};
+
+} // namespace kestova
