@@ -352,6 +352,9 @@ void PhotoStore::BeginBatch()
 {
     if (m_batch->open)
         return;
+    // Within a batch a commit does not wait for the disk; the next durable
+    // commit (synchronous FULL again) flushes the whole log up to it.
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     m_batch->open = database().transaction();
     m_batch->sinceCommit.start();
 }
@@ -372,6 +375,7 @@ void PhotoStore::EndBatch()
         return;
     m_batch->open = false;
     database().commit();
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
 } // namespace kestova
