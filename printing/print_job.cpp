@@ -1,7 +1,7 @@
 // The print job.
 #include "print_job.h"
 
-#include "app_title.h"
+#include "program_title.h"
 #include "blanks.h"
 #include "dialogs.h"
 #include "numbers.h"
@@ -74,7 +74,7 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot 
         }
         result.printerFailed = true;
         target.EndDocument();
-        dialogs.ShowMessage(QStringLiteral("打印机失败..."), AppTitle, MessageIcon::None, MessageButtons::Ok);
+        dialogs.ShowMessage(QStringLiteral("打印机失败..."), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
         layout.Discard();
         return false;
     };
@@ -121,7 +121,7 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot 
     }
     if (!target.EndDocument() && result.pages > 0) {
         result.printerFailed = true;
-        dialogs.ShowMessage(QStringLiteral("打印机失败..."), AppTitle, MessageIcon::None, MessageButtons::Ok);
+        dialogs.ShowMessage(QStringLiteral("打印机失败..."), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
         layout.Discard();
     }
     return result;

@@ -1,7 +1,7 @@
 // PrintTarget's paged-device base, the PDF target and the borrowed printer.
 #include "print_target.h"
 
-#include "app_title.h"
+#include "program_title.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
@@ -74,7 +74,7 @@ PdfPrintTarget::~PdfPrintTarget()
 QPagedPaintDevice *PdfPrintTarget::OpenDevice()
 {
     m_writer = std::make_unique<QPdfWriter>(m_fileName);
-    m_writer->setCreator(AppTitle);
+    m_writer->setCreator(ProgramTitle);
     m_writer->setTitle(m_title);
     // 4 mm at the sides leave 202 mm for the 200 mm wide order.
     m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,

@@ -1,7 +1,7 @@
 // OrderPrinting as the main window drives it: the dialog loaded once per
 // run, print and preview on OK only, saving the previewed order as PDF, and
 // the system printer's preview.
-#include "app_title.h"
+#include "program_title.h"
 #include "modal.h"
 #include "order_printing.h"
 #include "pdf_text.h"

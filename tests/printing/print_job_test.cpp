@@ -1,6 +1,6 @@
 // The print job rendered into PDF files and read back: pages, rows, the
 // total line, the heading, printer failures and the layout's lifetime.
-#include "app_title.h"
+#include "program_title.h"
 #include "pdf_text.h"
 #include "photo_store.h"
 #include "print_job.h"
@@ -238,7 +238,7 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     }
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("打印机失败..."));
-    EXPECT_EQ(dialogs.messages[0].title, AppTitle);
+    EXPECT_EQ(dialogs.messages[0].title, ProgramTitle);
     EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
     EXPECT_FALSE(layout.HasInstance());
     EXPECT_FALSE(QFileInfo::exists(pdf));
