@@ -2,6 +2,7 @@
 // built byte by byte here, and its answers to broken, hostile and non-file
 // input.
 #include "image_headers.h"
+#include "heif_bytes.h"
 #include "sandbox.h"
 
 #include <QBuffer>
@@ -26,6 +27,7 @@
 #include <unistd.h>
 
 using namespace kestova;
+using kestova::test::HeifBytes;
 using kestova::test::Sandbox;
 
 namespace {
@@ -773,61 +775,15 @@ TEST(ImageHeaders, VectorDrawingsAreNotMeasured)
 
 // ---- HEIF ----------------------------------------------------------------
 
-heif_error AppendTo(heif_context *, const void *data, size_t size, void *userdata)
-{
-    static_cast<QByteArray *>(userdata)->append(static_cast<const char *>(data), qsizetype(size));
-    return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
-}
-
-// An HEVC-coded HEIF of the given stored size, with an irot when orientation
-// asks for one and an EXIF block when exif is not empty. Empty when libheif
-// has no HEVC encoder here.
-QByteArray Heif(int width, int height, heif_orientation orientation, const QByteArray &exif)
-{
-    heif_context *context = heif_context_alloc();
-    heif_encoder *encoder = nullptr;
-    QByteArray out;
-    if (heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
-        heif_image *image = nullptr;
-        heif_image_create(width, height, heif_colorspace_YCbCr, heif_chroma_420, &image);
-        const heif_channel channels[] = {heif_channel_Y, heif_channel_Cb, heif_channel_Cr};
-        for (heif_channel ch : channels) {
-            const int w = ch == heif_channel_Y ? width : (width + 1) / 2;
-            const int h = ch == heif_channel_Y ? height : (height + 1) / 2;
-            heif_image_add_plane(image, ch, w, h, 8);
-            int stride = 0;
-            uint8_t *plane = heif_image_get_plane(image, ch, &stride);
-            for (int y = 0; y < h; ++y)
-                std::memset(plane + y * stride, 100 + 20 * int(ch), size_t(w));
-        }
-        heif_encoding_options *options = heif_encoding_options_alloc();
-        options->image_orientation = orientation;
-        heif_image_handle *handle = nullptr;
-        heif_encoder_set_lossy_quality(encoder, 30);
-        if (heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok) {
-            if (!exif.isEmpty())
-                heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size()));
-            heif_writer writer{1, AppendTo};
-            heif_context_write(context, &writer, &out);
-            heif_image_handle_release(handle);
-        }
-        heif_encoding_options_free(options);
-        heif_image_release(image);
-        heif_encoder_release(encoder);
-    }
-    heif_context_free(context);
-    return out;
-}
-
 TEST(ImageHeaders, Heif)
 {
-    const QByteArray plain = Heif(64, 48, heif_orientation_normal, QByteArray());
+    const QByteArray plain = HeifBytes(64, 48, heif_orientation_normal, QByteArray());
     if (plain.isEmpty())
         GTEST_SKIP() << "libheif has no HEVC encoder here";
     Sandbox box;
-    const QByteArray withExif = Heif(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(300, 150, 2)}, {.bigEndian = true}));
-    const QByteArray withCmExif = Heif(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(118, 118, 3)}));
-    const QByteArray rotated = Heif(64, 48, heif_orientation_rotate_90_cw, QByteArray());
+    const QByteArray withExif = HeifBytes(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(300, 150, 2)}, {.bigEndian = true}));
+    const QByteArray withCmExif = HeifBytes(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(118, 118, 3)}));
+    const QByteArray rotated = HeifBytes(64, 48, heif_orientation_rotate_90_cw, QByteArray());
     QByteArray broken = plain;
     broken.truncate(40);
     const struct {
@@ -989,7 +945,7 @@ TEST(ImageHeaders, ParallelReadsAgree)
     add(TiffCases);
     add(BmpCases);
     add(WebpCases);
-    const QByteArray heif = Heif(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(300, 300, 2)}));
+    const QByteArray heif = HeifBytes(64, 48, heif_orientation_normal, TiffBytes({ResolutionTags(300, 300, 2)}));
     if (!heif.isEmpty())
         paths.append(box.writeFile(QStringLiteral("h.heic"), heif));
     paths.append(box.writeFile(QStringLiteral("i.ico"), QtWritten(Picture(9, 7), "ico")));
