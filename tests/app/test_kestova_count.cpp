@@ -13,18 +13,11 @@ using kestova::test::Sandbox;
 
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Outcome = kestova::test::CountToolRun;
 
 Outcome Count(const QStringList &args)
 {
-    QProcess p;
-    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return kestova::test::RunCountTool(args);
 }
 
 QByteArray Read(const QString &path)

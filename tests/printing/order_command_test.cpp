@@ -14,18 +14,11 @@
 namespace kestova::test {
 namespace {
 
-struct Outcome {
-    int status = -1;
-    QString out;
-    QString err;
-};
+using Outcome = CountToolRun;
 
 Outcome Order(const QStringList &args)
 {
-    QProcess p;
-    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), QStringList{QStringLiteral("order")} + args);
-    EXPECT_TRUE(p.waitForFinished(60000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return RunCountTool(QStringList{QStringLiteral("order")} + args);
 }
 
 class OrderCommandTest : public ::testing::Test

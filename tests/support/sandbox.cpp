@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QProcess>
 #include <QSqlQuery>
 #include <QSqlRecord>
 
@@ -111,6 +112,15 @@ QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement)
         rows << row;
     }
     return rows;
+}
+
+CountToolRun RunCountTool(const QStringList &args)
+{
+    QProcess p;
+    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
+    if (!p.waitForFinished(60000))
+        throw std::runtime_error("kestova-count did not finish");
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 QString SourcePath(const QString &relative)

@@ -45,6 +45,15 @@ QByteArray JpegBytes(int width, int height, int dpi = 0);
 // The rows of a query on the store as text, a null value as "<null>".
 QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement);
 
+// kestova-count (named by KESTOVA_COUNT) run to its end: exit status and
+// what it wrote, as UTF-8.
+struct CountToolRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+CountToolRun RunCountTool(const QStringList &args);
+
 // The folder of a source-tree file, from KESTOVA_SOURCE_DIR.
 QString SourcePath(const QString &relative);
 
