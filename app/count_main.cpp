@@ -38,7 +38,8 @@ const char UsageTail[] =
     "\n"
     "DIR 默认为本程序所在的文件夹。\n"
     "退出码: 0 完成, 1 没有文件(order: 没有可打印的内容), 2 数据库无法打开或参数错误,\n"
-    "        3 PDF 无法写入, 130 被 Ctrl-C 中断。\n";
+    "        3 scan: 数据库写入失败(统计已停止); order: PDF 无法写入,\n"
+    "        4 另一个统计正在使用同一个数据库, 130 被 Ctrl-C 中断。\n";
 
 void PrintUsage(std::FILE *to)
 {
@@ -196,6 +197,10 @@ int Scan(const Options &o)
     progress.Finish();
     if (end == ScanEnd::NoFiles)
         return 1;
+    if (end == ScanEnd::StoreFailed)
+        return 3;
+    if (end == ScanEnd::Busy)
+        return 4;
     if (end == ScanEnd::Stopped) {
         Error(QStringLiteral("已中断：已统计的文件明细已保存，合计未更新。"));
         return 130;

@@ -247,9 +247,32 @@ int ListFiles(const QString &folder, const QString &pattern, QStringList &list)
     return lister.count;
 }
 
+namespace {
+
+ScanEnd StoreFailed(PhotoStore &store, Dialogs &dialogs)
+{
+    store.AbortBatch();
+    dialogs.ShowMessage(QStringLiteral("数据库写入失败：") + store.WriteFailureCause(), QStringLiteral("错误"),
+                        MessageIcon::Critical, MessageButtons::Ok);
+    return ScanEnd::StoreFailed;
+}
+
+} // namespace
+
 ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &store, Dialogs &dialogs,
                    ScanObserver *observer)
 {
+    // Refused before the listing, which can take long on a large folder.
+    PhotoStore::CountLockState lockState;
+    const std::unique_ptr<QLockFile> lock = store.LockForCount(&lockState);
+    if (lockState == PhotoStore::CountLockState::Busy) {
+        dialogs.ShowMessage(QStringLiteral("另一个统计正在进行，请稍后再试。"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+        return ScanEnd::Busy;
+    }
+    if (!lock)
+        return StoreFailed(store, dialogs);
+
     QStringList files;
     // An empty path would list the whole root of the disk as one order.
     const int n = folder.isEmpty() ? 0 : ListFiles(folder, QStringLiteral("*.*"), files);
@@ -264,8 +287,10 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
     // From here on the list is only read, on this thread and by the workers.
     const QStringList &list = files;
     MeasurePipeline pipeline(list, settings);
-    store.BeginBatch();
-    store.DeletePhotoDetail();
+    // Any write the store refuses ends the count: going on would leave a
+    // PhotoDetail with holes, or an earlier folder's totals, looking complete.
+    if (!store.BeginBatch() || !store.DeletePhotoDetail())
+        return StoreFailed(store, dialogs);
     for (int i = 0; i < n; ++i) {
         const QString &path = list[i];
         const PhotoMeasure m = pipeline.Take(i);
@@ -290,17 +315,17 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
                 row.WidthAndHeight = width + u'*' + height;
                 row.PhotoArea = RoundHalfEven(m.Area, settings.RadixPoint);
             }
-            store.InsertPhotoDetail(row);
+            if (!store.InsertPhotoDetail(row))
+                return StoreFailed(store, dialogs);
         }
-        if (observer && observer->FileDone(i + 1)) {
-            store.EndBatch();
-            return ScanEnd::Stopped;
-        }
+        if (observer && observer->FileDone(i + 1))
+            return store.EndBatch() ? ScanEnd::Stopped : StoreFailed(store, dialogs);
     }
-    store.DeletePhotoTotal();
-    store.InsertSizeTotals(settings.RadixPoint);
-    store.InsertGrandTotal(settings.RadixPoint);
-    store.EndBatch();
+    // The totals are replaced in the batch's last transaction: they are
+    // either all new or, after a failure, all as they were.
+    if (!store.DeletePhotoTotal() || !store.InsertSizeTotals(settings.RadixPoint)
+        || !store.InsertGrandTotal(settings.RadixPoint) || !store.EndBatch())
+        return StoreFailed(store, dialogs);
     return ScanEnd::Completed;
 }
 

@@ -5,6 +5,10 @@
 //   no file found   PhotoDetail and PhotoTotal unchanged
 //   all files done  PhotoDetail one row per file, PhotoTotal rebuilt
 //   stopped         PhotoDetail the files measured so far, PhotoTotal unchanged
+//   store failed    what the last commit before the failure left; the scan
+//                   stops at the first write the store refuses, and PhotoTotal
+//                   is only ever replaced as a whole
+//   busy            nothing touched: another count holds the store
 #pragma once
 
 #include <QString>
@@ -36,7 +40,7 @@ public:
     virtual bool FileDone(int done) { (void)done; return false; }
 };
 
-enum class ScanEnd { NoFiles, Completed, Stopped };
+enum class ScanEnd { NoFiles, Completed, Stopped, StoreFailed, Busy };
 
 // An empty folder path is a folder without files (it does not mean the root).
 ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &store, Dialogs &dialogs,

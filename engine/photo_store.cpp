@@ -117,8 +117,9 @@ struct PhotoStore::Batch {
     ~Batch() { sqlite3_finalize(insert); }
 };
 
-PhotoStore::PhotoStore(const QString &connectionName)
+PhotoStore::PhotoStore(const QString &connectionName, const QString &path)
     : m_connectionName(connectionName)
+    , m_path(path)
     , m_batch(std::make_unique<Batch>())
 {
 }
@@ -146,10 +147,16 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
         return fail(QStringLiteral("数据库文件无法读取：%1").arg(path));
 
     const QString name = QStringLiteral("PhotoStore-%1").arg(++g_connectionCounter);
-    std::unique_ptr<PhotoStore> store(new PhotoStore(name));
+    std::unique_ptr<PhotoStore> store(new PhotoStore(name, path));
     QSqlDatabase db = OpenConnection(name, path);
     if (!db.isOpen())
         return fail(db.lastError().text());
+    // SQLite quietly opens a file it may not write read-only.
+    sqlite3 *handle = Handle(db);
+    if (!handle)
+        return fail(QStringLiteral("无法使用数据库驱动"));
+    if (sqlite3_db_readonly(handle, "main") == 1)
+        return fail(QStringLiteral("数据库文件是只读的：%1").arg(path));
 
     // Reading the schema is the first access to the file: a file that is not
     // a database fails here, before anything could be written to it.
@@ -164,6 +171,26 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
             return fail(QStringLiteral("数据库缺少表 %1").arg(QLatin1String(table)));
     }
     tables.finish();
+
+    // Damaged pages would only show when a count writes over them.
+    QSqlQuery check(db);
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
+        || check.value(0).toString() != QLatin1String("ok"))
+        return fail(QStringLiteral("数据库文件已损坏：%1").arg(path));
+    check.finish();
+
+    // A write that is rolled back at once tells whether the file and the
+    // journal beside it can be written (a read-only folder only shows here),
+    // and changes nothing. A store another program is writing is writable.
+    sqlite3_busy_timeout(handle, 0);
+    int rc = sqlite3_exec(handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(handle, "CREATE TABLE KestovaWriteProbe(x)", nullptr, nullptr, nullptr);
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    sqlite3_busy_timeout(handle, BusyTimeoutMs);
+    if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY)
+        return fail(QStringLiteral("数据库无法写入：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
 
     if (!RegisterFunctions(db))
         return fail(QStringLiteral("无法注册数据库函数"));
@@ -216,11 +243,71 @@ QSqlDatabase PhotoStore::database() const
 
 bool PhotoStore::Exec(const QString &text)
 {
-    QSqlQuery q(database());
-    if (q.exec(text))
+    return Exec(text.toUtf8().constData());
+}
+
+// The scan's writes go to SQLite directly, so that a failure keeps SQLite's
+// own result code for WriteFailureCause().
+bool PhotoStore::Exec(const char *text)
+{
+    sqlite3 *handle = Handle(database());
+    if (!handle) {
+        NoteFailure(SQLITE_MISUSE, QStringLiteral("数据库未打开"));
+        return false;
+    }
+    const int rc = sqlite3_exec(handle, text, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
         return true;
-    m_lastError = q.lastError().text();
+    NoteFailure(rc, QString::fromUtf8(sqlite3_errmsg(handle)));
     return false;
+}
+
+void PhotoStore::NoteFailure(int code, const QString &message)
+{
+    m_lastCode = code;
+    m_lastError = message;
+}
+
+QString PhotoStore::WriteFailureCause() const
+{
+    switch (m_lastCode & 0xff) {
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满");
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("数据库文件或所在文件夹是只读的");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库文件已损坏");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库正被其他程序使用");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("磁盘读写错误（%1）").arg(m_lastError);
+    default:
+        return m_lastError.isEmpty() ? QStringLiteral("未知错误") : m_lastError;
+    }
+}
+
+std::unique_ptr<QLockFile> PhotoStore::LockForCount(CountLockState *state)
+{
+    auto lock = std::make_unique<QLockFile>(m_path + QStringLiteral("-counting"));
+    // A count can run for many minutes: only a lock whose program is gone
+    // is stale, however old it is.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        *state = CountLockState::Locked;
+        return lock;
+    }
+    if (lock->error() == QLockFile::LockFailedError) {
+        *state = CountLockState::Busy;
+    } else {
+        *state = CountLockState::Failed;
+        NoteFailure(SQLITE_CANTOPEN, QStringLiteral("无法建立统计锁文件 %1-counting").arg(m_path));
+    }
+    return nullptr;
 }
 
 bool PhotoStore::DeletePhotoDetail()
@@ -234,11 +321,14 @@ bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
     sqlite3 *&handle = m_batch->handle;
     if (!insert) {
         handle = Handle(database());
-        if (!handle)
+        if (!handle) {
+            NoteFailure(SQLITE_MISUSE, QStringLiteral("数据库未打开"));
             return false;
+        }
         const QByteArray text = Statement::S2_InsertPhotoDetail.toUtf8();
-        if (sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &insert, nullptr) != SQLITE_OK) {
-            m_lastError = QString::fromUtf8(sqlite3_errmsg(handle));
+        const int rc = sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &insert, nullptr);
+        if (rc != SQLITE_OK) {
+            NoteFailure(rc, QString::fromUtf8(sqlite3_errmsg(handle)));
             return false;
         }
     }
@@ -254,13 +344,12 @@ bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
     sqlite3_bind_double(insert, 6, StoredSingle(row.VerticalResolution));
     sqlite3_bind_double(insert, 7, StoredDouble(row.PhotoArea));
     sqlite3_bind_int(insert, 8, row.IsSucceed ? 1 : 0);
-    const bool ok = sqlite3_step(insert) == SQLITE_DONE;
-    if (!ok)
-        m_lastError = QString::fromUtf8(sqlite3_errmsg(handle));
+    const int rc = sqlite3_step(insert);
+    if (rc != SQLITE_DONE)
+        NoteFailure(rc, QString::fromUtf8(sqlite3_errmsg(handle)));
     sqlite3_reset(insert);
     sqlite3_clear_bindings(insert);
-    CommitIfDue();
-    return ok;
+    return rc == SQLITE_DONE && CommitIfDue();
 }
 
 bool PhotoStore::DeletePhotoTotal()
@@ -348,33 +437,56 @@ QStringList PhotoStore::ServiceNames(bool *ok)
     return names;
 }
 
-void PhotoStore::BeginBatch()
+bool PhotoStore::BeginBatch()
 {
     if (m_batch->open)
-        return;
+        return true;
     // Within a batch a commit does not wait for the disk; the next durable
     // commit (synchronous FULL again) flushes the whole log up to it.
-    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    m_batch->open = database().transaction();
+    Exec("PRAGMA synchronous=NORMAL");
+    m_batch->open = Exec("BEGIN");
     m_batch->sinceCommit.start();
+    return m_batch->open;
 }
 
-void PhotoStore::CommitIfDue()
+bool PhotoStore::CommitIfDue()
 {
     if (!m_batch->open || m_batch->sinceCommit.elapsed() < BatchCommitMs)
-        return;
-    QSqlDatabase db = database();
-    db.commit();
-    m_batch->open = db.transaction();
+        return true;
+    if (!Exec("COMMIT")) {
+        AbortBatch();
+        return false;
+    }
+    m_batch->open = Exec("BEGIN");
     m_batch->sinceCommit.restart();
+    return m_batch->open;
 }
 
-void PhotoStore::EndBatch()
+bool PhotoStore::EndBatch()
+{
+    if (!m_batch || !m_batch->open)
+        return true;
+    const bool committed = Exec("COMMIT");
+    if (!committed)
+        AbortBatch();
+    m_batch->open = false;
+    QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
+    return committed;
+}
+
+void PhotoStore::AbortBatch()
 {
     if (!m_batch || !m_batch->open)
         return;
     m_batch->open = false;
-    database().commit();
+    // SQLite may have rolled back on its own after a full disk or an I/O
+    // error; a second rollback then fails harmlessly. The failure that led
+    // here stays the one reported.
+    const int code = m_lastCode;
+    const QString error = m_lastError;
+    if (sqlite3 *handle = Handle(database()))
+        sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
+    NoteFailure(code, error);
     QSqlQuery(database()).exec(QStringLiteral("PRAGMA synchronous=FULL"));
 }
 

@@ -1,16 +1,24 @@
 // PhotoStore: the one connection to Data.mdb and the statements sent to it.
 //
 // Opening never creates, changes or deletes the file: a missing file, a file
-// that is not an SQLite database, or a database without the four tables is an
-// open failure. Create() lays out a fresh store; it is what set-up uses.
+// that is not an SQLite database, a database without the four tables, one
+// with damaged pages, or one that cannot be written (a read-only file or
+// folder) is an open failure. Create() lays out a fresh store; it is what
+// set-up uses.
 //
 // Writes are durable when the call returns (a note number survives a power
 // cut), except inside a batch: BeginBatch()/EndBatch() group the scan's
 // inserts into transactions committed at least every quarter second, so a
 // scan does not wait for the disk once per file.
+//
+// Every write reports its failure; WriteFailureCause() then names the cause in
+// the operator's words. A count holds the store's count lock (a lock file
+// beside the store) from start to end, so two counts, in one program or in
+// two, never write PhotoDetail at the same time.
 #pragma once
 
 #include <QList>
+#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
@@ -57,9 +65,16 @@ public:
 
     QSqlDatabase database() const;
     QString lastError() const { return m_lastError; }
+    // The last failed write's cause, such as "磁盘已满".
+    QString WriteFailureCause() const;
+
+    // The count lock: Locked, or Busy when another count holds it (here or
+    // in another program), or Failed when the lock file cannot be made.
+    enum class CountLockState { Locked, Busy, Failed };
+    std::unique_ptr<QLockFile> LockForCount(CountLockState *state);
 
     // Statements 1 to 5: the scan's writes. Each returns false when the store
-    // rejected it (the scan goes on regardless).
+    // rejected it, or when the batch commit it triggered failed.
     bool DeletePhotoDetail();
     bool InsertPhotoDetail(const DetailRow &row);
     bool DeletePhotoTotal();
@@ -79,16 +94,23 @@ public:
     // Statement 13.
     QStringList ServiceNames(bool *ok = nullptr);
 
-    void BeginBatch();
-    void EndBatch();
+    // A batch ends with EndBatch(), which commits (false when the commit
+    // failed), or with AbortBatch(), which drops what it had not committed.
+    bool BeginBatch();
+    bool EndBatch();
+    void AbortBatch();
 
 private:
-    explicit PhotoStore(const QString &connectionName);
+    PhotoStore(const QString &connectionName, const QString &path);
     bool Exec(const QString &text);
-    void CommitIfDue();
+    bool Exec(const char *text);
+    bool CommitIfDue();
+    void NoteFailure(int code, const QString &message);
 
     QString m_connectionName;
+    QString m_path;
     QString m_lastError;
+    int m_lastCode = 0; // SQLite's result code of the last failure
     struct Batch;
     std::unique_ptr<Batch> m_batch;
 };

@@ -321,16 +321,42 @@ void frmMain::Count()
     // they read; the results are bound again afterwards.
     m_mfgDetail->Detach();
     m_mfgTotal->Detach();
+    ScanEnd end;
+    int done;
+    int found;
     {
         frmProgressBar scan(m_selectedFolder, m_settings, *m_store, m_dialogs, this);
         connect(&scan, &frmProgressBar::FileCount, this,
                 [this](int count) { m_panels.at(3)->setText(QString::number(count)); });
         m_forms.ShowModal(scan);
+        end = scan.End();
+        done = scan.Done();
+        found = scan.Found();
+    }
+
+    // The store still holds an earlier count's totals after a count that did
+    // not finish; they must not appear as this folder's.
+    switch (end) {
+    case ScanEnd::StoreFailed:
+        m_panels.at(3)->setText(QStringLiteral("统计失败"));
+        return;
+    case ScanEnd::Busy:
+        m_panels.at(3)->setText(QStringLiteral("统计未进行"));
+        return;
+    case ScanEnd::Stopped:
+        m_panels.at(3)->setText(QStringLiteral("统计已中断（%1/%2）").arg(done).arg(found));
+        break;
+    case ScanEnd::NoFiles:
+    case ScanEnd::Completed:
+        break;
     }
     m_counted.Append(m_selectedFolder);
 
     QString error;
-    if (!ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error)) {
+    const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
+    if (end == ScanEnd::Stopped)
+        m_mfgTotal->Detach();
+    if (!shown) {
         m_dialogs.ShowMessage(QStringLiteral("统计结果读取失败：") + error, QStringLiteral("错误"),
                               MessageIcon::Critical, MessageButtons::Ok);
     }

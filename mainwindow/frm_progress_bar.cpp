@@ -82,6 +82,7 @@ void frmProgressBar::RunScan()
 
 void frmProgressBar::FilesListed(int count)
 {
+    m_found = count;
     emit FileCount(count);
     m_bar->setRange(0, qMax(count, 1));
     m_bar->setValue(0);
@@ -90,6 +91,7 @@ void frmProgressBar::FilesListed(int count)
 
 bool frmProgressBar::FileDone(int done)
 {
+    m_done = done;
     if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
         m_bar->setValue(done);
         Yield();

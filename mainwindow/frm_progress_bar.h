@@ -36,6 +36,9 @@ public:
 
     bool Scanned() const { return m_scanned; }
     ScanEnd End() const { return m_end; }
+    // Files measured before the scan ended, and files found.
+    int Done() const { return m_done; }
+    int Found() const { return m_found; }
     QProgressBar *Bar() const { return m_bar; }
 
 signals:
@@ -65,6 +68,8 @@ private:
     bool m_scanned = false;
     bool m_stop = false;
     ScanEnd m_end = ScanEnd::NoFiles;
+    int m_done = 0;
+    int m_found = 0;
 };
 
 } // namespace kestova

@@ -13,11 +13,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSignalSpy>
 #include <QStatusBar>
 
@@ -232,6 +234,50 @@ TEST_F(MainWindowTest, AFolderWithoutFilesShowsThePreviousResultsAgain)
     EXPECT_EQ(window->Detail()->model()->rowCount(), 5);
     // Listed all the same, so counting it again asks.
     EXPECT_TRUE(window->Counted().Holds(empty));
+}
+
+// A count that stops half way, by Escape or because the store refused a
+// write, leaves the earlier folder's totals in the store: they must not show
+// under the new folder.
+TEST_F(MainWindowTest, AnUnfinishedCountNeverShowsTheEarlierTotals)
+{
+    SelectFolder(MakeOrderFolder());
+    PressToolbar(1);
+    ASSERT_EQ(window->Total()->model()->rowCount(), 4);
+    const QList<QStringList> noTotals{{"", "", ""}};
+
+    const QString other = MakeOrderFolder(QStringLiteral("orders/Jones"));
+    SelectFolder(other);
+    forms.scanYieldMs = 0;
+    forms.beforeScan = [](frmProgressBar &scan) {
+        QCoreApplication::postEvent(&scan, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    };
+    PressToolbar(1);
+    EXPECT_EQ(PanelText(4), QStringLiteral("统计已中断（1/5）"));
+    EXPECT_EQ(Rows(*window->Total()), noTotals);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 1); // what was measured stays visible
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+
+    // The store refuses the inserts (another connection adds a trigger).
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("saboteur"));
+        db.setDatabaseName(DataMdbPath());
+        ASSERT_TRUE(db.open());
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral(
+            "CREATE TRIGGER Refuse BEFORE INSERT ON PhotoDetail BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("saboteur"));
+    forms.beforeScan = nullptr;
+    SelectFolder(Folder(QStringLiteral("orders/Smith")));
+    dialogs.answers = {MessageAnswer::Yes};
+    PressToolbar(1);
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[1].text, QStringLiteral("数据库写入失败：refused"));
+    EXPECT_EQ(dialogs.messages[1].icon, MessageIcon::Critical);
+    EXPECT_EQ(PanelText(4), QStringLiteral("统计失败"));
+    EXPECT_EQ(Rows(*window->Total()), noTotals);
+    EXPECT_EQ(window->Detail()->model()->rowCount(), 1);
+    EXPECT_EQ(window->Detail()->Text(0, 0), QString());
 }
 
 TEST_F(MainWindowTest, FolderSelectionSetsTheMemberNameWhenAsked)
