@@ -6,6 +6,7 @@
 #include "order_printing.h"
 #include "print_info.h"
 #include "program_title.h"
+#include "qt_translations.h"
 #include "shell.h"
 #include "start_up.h"
 #include "toolbar_icons.h"
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     // every window caption. Messages without a title of their own carry it.
     QCoreApplication::setApplicationName(kestova::ProgramTitle);
     QApplication::setWindowIcon(kestova::ProgramIcon());
+    kestova::InstallQtTranslations();
 
     kestova::WidgetDialogs dialogs;
     kestova::StartUpState state = kestova::StartUp(dialogs);

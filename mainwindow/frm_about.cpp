@@ -71,9 +71,7 @@ frmAbout::frmAbout(Shell &shell, QWidget *parent)
     auto *connection = new LinkLabel(MakerWebPage.toString(), this);
     connection->setObjectName(QStringLiteral("lblConnection"));
     connection->setCursor(Qt::PointingHandCursor);
-    QPalette pal = connection->palette();
-    pal.setColor(QPalette::WindowText, pal.color(QPalette::Highlight));
-    connection->setPalette(pal);
+    connection->setForegroundRole(QPalette::Highlight); // follows the style's palette once polished
     connect(connection, &LinkLabel::Click, this, [&shell] { shell.OpenUrl(MakerWebPage); });
 
     auto *ok = new QPushButton(QStringLiteral("确定"), this);

@@ -196,7 +196,12 @@ void frmConfig::OnBrowse()
 {
     FileDialogRequest request;
     request.title = QStringLiteral("打开文件");
+#ifdef Q_OS_WIN
     request.filter = QStringLiteral("所有文件(*.*)");
+#else
+    // Programs here have no extension: "*.*" would hide gimp and eog.
+    request.filter = QStringLiteral("所有文件(*)");
+#endif
     const QString path = m_dialogs.GetOpenFileName(request);
     if (!path.isEmpty())
         m_txtFileName->setText(path);

@@ -115,6 +115,7 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
     m_mfgDetail = new ResultGrid(m_client);
     m_mfgDetail->setObjectName(QStringLiteral("mfgDetail"));
     m_mfgDetail->Model().SetSingleColumns({2, 3}); // the resolutions
+    m_mfgDetail->SetPathColumn(0);
     connect(m_mfgDetail, &QAbstractItemView::clicked, this, &frmMain::OnDetailClick);
     connect(m_mfgDetail, &QAbstractItemView::doubleClicked, this, &frmMain::OnDetailDoubleClick);
 
@@ -168,14 +169,17 @@ void frmMain::BuildToolbar(QWidget *client)
     m_toolbar->setMovable(false);
     m_toolbar->setFloatable(false);
     m_toolbar->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
-    // Plain buttons rather than actions: an action would give each button a
-    // tool tip, and the buttons have none.
     const QString captions[] = {QStringLiteral("统计图片"), QStringLiteral("导出"), QStringLiteral("打印"),
                                 QStringLiteral("参数"), QStringLiteral("退出")};
+    const QString tips[] = {QStringLiteral("统计所选文件夹及其子文件夹中的图片"),
+                            QStringLiteral("把合计保存为文本文件"), QStringLiteral("打印冲印单"),
+                            QStringLiteral("设置单位、小数位数、分辨率警告和图片编辑程序"),
+                            QStringLiteral("退出程序")};
     for (int position = 1; position <= 5; ++position) {
         auto *button = new QToolButton(m_toolbar);
         button->setObjectName(QStringLiteral("Toolbar_Button%1").arg(position));
         button->setText(captions[position - 1]);
+        button->setToolTip(tips[position - 1]);
         button->setIcon(ToolbarIcon(position));
         button->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -194,9 +198,9 @@ void frmMain::BuildToolbar(QWidget *client)
     picture1->setGeometry(TwipsToPixels(4200), TwipsToPixels(240), TwipsToPixels(8415), TwipsToPixels(375));
     auto *label1 = new QLabel(Label1Text, picture1);
     label1->setObjectName(QStringLiteral("Label1"));
-    QPalette pal = label1->palette();
-    pal.setColor(QPalette::WindowText, pal.color(QPalette::Highlight));
-    label1->setPalette(pal);
+    // The role, not a colour copied now: the style's palette is only settled
+    // once the window is polished, and a copy taken here came out black.
+    label1->setForegroundRole(QPalette::Highlight);
     label1->setGeometry(TwipsToPixels(60), TwipsToPixels(60), TwipsToPixels(8310), TwipsToPixels(255));
 }
 
@@ -351,6 +355,7 @@ void frmMain::Count()
         break;
     }
     m_counted.Append(m_selectedFolder);
+    m_lastCounted = m_selectedFolder;
 
     QString error;
     const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
@@ -365,7 +370,9 @@ void frmMain::Count()
 void frmMain::Export()
 {
     if (m_store)
-        ExportTotals(*m_store, m_dialogs, m_selectedFolder, m_lastExportFile);
+        ExportTotals(*m_store, m_dialogs,
+                     MemberNameFromPath(m_lastCounted.isEmpty() ? m_selectedFolder : m_lastCounted),
+                     m_lastExportFile);
 }
 
 void frmMain::Print()

@@ -105,6 +105,7 @@ private:
     QString m_selectedFolder;
     CountedFolders m_counted;
     QString m_lastExportFile;
+    QString m_lastCounted; // the folder of the totals a count left in the store
     bool m_unloaded = false;
 
     QWidget *m_client = nullptr;

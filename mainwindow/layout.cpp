@@ -1,6 +1,8 @@
 // The main window's geometry rules.
 #include "layout.h"
 
+#include <algorithm>
+
 #include "numbers.h"
 
 namespace kestova {
@@ -64,6 +66,44 @@ int FitColumnWidthPixels(int outerWidthPixels, int columns)
     // Whole pixels not beyond the twips: rounded up, the equal columns would
     // run a pixel or two past the grid and call up a scroll bar for it.
     return FitColumnWidthTwips(Twips(outerWidthPixels), columns) / TwipsPerPixel;
+}
+
+QList<int> GridColumnWidths(int width, const QList<int> &minimums, int flexible)
+{
+    const int columns = int(minimums.size());
+    if (columns == 0)
+        return {};
+    const int equal = FitColumnWidthPixels(width, columns);
+    if (*std::max_element(minimums.begin(), minimums.end()) <= equal)
+        return QList<int>(columns, equal);
+    if (flexible >= 0 && flexible < columns) {
+        QList<int> widths = minimums;
+        int others = 0;
+        for (int c = 0; c < columns; ++c)
+            others += c == flexible ? 0 : minimums[c];
+        widths[flexible] = qMax(minimums[flexible], width - others);
+        return widths;
+    }
+    // The highest common width w with sum(max(minimum, w)) within the width.
+    int low = 0;
+    int high = qMax(width, 0);
+    const auto total = [&](int w) {
+        qint64 sum = 0;
+        for (const int m : minimums)
+            sum += qMax(m, w);
+        return sum;
+    };
+    while (low < high) {
+        const int mid = (low + high + 1) / 2;
+        if (total(mid) <= width)
+            low = mid;
+        else
+            high = mid - 1;
+    }
+    QList<int> widths;
+    for (const int m : minimums)
+        widths.append(qMax(m, low));
+    return widths;
 }
 
 } // namespace kestova

@@ -46,4 +46,14 @@ MainLayoutRects LayOutMainWindow(const MainLayoutInput &in, const MainLayoutRect
 int FitColumnWidthTwips(double outerWidthTwips, int columns);
 int FitColumnWidthPixels(int outerWidthPixels, int columns);
 
+// The column widths of a grid whose cells have width pixels, when column i
+// needs at least minimums[i] to show its header (and its values) whole: the
+// equal widths of FitColumnWidthPixels when every column fits in them.
+// Otherwise, with a flexible column (the detail grid's paths), every other
+// column gets its minimum and the flexible one the rest; without one, each
+// column gets its minimum or one common width, whichever is more, the common
+// width as large as the grid allows. When even the minimums do not fit, the
+// minimums.
+QList<int> GridColumnWidths(int width, const QList<int> &minimums, int flexible = -1);
+
 } // namespace kestova

@@ -6,9 +6,13 @@
 #include "store_statements.h"
 #include "layout.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyledItemDelegate>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -183,11 +187,46 @@ Qt::ItemFlags ResultGridModel::flags(const QModelIndex &index) const
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
+namespace {
+
+// Draws each cell with the text ShownText() gives, already cut to fit.
+class ResultGridDelegate : public QStyledItemDelegate
+{
+public:
+    explicit ResultGridDelegate(ResultGrid *grid)
+        : QStyledItemDelegate(grid)
+        , m_grid(grid)
+    {
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = m_grid->ShownText(index.row(), index.column());
+        option->textElideMode = Qt::ElideNone;
+    }
+
+private:
+    ResultGrid *m_grid;
+};
+
+// The room for text in a cell of the given width: the style keeps a focus
+// frame margin and one pixel on each side.
+int CellTextRoom(const QWidget &grid, int columnWidth)
+{
+    const int margin = grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1;
+    return columnWidth - 2 * margin;
+}
+
+} // namespace
+
 ResultGrid::ResultGrid(QWidget *parent)
     : QTableView(parent)
     , m_model(new ResultGridModel(this))
 {
     setModel(m_model);
+    setItemDelegate(new ResultGridDelegate(this));
     const QFont font = GridFont();
     setFont(font);
     horizontalHeader()->setFont(font);
@@ -202,8 +241,6 @@ ResultGrid::ResultGrid(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
     setCornerButtonEnabled(false);
-    // Paths are long and columns equal: keep both ends of a cut text.
-    setTextElideMode(Qt::ElideMiddle);
     // Without a frame the outer width is the cells' width, so equal columns
     // fill the grid instead of running a few pixels past it.
     setFrameShape(QFrame::NoFrame);
@@ -212,6 +249,45 @@ ResultGrid::ResultGrid(QWidget *parent)
 QString ResultGrid::Text(int row, int column) const
 {
     return m_model->data(m_model->index(row, column)).toString();
+}
+
+QString ResultGrid::ShownText(int row, int column) const
+{
+    const QString text = Text(row, column);
+    const QFontMetrics metrics(font());
+    const Qt::TextElideMode mode = column == m_pathColumn ? Qt::ElideLeft : Qt::ElideRight;
+    return metrics.elidedText(text, mode, CellTextRoom(*this, columnWidth(column)));
+}
+
+int ResultGrid::MinimumColumnWidth(int column) const
+{
+    const QHeaderView *header = horizontalHeader();
+    const QString text = m_model->headerData(column, Qt::Horizontal).toString();
+    const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+    // A little more than the text and its margins: header styles draw a
+    // separator line and may pad beyond the margin.
+    int width = QFontMetrics(header->font()).horizontalAdvance(text) + 2 * margin + 6;
+    // Sizes, resolutions and areas are short, and of a path the file name
+    // must show; the rows fetched so far (a few hundred at most) stand for
+    // the rest.
+    const QFontMetrics metrics(font());
+    const int room = CellTextRoom(*this, 0);
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        QString text = Text(row, column);
+        if (column == m_pathColumn) {
+            const qsizetype cut = qMax(text.lastIndexOf(u'/'), text.lastIndexOf(u'\\'));
+            text = QStringLiteral("…") + text.mid(cut);
+        }
+        width = qMax(width, metrics.horizontalAdvance(text) - room + 2);
+    }
+    return width;
+}
+
+bool ResultGrid::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::Resize)
+        FitGridColumns(*this);
+    return QTableView::viewportEvent(event);
 }
 
 QString ResultGrid::CurrentRowText(int column) const
@@ -242,8 +318,21 @@ void ResultGrid::Detach()
 void FitGridColumns(ResultGrid &grid)
 {
     const int columns = grid.Model().columnCount();
+    QList<int> minimums;
     for (int c = 0; c < columns; ++c)
-        grid.horizontalHeader()->resizeSection(c, FitColumnWidthPixels(grid.width(), columns));
+        minimums.append(grid.MinimumColumnWidth(c));
+    // The cells' width: the viewport's once the grid is laid out; before
+    // that, the outer width less a vertical scroll bar when rows overflow.
+    int width = grid.viewport()->width();
+    if (!grid.isVisible()) {
+        width = grid.width() - 2 * grid.frameWidth();
+        const int rowsHeight = grid.verticalHeader()->length() + grid.horizontalHeader()->sizeHint().height();
+        if (rowsHeight > grid.height() - 2 * grid.frameWidth())
+            width -= grid.verticalScrollBar()->sizeHint().width();
+    }
+    const QList<int> widths = GridColumnWidths(width, minimums, grid.PathColumn());
+    for (int c = 0; c < columns; ++c)
+        grid.horizontalHeader()->resizeSection(c, widths[c]);
 }
 
 void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum)

@@ -87,8 +87,17 @@ public:
     ResultGridModel &Model() { return *m_model; }
     const ResultGridModel &Model() const { return *m_model; }
 
-    // The cell text as the grid shows it (data rows from 0).
+    // The cell text (data rows from 0).
     QString Text(int row, int column) const;
+    // The same text as it is drawn in the column's present width: cut on
+    // the left in the path column, so the file name stays; elsewhere cut on
+    // the right with "…", so a number never turns into another number.
+    QString ShownText(int row, int column) const;
+    void SetPathColumn(int column) { m_pathColumn = column; }
+    int PathColumn() const { return m_pathColumn; }
+    // The narrowest width that shows the column's header whole, and the
+    // values fetched so far (of a path, its file name).
+    int MinimumColumnWidth(int column) const;
     // The text in column 0 of the current row, or "" when there is none.
     QString CurrentRowText(int column) const;
 
@@ -98,11 +107,19 @@ public:
     // Back to the header row and one empty row; the query is released.
     void Detach();
 
+protected:
+    bool viewportEvent(QEvent *event) override;
+
 private:
     ResultGridModel *m_model;
+    int m_pathColumn = -1;
 };
 
-// Every column gets the grid's outer width divided by the column count.
+// Shares the width of the grid's cells (without a vertical scroll bar's
+// width) among the columns: equal widths where every header fits
+// (GridColumnWidths). Runs again by itself whenever the cells' width
+// changes, so a scroll bar that comes with many rows never brings a
+// horizontal one with it.
 void FitGridColumns(ResultGrid &grid);
 
 // Colours the detail grid's rows: "失败" rows light yellow, rows with a

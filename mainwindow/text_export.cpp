@@ -5,6 +5,8 @@
 #include "totals_text.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QSaveFile>
 #include <QStringEncoder>
 
@@ -42,7 +44,7 @@ bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reas
     return true;
 }
 
-void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &selectedFolder, QString &lastExportFile)
+void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &countedFolderName, QString &lastExportFile)
 {
     bool ok = false;
     const QList<TotalRow> rows = store.ReadTotals(&ok);
@@ -57,8 +59,14 @@ void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &selectedFo
     FileDialogRequest request;
     request.title = QStringLiteral("另存为");
     request.filter = QStringLiteral("文本文档(*.txt)");
-    request.initialFolder = selectedFolder;
-    request.fileName = lastExportFile;
+    request.initialFolder = lastExportFile.isEmpty()
+        ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+        : QFileInfo(lastExportFile).absolutePath();
+    // A name that cannot be a file name (the root of a disk) proposes none.
+    const QString name = countedFolderName.trimmed();
+    request.fileName = name.isEmpty() || name.contains(u'/') || name.contains(u'\\') || name.contains(u':')
+        ? QString()
+        : name + QStringLiteral(".txt");
     request.defaultSuffix = QStringLiteral("txt");
     request.confirmOverwrite = true;
     const QString path = dialogs.GetSaveFileName(request);

@@ -21,9 +21,11 @@ QByteArray ExportFileBytes(const QList<TotalRow> &rows);
 bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reason);
 
 // The export command. Reads PhotoTotal; with no rows it stops silently.
-// Otherwise it asks for the file (starting in selectedFolder, proposing
-// lastExportFile), remembers the choice in lastExportFile, writes the file
-// and says "保存完毕!". A failed read or write is reported, never fatal.
-void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &selectedFolder, QString &lastExportFile);
+// Otherwise it asks for the file, proposing the counted folder's name
+// ("张三.txt") in the folder of the last export (the documents folder at
+// first, never the customer's folder, where the file would be counted next
+// time), remembers the choice in lastExportFile, writes the file and says
+// "保存完毕!". A failed read or write is reported, never fatal.
+void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &countedFolderName, QString &lastExportFile);
 
 } // namespace kestova

@@ -6,11 +6,13 @@
 #include "frm_about.h"
 #include "frm_config.h"
 #include "frm_main.h"
+#include "layout.h"
 #include "photo_store.h"
 #include "print_info.h"
 #include "print_target.h"
 #include "program_folder.h"
 #include "program_title.h"
+#include "qt_translations.h"
 #include "result_grids.h"
 #include "settings.h"
 #include "shell.h"
@@ -19,6 +21,11 @@
 #include "widget_dialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QDir>
 #include <QFile>
 #include <QLinearGradient>
@@ -103,6 +110,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(ProgramTitle);
+    InstallQtTranslations();
     QApplication::setWindowIcon(ProgramIcon());
     if (argc < 2) {
         std::fprintf(stderr, "usage: mainwindow_screenshots OUTPUT_PREFIX\n");
@@ -158,5 +166,40 @@ int main(int argc, char *argv[])
     QTest::qWaitForWindowExposed(&about);
     ok &= Save(about.grab().toImage(), prefix + QStringLiteral("-about.png"));
     about.close();
+
+    // Qt's own dialogs, which must read Chinese too.
+    QMessageBox question(QMessageBox::Information, QStringLiteral("提示"),
+                         QStringLiteral("此文件夹已统计过，是否重新统计？"), QMessageBox::Yes | QMessageBox::No, &window);
+    question.show();
+    QTest::qWaitForWindowExposed(&question);
+    ok &= Save(question.grab().toImage(), prefix + QStringLiteral("-question.png"));
+    question.close();
+
+    QFileDialog save(&window, QStringLiteral("另存为"), tmp.path(), QStringLiteral("文本文档(*.txt)"));
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.show();
+    QTest::qWaitForWindowExposed(&save);
+    ok &= Save(save.grab().toImage(), prefix + QStringLiteral("-save.png"));
+    save.close();
+
+    QPrinter printer;
+    QPrintPreviewDialog preview(&printer, &window);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview, [](QPrinter *p) {
+        QPainter painter(p);
+        painter.drawText(QPointF(100, 100), QStringLiteral("冲印单"));
+    });
+    preview.resize(900, 600);
+    preview.show();
+    QTest::qWaitForWindowExposed(&preview);
+    QTest::qWait(200);
+    ok &= Save(preview.grab().toImage(), prefix + QStringLiteral("-preview.png"));
+    preview.close();
+
+    // The restored window: the designed client area, centred.
+    window.showNormal();
+    window.resize(TwipsToPixels(12630), TwipsToPixels(7770) + window.menuBar()->height());
+    QTest::qWait(200);
+    ok &= Save(window.grab().toImage(), prefix + QStringLiteral("-restored.png"));
     return ok ? 0 : 1;
 }

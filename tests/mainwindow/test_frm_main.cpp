@@ -21,6 +21,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStatusBar>
 
 #include <sys/resource.h>
@@ -66,7 +67,7 @@ TEST_F(MainWindowTest, LoadShowsTheDesignedWindow)
         EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
         EXPECT_EQ(button->iconSize(), QSize(24, 24));
         EXPECT_FALSE(button->icon().pixmap(24, 24).toImage().isNull());
-        EXPECT_TRUE(button->toolTip().isEmpty());
+        EXPECT_FALSE(button->toolTip().isEmpty());
         // The button shows its whole caption.
         EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(captions[position - 1]));
     }
@@ -74,7 +75,23 @@ TEST_F(MainWindowTest, LoadShowsTheDesignedWindow)
     auto *strip = window->findChild<QWidget *>(QStringLiteral("Picture1"));
     ASSERT_NE(strip, nullptr);
     EXPECT_GE(strip->x(), window->ToolbarButton(5)->geometry().right());
-    EXPECT_FALSE(window->findChild<QLabel *>(QStringLiteral("Label1"))->text().isEmpty());
+    // Label1's text is drawn in the highlight colour: some pixels are exactly
+    // that colour (the glyphs' cores), none is black.
+    auto *label1 = window->findChild<QLabel *>(QStringLiteral("Label1"));
+    EXPECT_FALSE(label1->text().isEmpty());
+    const QImage drawn = label1->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QRgb highlight = label1->palette().color(QPalette::Highlight).rgb();
+    ASSERT_NE(qGray(highlight), 0);
+    int highlighted = 0;
+    int black = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        for (int x = 0; x < drawn.width(); ++x) {
+            highlighted += drawn.pixel(x, y) == highlight;
+            black += qRed(drawn.pixel(x, y)) + qGreen(drawn.pixel(x, y)) + qBlue(drawn.pixel(x, y)) < 60;
+        }
+    }
+    EXPECT_GT(highlighted, 20);
+    EXPECT_EQ(black, 0);
 
     auto *refresh = window->findChild<QPushButton *>(QStringLiteral("cmdRefresh"));
     ASSERT_NE(refresh, nullptr);
@@ -377,8 +394,9 @@ TEST_F(MainWindowTest, ExportWritesTheTotalsFile)
     const FileDialogRequest &request = dialogs.fileRequests[0];
     EXPECT_EQ(request.title, QStringLiteral("另存为"));
     EXPECT_EQ(request.filter, QStringLiteral("文本文档(*.txt)"));
-    EXPECT_EQ(request.initialFolder, folder);
-    EXPECT_EQ(request.fileName, QString());
+    // Never into the customer's folder, where the next count would list it.
+    EXPECT_EQ(request.initialFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_EQ(request.fileName, QStringLiteral("Smith.txt"));
     EXPECT_EQ(request.defaultSuffix, QStringLiteral("txt"));
     EXPECT_TRUE(request.confirmOverwrite);
 
@@ -390,11 +408,15 @@ TEST_F(MainWindowTest, ExportWritesTheTotalsFile)
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(window->LastExportFile(), file);
 
-    // The next export proposes the last file; cancelling writes nothing.
-    QFile::remove(file);
+    // The next customer's export proposes their own name in the folder
+    // used last, so it cannot overwrite Smith's by a careless Enter;
+    // cancelling writes nothing.
+    SelectFolder(MakeOrderFolder(QStringLiteral("orders/Jones")));
+    PressToolbar(1);
     PressToolbar(2);
-    EXPECT_EQ(dialogs.fileRequests[1].fileName, file);
-    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_EQ(dialogs.fileRequests[1].initialFolder, sandbox.root());
+    EXPECT_EQ(dialogs.fileRequests[1].fileName, QStringLiteral("Jones.txt"));
+    EXPECT_EQ(ReadBytes(file), expected);
     EXPECT_EQ(dialogs.messages.size(), 1);
 }
 

@@ -190,3 +190,18 @@ TEST(MemberName, LastFolderOfThePath)
     EXPECT_EQ(MemberNameFromPath(QStringLiteral("C:/")), QStringLiteral("C:"));
     EXPECT_EQ(MemberNameFromPath(QStringLiteral("/")), QString());
 }
+
+TEST(FitGridColumns, HeadersThatDoNotFitWidenTheirColumnsAndTheRestShare)
+{
+    // Wide enough: the equal widths.
+    EXPECT_EQ(GridColumnWidths(600, {60, 60, 60}), (QList<int>{200, 200, 200}));
+    // Two headers need 90: they get it, the others share what is left
+    // equally, and the whole fits.
+    EXPECT_EQ(GridColumnWidths(300, {40, 90, 90, 40}), (QList<int>{60, 90, 90, 60}));
+    const QList<int> widths = GridColumnWidths(301, {40, 90, 90, 40});
+    EXPECT_LE(widths[0] + widths[1] + widths[2] + widths[3], 301);
+    // Not even the headers fit: each gets its header's width.
+    EXPECT_EQ(GridColumnWidths(100, {40, 90}), (QList<int>{40, 90}));
+    // A flexible column (paths) takes all that the others leave.
+    EXPECT_EQ(GridColumnWidths(300, {40, 90, 90, 40}, 0), (QList<int>{80, 90, 90, 40}));
+}

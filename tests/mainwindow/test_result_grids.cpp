@@ -12,6 +12,8 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QSqlDatabase>
+#include <QScrollBar>
+#include <QCoreApplication>
 
 #include <gtest/gtest.h>
 
@@ -203,4 +205,36 @@ TEST(GridColours, BlueInTheHighByte)
     EXPECT_EQ(ColorFromBgr(LowDpiRowColor), QColor(255, 128, 255));
     EXPECT_EQ(ColorFromBgr(0xC0C0C0), QColor(192, 192, 192));
     EXPECT_EQ(ColorFromBgr(0x0000FF), QColor(255, 0, 0));
+}
+
+// At a counter screen's width: long paths keep their file name, numbers are
+// never cut into other numbers, headers show whole, and a vertical scroll
+// bar does not bring a horizontal one.
+TEST_F(GridTest, NarrowGridKeepsFileNamesNumbersAndHeadersReadable)
+{
+    store->BeginBatch();
+    for (int i = 0; i < 200; ++i)
+        store->InsertPhotoDetail(Row(QStringLiteral("/tmp/客户订单/张三_2024-05-01/精修/IMG_%1.JPG").arg(i, 4, 10, QChar(u'0')),
+                                     299.9994f, 300));
+    store->EndBatch();
+    detail.SetPathColumn(0);
+    detail.resize(576, 300); // the detail grid of a maximised window at 1366 × 768
+    detail.show();
+    ASSERT_TRUE(Show());
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(detail.verticalScrollBar()->isVisible());
+    EXPECT_EQ(detail.horizontalScrollBar()->maximum(), 0);
+    for (int c = 0; c < 6; ++c)
+        EXPECT_GE(detail.columnWidth(c), detail.MinimumColumnWidth(c)) << c;
+
+    const QString path = detail.ShownText(7, 0);
+    EXPECT_TRUE(path.startsWith(u'…')) << path.toStdString();
+    EXPECT_TRUE(path.endsWith(QStringLiteral("IMG_0007.JPG"))) << path.toStdString();
+
+    // 299.9994 at 7 digits; squeezed, it loses its end, never its middle.
+    detail.setColumnWidth(2, 40);
+    const QString number = detail.ShownText(7, 2);
+    EXPECT_TRUE(number.endsWith(u'…') && detail.Text(7, 2).startsWith(number.chopped(1))) << number.toStdString();
+    EXPECT_EQ(detail.ShownText(7, 1), QStringLiteral("15.24*10.16")); // values fit their columns
 }

@@ -1,0 +1,43 @@
+// Qt's own dialogs in Chinese: the catalogue chosen for the system's locale
+// and what the operator then reads on the buttons and dialogs Qt draws.
+#include "qt_translations.h"
+
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+
+#include <gtest/gtest.h>
+
+using namespace kestova;
+
+TEST(QtTranslations, SimplifiedUnlessTheSystemAsksForTraditional)
+{
+    EXPECT_EQ(QtTranslationLocale(QLocale(QStringLiteral("zh_CN"))), QStringLiteral("zh_CN"));
+    EXPECT_EQ(QtTranslationLocale(QLocale(QStringLiteral("en_US"))), QStringLiteral("zh_CN"));
+    EXPECT_EQ(QtTranslationLocale(QLocale(QStringLiteral("zh_TW"))), QStringLiteral("zh_TW"));
+    EXPECT_EQ(QtTranslationLocale(QLocale(QStringLiteral("zh_HK"))), QStringLiteral("zh_TW"));
+    EXPECT_EQ(QtTranslationLocale(QLocale(QStringLiteral("zh_Hant_MO"))), QStringLiteral("zh_TW"));
+}
+
+TEST(QtTranslations, MessageBoxButtonsAndFileDialogsSpeakChinese)
+{
+    ASSERT_TRUE(InstallQtTranslations(QLocale(QStringLiteral("en_US"))));
+
+    QMessageBox question(QMessageBox::Information, QStringLiteral("提示"),
+                         QStringLiteral("此文件夹已统计过，是否重新统计？"), QMessageBox::Yes | QMessageBox::No);
+    EXPECT_TRUE(question.button(QMessageBox::Yes)->text().contains(QStringLiteral("是")))
+        << question.button(QMessageBox::Yes)->text().toStdString();
+    EXPECT_TRUE(question.button(QMessageBox::No)->text().contains(QStringLiteral("否")));
+
+    QFileDialog save(nullptr, QStringLiteral("另存为"));
+    save.setOption(QFileDialog::DontUseNativeDialog);
+    save.setAcceptMode(QFileDialog::AcceptSave);
+    auto *lookIn = save.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_NE(lookIn->text(), QStringLiteral("Look in:"));
+    EXPECT_FALSE(lookIn->text().contains(u'L'));
+    // The overwrite question is Qt's too.
+    EXPECT_NE(QFileDialog::tr("%1 already exists.\nDo you want to replace it?"),
+              QStringLiteral("%1 already exists.\nDo you want to replace it?"));
+}
