@@ -214,12 +214,17 @@ FileBytes ReadFile(const QString &file)
 {
     FileBytes result;
     const QFileInfo info(file);
-    if (!info.exists() || (!info.isFile() && !info.isDir()) || info.size() > MaxFileSize)
+    if (info.isDir()) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, Cause(EISDIR));
+        return result;
+    }
+    if (!info.isFile() || info.size() > MaxFileSize)
         return result;
     QFile f(file);
-    if (info.isDir() || !f.open(QIODevice::ReadOnly)) {
+    if (!f.open(QIODevice::ReadOnly)) {
         result.state = FileState::Failed;
-        result.error = Failure("无法读取", file, info.isDir() ? Cause(EISDIR) : f.errorString());
+        result.error = Failure("无法读取", file, f.errorString());
         return result;
     }
     result.bytes = f.read(MaxFileSize + 1);

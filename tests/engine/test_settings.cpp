@@ -37,9 +37,14 @@ QString InChild(const std::function<QString()> &work)
         ::alarm(20);
         const rlimit memory{rlim_t(1) << 30, rlim_t(1) << 30};
         ::setrlimit(RLIMIT_DATA, &memory);
-        const QByteArray answer = work().toUtf8();
-        const bool written = ::write(pipeEnds[1], answer.constData(), size_t(answer.size())) == answer.size();
-        ::_exit(written ? 0 : 1);
+        // The child never returns into the test runner, not even by an
+        // exception such as running out of memory.
+        try {
+            const QByteArray answer = work().toUtf8();
+            ::_exit(::write(pipeEnds[1], answer.constData(), size_t(answer.size())) == answer.size() ? 0 : 1);
+        } catch (...) {
+            ::_exit(1);
+        }
     }
     ::close(pipeEnds[1]);
     QByteArray answer;
@@ -56,6 +61,8 @@ QString InChild(const std::function<QString()> &work)
     if (WIFSIGNALED(status))
         return WTERMSIG(status) == SIGALRM ? QStringLiteral("did not finish")
                                            : QStringLiteral("died of signal %1").arg(WTERMSIG(status));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("failed");
     return QString::fromUtf8(answer);
 }
 
