@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 
 #ifdef Q_OS_WIN
@@ -142,26 +143,15 @@ void Apply(Profile &profile, const ProfileValue &entry, const QString &eol)
     }
 }
 
-bool IsAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 QByteArray Serialize(Profile &profile)
 {
     if (profile.encoding == TextEncoding::Gbk) {
-        for (const Line &line : profile.lines) {
-            QByteArray bytes;
-            if (line.dirty && !TextCodec(TextEncoding::Gbk).encode(line.text, &bytes)) {
-                profile.encoding = TextEncoding::Utf8Bom;
-                break;
-            }
-        }
-        if (profile.encoding != TextEncoding::Gbk) {
+        const TextCodec gbk(TextEncoding::Gbk);
+        QByteArray bytes;
+        const bool fits = std::all_of(profile.lines.cbegin(), profile.lines.cend(),
+                                      [&](const Line &line) { return !line.dirty || gbk.encode(line.text, &bytes); });
+        if (!fits) {
+            profile.encoding = TextEncoding::Utf8Bom;
             // ASCII lines are the same bytes in UTF-8; the others are encoded anew.
             for (Line &line : profile.lines)
                 line.dirty = line.dirty || !IsAscii(line.raw);

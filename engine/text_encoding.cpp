@@ -8,15 +8,6 @@ namespace kestova {
 
 namespace {
 
-bool IsAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
 bool IsValidUtf8(const QByteArray &bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -90,6 +81,15 @@ bool ScoresHigher(const Score &a, const Score &b)
 }
 
 } // namespace
+
+bool IsAscii(const QByteArray &bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
 
 DetectedEncoding DetectEncoding(const QByteArray &bytes)
 {

@@ -28,6 +28,8 @@ struct DetectedEncoding {
 
 DetectedEncoding DetectEncoding(const QByteArray &bytes);
 
+bool IsAscii(const QByteArray &bytes);
+
 // The byte-order mark written at the start of a file in that encoding.
 QByteArray ByteOrderMark(TextEncoding encoding);
 
