@@ -33,7 +33,10 @@ const char Usage[] =
     "      统计 FOLDER 及其子文件夹中的图片，结果写入 DIR/Data.mdb，\n"
     "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细）。\n"
     "  kestova-count setup [--program-dir DIR]\n"
-    "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n";
+    "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n"
+    "  kestova-count settings [--program-dir DIR]\n"
+    "      按 键=值 每行一项输出本程序实际使用的九项参数（DIR/Config.ini 的值，\n"
+    "      缺少或无法换算时为缺省值）；Sameness 和 PathAsMemberName 输出 1 或 0。\n";
 const char UsageTail[] =
     "\n"
     "DIR 默认为本程序所在的文件夹。\n"
@@ -153,6 +156,17 @@ Options Parse(const QStringList &args)
     return o;
 }
 
+int PrintSettings(const Options &o)
+{
+    if (!o.positional.isEmpty()) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    for (const QString &line : SettingsLines(Settings::Load()))
+        PrintLine(line);
+    return 0;
+}
+
 int Setup(const Options &o)
 {
     QDir().mkpath(ProgramFolder());
@@ -260,6 +274,8 @@ int main(int argc, char *argv[])
         return Scan(o);
     if (command == QLatin1String("setup"))
         return Setup(o);
+    if (command == QLatin1String("settings"))
+        return PrintSettings(o);
     Error(QStringLiteral("未知的命令：%1").arg(command));
     PrintUsage(stderr);
     return 2;

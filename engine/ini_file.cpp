@@ -1,61 +1,64 @@
-// Private-profile files.
+// Private-profile files: reading them safely, editing their lines and
+// replacing them whole.
 #include "ini_file.h"
 
 #include "program_folder.h"
+#include "text_encoding.h"
 
+#include <QDir>
 #include <QFile>
-#include <QList>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_WIN
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#else
+#include <QRandomGenerator>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kestova {
 
 namespace {
 
-bool IsAscii(const QByteArray &bytes)
-{
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return false;
-    }
-    return true;
-}
-
-bool IsValidUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)QString(decoder.decode(bytes));
-    return !decoder.hasError();
-}
+// No settings file comes near this; anything larger is not read.
+constexpr qint64 MaxFileSize = 1 << 20;
 
 // One line of the file as it is on disk (line end included) and as text.
 struct Line {
     QByteArray raw;
-    QString text; // without the line end
+    QString text;        // without the line end
+    QString eol;         // the line end: "\r\n", "\n" or "" on a last line
+    bool dirty = false;  // raw must be encoded again from text and eol
 };
 
 struct Profile {
+    TextEncoding encoding = TextEncoding::Gbk;
     QList<Line> lines;
-    bool utf8 = false; // the file holds non-ASCII UTF-8 text
 };
 
 Profile Parse(const QByteArray &bytes)
 {
     Profile profile;
-    profile.utf8 = !IsAscii(bytes) && IsValidUtf8(bytes);
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QStringDecoder gbk("GBK");
-    qsizetype start = 0;
+    const DetectedEncoding detected = DetectEncoding(bytes);
+    profile.encoding = detected.encoding;
+    TextCodec codec(profile.encoding);
+    qsizetype start = detected.bomSize;
     while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        end = end < 0 ? bytes.size() : end + 1;
+        const qsizetype end = NextLineStart(bytes, start, profile.encoding);
         Line line;
         line.raw = bytes.mid(start, end - start);
-        QByteArray content = line.raw;
-        while (content.endsWith('\n') || content.endsWith('\r'))
-            content.chop(1);
-        line.text = profile.utf8 ? QString(utf8.decode(content)) : QString(gbk.decode(content));
+        const QString full = codec.decode(line.raw);
+        qsizetype length = full.size();
+        while (length > 0 && (full[length - 1] == u'\n' || full[length - 1] == u'\r'))
+            --length;
+        line.text = full.left(length);
+        line.eol = full.mid(length);
         profile.lines.append(line);
         start = end;
     }
@@ -108,41 +111,263 @@ Location Find(const Profile &profile, const QString &section, const QString &key
     return where;
 }
 
-bool ReadFile(const QString &file, QByteArray *bytes, bool *exists)
-{
-    QFile f(file);
-    *exists = f.exists();
-    if (!*exists)
-        return true;
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    *bytes = f.readAll();
-    return f.error() == QFileDevice::NoError;
-}
-
-QByteArray LineEnd(const Profile &profile)
+QString LineEnd(const Profile &profile)
 {
     for (const Line &line : profile.lines) {
-        if (line.raw.endsWith("\r\n"))
-            return "\r\n";
-        if (line.raw.endsWith('\n'))
-            return "\n";
+        if (!line.eol.isEmpty())
+            return line.eol;
     }
-    return "\r\n";
+    return QStringLiteral("\r\n");
+}
+
+void Apply(Profile &profile, const ProfileValue &entry, const QString &eol)
+{
+    const QString keyLine = entry.key + u'=' + entry.value;
+    const Location where = Find(profile, entry.section, entry.key);
+    if (where.key >= 0) {
+        Line &line = profile.lines[where.key];
+        line.text = keyLine;
+        line.dirty = true;
+    } else if (where.section >= 0) {
+        profile.lines.insert(where.insertAt, Line{{}, keyLine, eol, true});
+    } else {
+        if (!profile.lines.isEmpty() && profile.lines.last().eol.isEmpty()) {
+            Line &last = profile.lines.last();
+            QByteArray end;
+            TextCodec(profile.encoding).encode(eol, &end);
+            last.raw += end;
+            last.eol = eol;
+        }
+        profile.lines.append(Line{{}, u'[' + entry.section + u']', eol, true});
+        profile.lines.append(Line{{}, keyLine, eol, true});
+    }
+}
+
+QByteArray Serialize(Profile &profile)
+{
+    if (profile.encoding == TextEncoding::Gbk) {
+        const TextCodec gbk(TextEncoding::Gbk);
+        QByteArray bytes;
+        const bool fits = std::all_of(profile.lines.cbegin(), profile.lines.cend(),
+                                      [&](const Line &line) { return !line.dirty || gbk.encode(line.text, &bytes); });
+        if (!fits) {
+            profile.encoding = TextEncoding::Utf8Bom;
+            // ASCII lines are the same bytes in UTF-8; the others are encoded anew.
+            for (Line &line : profile.lines)
+                line.dirty = line.dirty || !IsAscii(line.raw);
+        }
+    }
+    if (profile.encoding == TextEncoding::Utf8)
+        profile.encoding = TextEncoding::Utf8Bom;
+
+    const TextCodec codec(profile.encoding);
+    QByteArray out = ByteOrderMark(profile.encoding);
+    for (Line &line : profile.lines) {
+        if (line.dirty)
+            codec.encode(line.text + line.eol, &line.raw);
+        out += line.raw;
+    }
+    return out;
+}
+
+// Why a file operation failed, for the operator.
+QString Cause(int error)
+{
+    switch (error) {
+    case ENOSPC: return QStringLiteral("磁盘空间不足");
+#ifdef EDQUOT
+    case EDQUOT: return QStringLiteral("超出磁盘配额");
+#endif
+    case EACCES:
+    case EPERM: return QStringLiteral("没有权限");
+    case EROFS: return QStringLiteral("磁盘只读");
+    case EISDIR: return QStringLiteral("这是文件夹，不是文件");
+    default: return qt_error_string(error);
+    }
+}
+
+QString Failure(const char *what, const QString &file, const QString &cause)
+{
+    return QStringLiteral("%1 %2：%3").arg(QString::fromUtf8(what), QDir::toNativeSeparators(file), cause);
+}
+
+enum class FileState { Missing, Read, Failed };
+
+struct FileBytes {
+    FileState state = FileState::Missing;
+    QByteArray bytes;
+    QString error; // when Failed
+};
+
+#ifdef Q_OS_WIN
+FileBytes ReadFile(const QString &file)
+{
+    FileBytes result;
+    const QFileInfo info(file);
+    if (info.isDir()) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, Cause(EISDIR));
+        return result;
+    }
+    if (!info.isFile() || info.size() > MaxFileSize)
+        return result;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, f.errorString());
+        return result;
+    }
+    result.bytes = f.read(MaxFileSize + 1);
+    if (f.error() != QFileDevice::NoError) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, f.errorString());
+    } else if (result.bytes.size() <= MaxFileSize) {
+        result.state = FileState::Read;
+    }
+    return result;
+}
+
+bool ReplaceFile(const QString &target, const QByteArray &bytes, QString *error)
+{
+    QSaveFile save(target);
+    save.setDirectWriteFallback(false);
+    // Unbuffered, so that a failed write shows in its result, not in a
+    // flush QSaveFile does not check.
+    if (save.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && save.write(bytes) == bytes.size() && save.commit())
+        return true;
+    *error = Failure("无法写入", target, save.errorString());
+    return false;
+}
+#else
+FileBytes ReadFile(const QString &file)
+{
+    FileBytes result;
+    const QByteArray path = QFile::encodeName(file);
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; the stat below
+    // then turns it away like any other file that is not a regular one.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat st;
+    if (fd < 0) {
+        const int error = errno;
+        // A socket cannot be opened at all; it is as missing as a FIFO.
+        if (error == ENOENT || error == ENOTDIR
+            || (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
+            return result;
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, Cause(error));
+        return result;
+    }
+    int error = 0;
+    if (::fstat(fd, &st) != 0)
+        error = errno;
+    else if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    if (error == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxFileSize) {
+        // Read to the end, however much the size has changed since the stat.
+        QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+        qsizetype done = 0;
+        while (done <= MaxFileSize) {
+            if (done == bytes.size())
+                bytes.resize(MaxFileSize + 1);
+            const ssize_t n = ::read(fd, bytes.data() + done, size_t(bytes.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                error = errno;
+            if (n <= 0)
+                break;
+            done += n;
+        }
+        if (error == 0 && done <= MaxFileSize) {
+            bytes.truncate(done);
+            result.bytes = bytes;
+            result.state = FileState::Read;
+        }
+    }
+    ::close(fd);
+    if (error != 0) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, Cause(error));
+    }
+    return result;
+}
+
+// The directory entry of the rename is made durable too. The new contents
+// are in place by then, so a failure here is not reported as a failed save.
+void SyncFolder(const QString &folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+bool ReplaceFile(const QString &target, const QByteArray &bytes, QString *error)
+{
+    const QByteArray path = QFile::encodeName(target);
+    struct stat old;
+    const bool replacing = ::stat(path.constData(), &old) == 0 && S_ISREG(old.st_mode);
+
+    QByteArray temp;
+    int fd = -1;
+    int failure = 0;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temp = path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        failure = fd < 0 ? errno : 0;
+        if (fd < 0 && failure != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        *error = Failure("无法写入", target, Cause(failure));
+        return false;
+    }
+    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
+        failure = errno;
+    for (qsizetype done = 0; failure == 0 && done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            failure = n < 0 ? errno : EIO;
+        else
+            done += n;
+    }
+    if (failure == 0 && ::fsync(fd) != 0)
+        failure = errno;
+    if (::close(fd) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && ::rename(temp.constData(), path.constData()) != 0)
+        failure = errno;
+    if (failure != 0) {
+        ::unlink(temp.constData());
+        *error = Failure("无法写入", target, Cause(failure));
+        return false;
+    }
+    SyncFolder(QFileInfo(target).absolutePath());
+    return true;
+}
+#endif
+
+// Where a write goes: through a link to a regular file; a link to anything
+// else counts as a missing file and is itself replaced.
+QString WriteTarget(const QString &file)
+{
+    const QFileInfo info(file);
+    return info.isSymLink() && info.isFile() ? info.canonicalFilePath() : file;
 }
 
 } // namespace
 
 QString ReadProfileString(const QString &file, const QString &section, const QString &key, bool *ok)
 {
-    QByteArray bytes;
-    bool exists = false;
-    const bool read = ReadFile(file, &bytes, &exists);
+    const FileBytes read = ReadFile(file);
     if (ok)
-        *ok = read;
-    if (!read || !exists)
+        *ok = read.state != FileState::Failed;
+    if (read.state != FileState::Read)
         return {};
-    const Profile profile = Parse(bytes);
+    const Profile profile = Parse(read.bytes);
     const Location where = Find(profile, section, key);
     if (where.key < 0)
         return {};
@@ -150,71 +375,25 @@ QString ReadProfileString(const QString &file, const QString &section, const QSt
     return text.mid(text.indexOf(u'=') + 1).trimmed();
 }
 
+bool WriteProfileStrings(const QString &file, const QList<ProfileValue> &values, QString *error)
+{
+    QString ignored;
+    QString &reason = error ? *error : ignored;
+    const FileBytes read = ReadFile(file);
+    if (read.state == FileState::Failed) {
+        reason = read.error;
+        return false;
+    }
+    Profile profile = Parse(read.state == FileState::Read ? read.bytes : QByteArray());
+    const QString eol = LineEnd(profile);
+    for (const ProfileValue &entry : values)
+        Apply(profile, entry, eol);
+    return ReplaceFile(WriteTarget(file), Serialize(profile), &reason);
+}
+
 bool WriteProfileString(const QString &file, const QString &section, const QString &key, const QString &value)
 {
-    QByteArray bytes;
-    bool exists = false;
-    if (!ReadFile(file, &bytes, &exists))
-        return false;
-    Profile profile = Parse(bytes);
-    const QByteArray eol = LineEnd(profile);
-
-    // New lines as text; encoded below once the file's encoding is settled.
-    const QString keyLine = key + u'=' + value;
-    const Location where = Find(profile, section, key);
-    QList<qsizetype> changed; // indices of lines whose raw bytes must be re-encoded
-    if (where.key >= 0) {
-        profile.lines[where.key].text = keyLine;
-        changed.append(where.key);
-    } else if (where.section >= 0) {
-        profile.lines.insert(where.insertAt, Line{{}, keyLine});
-        changed.append(where.insertAt);
-    } else {
-        if (!profile.lines.isEmpty() && !profile.lines.last().raw.endsWith('\n'))
-            profile.lines.last().raw += eol;
-        profile.lines.append(Line{{}, u'[' + section + u']'});
-        profile.lines.append(Line{{}, keyLine});
-        changed.append(profile.lines.size() - 2);
-        changed.append(profile.lines.size() - 1);
-    }
-
-    bool utf8 = profile.utf8;
-    if (!utf8) {
-        for (const qsizetype i : changed) {
-            QStringEncoder gbk("GBK");
-            (void)QByteArray(gbk.encode(profile.lines[i].text));
-            if (gbk.hasError())
-                utf8 = true;
-        }
-    }
-    QByteArray out;
-    for (qsizetype i = 0; i < profile.lines.size(); ++i) {
-        Line &line = profile.lines[i];
-        const bool reencode = changed.contains(i) || (utf8 && !profile.utf8 && !IsAscii(line.raw));
-        if (reencode) {
-            QByteArray end = eol;
-            if (line.raw.endsWith("\r\n"))
-                end = "\r\n";
-            else if (line.raw.endsWith('\n'))
-                end = "\n";
-            if (utf8) {
-                line.raw = line.text.toUtf8() + end;
-            } else {
-                QStringEncoder gbk("GBK");
-                line.raw = QByteArray(gbk.encode(line.text)) + end;
-            }
-        }
-        out += line.raw;
-    }
-
-    QSaveFile save(file);
-    if (!save.open(QIODevice::WriteOnly))
-        return false;
-    if (save.write(out) != out.size()) {
-        save.cancelWriting();
-        return false;
-    }
-    return save.commit();
+    return WriteProfileStrings(file, {{section, key, value}});
 }
 
 QString ReadIniValue(const QString &section, const QString &key, bool *ok)
@@ -225,6 +404,11 @@ QString ReadIniValue(const QString &section, const QString &key, bool *ok)
 bool WriteIniValue(const QString &section, const QString &key, const QString &value)
 {
     return WriteProfileString(ConfigIniPath(), section, key, value);
+}
+
+bool WriteIniValues(const QList<ProfileValue> &values, QString *error)
+{
+    return WriteProfileStrings(ConfigIniPath(), values, error);
 }
 
 } // namespace kestova

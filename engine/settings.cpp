@@ -80,21 +80,40 @@ Settings Settings::Load()
     return s;
 }
 
-bool Settings::Save() const
+bool Settings::Save(QString *error) const
+{
+    return Save({QString::number(RadixPoint), QString::number(UnitRadixPoint), QString::number(AlarmNum)}, error);
+}
+
+bool Settings::Save(const TypedNumbers &typed, QString *error) const
 {
     const QString sum = QStringLiteral("Sum");
-    bool ok = true;
-    ok &= WriteIniValue(sum, QStringLiteral("PhotoSize"), PhotoSize);
-    ok &= WriteIniValue(sum, QStringLiteral("PhotoArea"), PhotoArea);
-    ok &= WriteIniValue(sum, QStringLiteral("EditPath"), EditPath);
-    ok &= WriteIniValue(sum, QStringLiteral("Preview"), Preview);
-    ok &= WriteIniValue(sum, QStringLiteral("RadixPoint"), QString::number(RadixPoint));
-    ok &= WriteIniValue(sum, QStringLiteral("UnitRadixPoint"), QString::number(UnitRadixPoint));
-    ok &= WriteIniValue(sum, QStringLiteral("Sameness"), Sameness ? QStringLiteral("1") : QStringLiteral("0"));
-    ok &= WriteIniValue(QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"),
-                        PathAsMemberName ? QStringLiteral("1") : QStringLiteral("0"));
-    ok &= WriteIniValue(QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), QString::number(AlarmNum));
-    return ok;
+    const QString one = QStringLiteral("1");
+    const QString zero = QStringLiteral("0");
+    return WriteIniValues({{sum, QStringLiteral("PhotoSize"), PhotoSize},
+                           {sum, QStringLiteral("PhotoArea"), PhotoArea},
+                           {sum, QStringLiteral("EditPath"), EditPath},
+                           {sum, QStringLiteral("Preview"), Preview},
+                           {sum, QStringLiteral("RadixPoint"), typed.RadixPoint},
+                           {sum, QStringLiteral("UnitRadixPoint"), typed.UnitRadixPoint},
+                           {sum, QStringLiteral("Sameness"), Sameness ? one : zero},
+                           {QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), PathAsMemberName ? one : zero},
+                           {QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), typed.AlarmNum}},
+                          error);
+}
+
+QStringList SettingsLines(const Settings &s)
+{
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return {QStringLiteral("RadixPoint=") + QString::number(s.RadixPoint),
+            QStringLiteral("UnitRadixPoint=") + QString::number(s.UnitRadixPoint),
+            QStringLiteral("AlarmNum=") + QString::number(s.AlarmNum),
+            QStringLiteral("Sameness=") + flag(s.Sameness),
+            QStringLiteral("PathAsMemberName=") + flag(s.PathAsMemberName),
+            QStringLiteral("PhotoSize=") + s.PhotoSize,
+            QStringLiteral("PhotoArea=") + s.PhotoArea,
+            QStringLiteral("EditPath=") + s.EditPath,
+            QStringLiteral("Preview=") + s.Preview};
 }
 
 } // namespace kestova

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kestova {
 
@@ -22,11 +23,23 @@ struct Settings {
     // that field at its default; nothing here ever stops the program.
     static Settings Load();
 
-    // Writes all nine keys in the settings dialog's order, so that a fresh
-    // file holds the sections Sum, MemberName, DPIAlarm in that order.
-    // Text fields are written as they are, numbers as decimal text.
-    bool Save() const;
+    // Writes all nine keys in the settings dialog's order, in one
+    // replacement of Config.ini, so that a fresh file holds the sections Sum,
+    // MemberName, DPIAlarm in that order. Text fields are written as they
+    // are, numbers as decimal text, or as typed when given. On failure
+    // Config.ini stays as it was and *error says why.
+    bool Save(QString *error = nullptr) const;
+    struct TypedNumbers {
+        QString RadixPoint;
+        QString UnitRadixPoint;
+        QString AlarmNum;
+    };
+    bool Save(const TypedNumbers &typed, QString *error) const;
 };
+
+// The record as the program uses it, one "Key=Value" line per key in
+// start-up order; the two flags as 1 or 0.
+QStringList SettingsLines(const Settings &s);
 
 // The conversions of stored text, one per kind of field. Each returns false
 // when the text does not convert (the caller then keeps the default).

@@ -2,7 +2,6 @@
 #include "frm_config.h"
 
 #include "dialogs.h"
-#include "ini_file.h"
 #include "layout.h"
 #include "numbers.h"
 #include "photo_preview.h"
@@ -215,9 +214,9 @@ void frmConfig::OnOK()
         return;
     }
 
-    const QString one = QStringLiteral("1");
-    const QString zero = QStringLiteral("0");
-    Settings &s = m_settings;
+    // The changes go into a copy first: only a save that succeeded changes
+    // the record, which so stays in step with the file.
+    Settings s = m_settings;
     if (m_cmbPhotoSize->currentIndex() >= 0)
         s.PhotoSize = QString::number(m_cmbPhotoSize->currentIndex());
     if (m_cmbPhotoArea->currentIndex() >= 0)
@@ -228,20 +227,19 @@ void frmConfig::OnOK()
     s.PathAsMemberName = m_chkMemberName->isChecked();
     DpiText(m_txtDPI->text(), &s.AlarmNum);
     const QString editPath = m_txtFileName->text().trimmed();
-    s.EditPath = editPath.isEmpty() ? zero : editPath;
-    s.Preview = m_chkPreview->isChecked() ? one : zero;
+    s.EditPath = editPath.isEmpty() ? QStringLiteral("0") : editPath;
+    s.Preview = m_chkPreview->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
 
     // Memory holds the rounded numbers; the file gets the texts as typed.
-    const QString sum = QStringLiteral("Sum");
-    WriteIniValue(sum, QStringLiteral("PhotoSize"), s.PhotoSize);
-    WriteIniValue(sum, QStringLiteral("PhotoArea"), s.PhotoArea);
-    WriteIniValue(sum, QStringLiteral("EditPath"), s.EditPath);
-    WriteIniValue(sum, QStringLiteral("Preview"), s.Preview);
-    WriteIniValue(sum, QStringLiteral("RadixPoint"), m_txtRadixPoint->text());
-    WriteIniValue(sum, QStringLiteral("UnitRadixPoint"), m_txtUnitRadixPoint->text());
-    WriteIniValue(sum, QStringLiteral("Sameness"), s.Sameness ? one : zero);
-    WriteIniValue(QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), s.PathAsMemberName ? one : zero);
-    WriteIniValue(QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), m_txtDPI->text());
+    QString error;
+    if (!s.Save({m_txtRadixPoint->text(), m_txtUnitRadixPoint->text(), m_txtDPI->text()}, &error)) {
+        // The dialog stays open as typed, so that the operator can try again
+        // once the cause is mended, or cancel.
+        m_dialogs.ShowMessage(QStringLiteral("参数保存失败：") + error, QStringLiteral("错误"), MessageIcon::Critical,
+                              MessageButtons::Ok);
+        return;
+    }
+    m_settings = s;
     accept();
 }
 

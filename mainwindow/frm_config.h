@@ -1,6 +1,8 @@
 // frmConfig, the settings dialog "参数设置": shows the Settings record, and on
-// OK checks the three number fields, updates the record and writes all nine
-// keys to Config.ini. Cancel and the close box change nothing.
+// OK checks the three number fields and writes all nine keys to Config.ini in
+// one replacement of the file; only when that succeeded does it update the
+// record and close. A failed save says why and keeps the dialog open. Cancel
+// and the close box change nothing.
 #pragma once
 
 #include <QDialog>

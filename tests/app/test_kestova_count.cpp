@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
@@ -94,4 +95,26 @@ TEST(KestovaCount, FailuresHaveTheirOwnExitStatus)
     r = Count({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("kestova-count scan"));
+}
+
+TEST(KestovaCount, SettingsPrintsTheNineValuesTheProgramUses)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    Outcome r = Count({"settings", "--program-dir", dir});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, "RadixPoint=2\nUnitRadixPoint=4\nAlarmNum=150\nSameness=1\nPathAsMemberName=0\n"
+                     "PhotoSize=0\nPhotoArea=0\nEditPath=0\nPreview=1\n");
+
+    QStringEncoder gbk("GBK");
+    box.writeFile("prog/Config.ini", "[Sum]\r\nRadixPoint=3.5\r\nSameness=False\r\nPhotoSize=1\r\nEditPath="
+                                         + QByteArray(gbk.encode(QString("D:\\图片\\PS.exe")))
+                                         + "\r\n[MemberName]\r\nPathAsMemberName=1\r\n[DPIAlarm]\r\nAlarmNum=99999\r\n");
+    r = Count({"settings", "--program-dir", dir});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "RadixPoint=4\nUnitRadixPoint=4\nAlarmNum=150\nSameness=0\nPathAsMemberName=1\n"
+                     "PhotoSize=1\nPhotoArea=0\nEditPath=D:\\图片\\PS.exe\nPreview=1\n");
+
+    EXPECT_EQ(Count({"settings", "--program-dir", dir, "extra"}).status, 2);
+    EXPECT_TRUE(Count({"--help"}).out.contains("kestova-count settings"));
 }

@@ -24,6 +24,14 @@ QByteArray Gbk(const QString &text)
     return gbk.encode(text);
 }
 
+QByteArray Encoded(const QString &text, QStringConverter::Encoding encoding)
+{
+    QStringEncoder encoder(encoding);
+    return encoder.encode(text);
+}
+
+const QByteArray Utf8Bom("\xEF\xBB\xBF");
+
 } // namespace
 
 TEST(IniRead, NamesWithoutCaseValueAfterFirstEqualsTrimmed)
@@ -67,6 +75,44 @@ TEST(IniRead, AcceptsGbkAndUtf8Files)
     EXPECT_EQ(ReadProfileString(utf8, "Sum", "EditPath"), "D:\\图片\\编辑.exe");
 }
 
+TEST(IniRead, GbkWhoseBytesAreAlsoValidUtf8IsReadAsGbk)
+{
+    Sandbox box;
+    // 图片 in GBK is CD BC C6 AC, which UTF-8 would read as "ͼƬ".
+    for (const QString value : {"D:\\图片\\PS.exe", "图片", "编辑器", "没"}) {
+        const QString ini = box.writeFile("gbk.ini", "[Sum]\r\nEditPath=" + Gbk(value) + "\r\n");
+        EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), value) << value.toStdString();
+    }
+    // UTF-8 as a user's editor saves it, without and with a byte-order mark.
+    for (const QString value : {"图片", "D:\\图片\\PS.exe", "编辑器"}) {
+        const QByteArray text = ("[Sum]\nEditPath=" + value + "\n").toUtf8();
+        EXPECT_EQ(ReadProfileString(box.writeFile("utf8.ini", text), "Sum", "EditPath"), value) << value.toStdString();
+        EXPECT_EQ(ReadProfileString(box.writeFile("bom.ini", Utf8Bom + text), "Sum", "EditPath"), value);
+    }
+    // The byte-order mark decides, even for bytes that look like GBK text.
+    const QString bom = box.writeFile("bom.ini", Utf8Bom + "[Sum]\nEditPath=" + QString("Zoë").toUtf8() + "\n");
+    EXPECT_EQ(ReadProfileString(bom, "Sum", "EditPath"), "Zoë");
+}
+
+TEST(IniEncoding, NotepadUnicodeIsReadAndWrittenBackInUtf16)
+{
+    Sandbox box;
+    const struct {
+        QByteArray bom;
+        QStringConverter::Encoding encoding;
+    } cases[] = {{"\xFF\xFE", QStringConverter::Utf16LE}, {"\xFE\xFF", QStringConverter::Utf16BE}};
+    for (const auto &c : cases) {
+        const QString ini = box.writeFile(
+            "unicode.ini", c.bom + Encoded("[Sum]\r\nEditPath=D:\\图片\\编辑.exe\r\nOther=保留\r\n", c.encoding));
+        EXPECT_EQ(ReadProfileString(ini, "sum", "EditPath"), "D:\\图片\\编辑.exe");
+        EXPECT_EQ(ReadProfileString(ini, "Sum", "Other"), "保留");
+        ASSERT_TRUE(WriteProfileString(ini, "Sum", "EditPath", "E:\\新"));
+        ASSERT_TRUE(WriteProfileString(ini, "DPIAlarm", "AlarmNum", "150"));
+        EXPECT_EQ(ReadBytes(ini),
+                  c.bom + Encoded("[Sum]\r\nEditPath=E:\\新\r\nOther=保留\r\n[DPIAlarm]\r\nAlarmNum=150\r\n", c.encoding));
+    }
+}
+
 TEST(IniWrite, ReplacesValueAndKeepsEveryOtherLineByteForByte)
 {
     Sandbox box;
@@ -105,7 +151,8 @@ TEST(IniWrite, ValueGbkCannotHoldTurnsTheFileIntoUtf8)
     const QString value = "/home/Zoë/🙂/édit";
     ASSERT_TRUE(WriteProfileString(ini, "Sum", "EditPath", value));
     const QByteArray bytes = ReadBytes(ini);
-    EXPECT_EQ(bytes, QString("[Sum]\r\nEditPath=%1\r\nOther=保留\r\n").arg(value).toUtf8());
+    // With a byte-order mark, so that the next reading need not guess.
+    EXPECT_EQ(bytes, Utf8Bom + QString("[Sum]\r\nEditPath=%1\r\nOther=保留\r\n").arg(value).toUtf8());
     EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), value);
     EXPECT_EQ(ReadProfileString(ini, "Sum", "Other"), "保留");
     // Later writes keep the file in UTF-8.

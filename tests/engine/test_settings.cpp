@@ -5,11 +5,73 @@
 #include "settings.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace kestova;
 using kestova::test::Sandbox;
+
+namespace {
+
+// Runs work in a child process and gives back the text it returned. A child
+// that hangs is ended after 20 seconds, one that reads without end fails at
+// 1 GiB; either way the answer says how it ended instead of hanging the test.
+QString InChild(const std::function<QString()> &work)
+{
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0)
+        return QStringLiteral("no pipe");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(pipeEnds[0]);
+        ::alarm(20);
+        const rlimit memory{rlim_t(1) << 30, rlim_t(1) << 30};
+        ::setrlimit(RLIMIT_DATA, &memory);
+        // The child never returns into the test runner, not even by an
+        // exception such as running out of memory.
+        try {
+            const QByteArray answer = work().toUtf8();
+            ::_exit(::write(pipeEnds[1], answer.constData(), size_t(answer.size())) == answer.size() ? 0 : 1);
+        } catch (...) {
+            ::_exit(1);
+        }
+    }
+    ::close(pipeEnds[1]);
+    QByteArray answer;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            answer.append(buffer, n);
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (WIFSIGNALED(status))
+        return WTERMSIG(status) == SIGALRM ? QStringLiteral("did not finish")
+                                           : QStringLiteral("died of signal %1").arg(WTERMSIG(status));
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("failed");
+    return QString::fromUtf8(answer);
+}
+
+QString Brief(const Settings &s)
+{
+    return QStringLiteral("%1 %2 %3").arg(s.RadixPoint).arg(s.AlarmNum).arg(s.EditPath);
+}
+
+} // namespace
 
 TEST(SettingsConversion, DecimalsRoundTiesToEvenAndNegativeMeansNone)
 {
@@ -137,4 +199,65 @@ TEST(SettingsSave, FreshFileHoldsTheDefaultsInDialogOrder)
     const Settings back = Settings::Load();
     EXPECT_EQ(back.RadixPoint, 3);
     EXPECT_EQ(back.EditPath, "/opt/编辑器/bin/edit");
+}
+
+TEST(SettingsLoad, AConfigIniThatIsNoRegularFileOrTooLargeCountsAsMissing)
+{
+    Sandbox sandbox;
+    const QString ini = ConfigIniPath();
+    const auto load = [] { return Brief(Settings::Load()); };
+    const QString defaults = QStringLiteral("2 150 0");
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
+    EXPECT_EQ(InChild(load), defaults);
+    ASSERT_TRUE(QFile::remove(ini));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), ini));
+    EXPECT_EQ(InChild(load), defaults);
+    ASSERT_TRUE(QFile::remove(ini));
+
+    // Over 1 MiB is no settings file, whatever it starts with.
+    QByteArray big = "[Sum]\r\nRadixPoint=5\r\n";
+    big += QByteArray(1 << 20, ';') + "\r\n";
+    sandbox.writeFile(QStringLiteral("program/Config.ini"), big);
+    EXPECT_EQ(load(), defaults);
+    ASSERT_TRUE(QFile::remove(ini));
+
+    // A link to a regular file is followed.
+    ASSERT_TRUE(QFile::link(sandbox.writeFile(QStringLiteral("elsewhere.ini"), "[Sum]\r\nRadixPoint=5\r\n"), ini));
+    EXPECT_EQ(load(), QStringLiteral("5 150 0"));
+}
+
+TEST(SettingsSave, ReplacesAFifoOrALinkToADeviceAndWritesThroughALinkToAFile)
+{
+    Sandbox sandbox;
+    const QString ini = ConfigIniPath();
+    const auto save = [] {
+        Settings s;
+        s.RadixPoint = 3;
+        return s.Save() ? Brief(Settings::Load()) : QStringLiteral("not saved");
+    };
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(ini).constData(), 0644), 0);
+    EXPECT_EQ(InChild(save), QStringLiteral("3 150 0"));
+    EXPECT_TRUE(QFileInfo(ini).isFile());
+
+    // The link is replaced; the device it pointed at stays a device.
+    if (::geteuid() == 0) {
+        const QString device = sandbox.path(QStringLiteral("zero"));
+        ASSERT_EQ(::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0666, makedev(1, 5)), 0);
+        ASSERT_TRUE(QFile::remove(ini));
+        ASSERT_TRUE(QFile::link(device, ini));
+        EXPECT_EQ(InChild(save), QStringLiteral("3 150 0"));
+        EXPECT_FALSE(QFileInfo(ini).isSymLink());
+        struct stat st;
+        ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+
+    const QString target = sandbox.writeFile(QStringLiteral("elsewhere.ini"), "[Sum]\r\nRadixPoint=5\r\n");
+    ASSERT_TRUE(QFile::remove(ini));
+    ASSERT_TRUE(QFile::link(target, ini));
+    EXPECT_EQ(save(), QStringLiteral("3 150 0"));
+    EXPECT_TRUE(QFileInfo(ini).isSymLink());
+    EXPECT_EQ(ReadProfileString(target, QStringLiteral("Sum"), QStringLiteral("RadixPoint")), QStringLiteral("3"));
 }

@@ -21,6 +21,9 @@
 
 #include <memory>
 
+#include <sys/mount.h>
+#include <unistd.h>
+
 using namespace kestova;
 using namespace kestova::test;
 
@@ -283,4 +286,57 @@ TEST_F(SettingsDialogTest, BrowsePutsTheChosenFileIntoTheBox)
     Press("cmdBrow");
     EXPECT_EQ(Text("txtFileName"), QStringLiteral("/usr/bin/new editor"));
     EXPECT_NE(dialog->result(), QDialog::Accepted); // browsing does not close the dialog
+}
+
+TEST_F(SettingsDialogTest, AFailedSaveKeepsConfigIniAndTheRecordAndSaysWhy)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small disk needs root";
+    // A 64 KiB disk that holds Config.ini and is then filled to the last byte.
+    const QString disk = sandbox.mkdir(QStringLiteral("disk"));
+    const QByteArray diskPath = QFile::encodeName(disk);
+    ASSERT_EQ(::mount("tmpfs", diskPath.constData(), "tmpfs", 0, "size=64k"), 0);
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{diskPath};
+    SetProgramFolder(disk);
+    const QByteArray before = "[Sum]\r\nPhotoSize=0\r\nRadixPoint=2\r\n; shop settings\r\n"
+                              "[DPIAlarm]\r\nAlarmNum=150\r\n";
+    QFile ini(ConfigIniPath());
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly) && ini.write(before) == before.size() && ini.flush());
+    ini.close();
+    QFile filler(disk + QStringLiteral("/filler"));
+    ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray block(4096, 'x');
+    while (filler.write(block) > 0) {
+    }
+    filler.close();
+
+    Open();
+    Type("txtRadixPoint", QStringLiteral("5"));
+    Get<QCheckBox>("chkPreview")->setChecked(false);
+    Press("cmdOK");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), before);
+    ini.close();
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    const QString prefix = QStringLiteral("参数保存失败：");
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(prefix)) << dialogs.messages[0].text.toStdString();
+    EXPECT_GT(dialogs.messages[0].text.size(), prefix.size()); // the reason follows
+    EXPECT_EQ(dialogs.messages[0].title, QStringLiteral("错误"));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Critical);
+    // Nothing was saved, so nothing changed: the dialog stays open as typed.
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.RadixPoint, 2);
+    EXPECT_EQ(settings.Preview, QStringLiteral("1"));
+    EXPECT_EQ(Text("txtRadixPoint"), QStringLiteral("5"));
+
+    // With room again, the same OK saves.
+    ASSERT_TRUE(filler.remove());
+    Press("cmdOK");
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(settings.RadixPoint, 5);
+    EXPECT_TRUE(ConfigLines().contains(QStringLiteral("RadixPoint=5")));
+    EXPECT_TRUE(ConfigLines().contains(QStringLiteral("; shop settings")));
 }
