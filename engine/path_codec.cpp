@@ -3,7 +3,9 @@
 
 #include <QFile>
 
-#ifdef Q_OS_UNIX
+#ifndef Q_OS_UNIX
+#include <QFileInfo>
+#else
 #include <QHash>
 #include <QStringList>
 #include <QStringDecoder>
@@ -26,6 +28,11 @@ bool OpenForReading(QFile &file, const QString &path)
 {
     file.setFileName(path);
     return file.open(QIODevice::ReadOnly);
+}
+
+bool IsFolderPath(const QString &path)
+{
+    return QFileInfo(path).isDir();
 }
 
 #else
@@ -362,6 +369,15 @@ bool OpenForReading(QFile &file, const QString &path)
         return true;
     ::close(fd);
     return false;
+}
+
+bool IsFolderPath(const QString &path)
+{
+    const int fd = OpenPath(path, FolderFlags);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 #endif

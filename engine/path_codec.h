@@ -12,7 +12,8 @@
 // first, then in its GBK (or escaped) form; the first that exists is used.
 // Paths longer than the system's limit are opened folder by folder.
 //
-// On Windows names are UTF-16 already; only OpenForReading is used there.
+// On Windows names are UTF-16 already; only the first two functions are
+// there.
 #pragma once
 
 #include <QByteArray>
@@ -24,6 +25,9 @@ namespace kestova {
 
 // Opens the file at path for reading into file, which closes it again.
 bool OpenForReading(QFile &file, const QString &path);
+
+// Whether path names a folder (a link to one counts).
+bool IsFolderPath(const QString &path);
 
 #ifdef Q_OS_UNIX
 // One name (no separator) as text.
