@@ -18,6 +18,7 @@ TEST(PathCodec, NamesDecodeAsUtf8ElseGbkElseByteForByte)
         {"\xE7\x85\xA7\xE7\x89\x87.jpg", "照片.jpg"},   // UTF-8
         {"\xD5\xD5\xC6\xAC.jpg", "照片.jpg"},           // GBK
         {"\xC0\xCF\xD5\xD5\xC6\xAC", "老照片"},
+        {"\xEF\xBB\xBF" "a", QString::fromUtf16(u"\uFEFFa")}, // a leading byte-order mark is part of the name
         // A lead byte without its trail, bytes no GBK character starts with,
         // and a byte no GBK character ends with: each byte kept as itself.
         {"\xD5", QString::fromUtf16(u"\uF7D5")},
