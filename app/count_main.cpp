@@ -4,6 +4,7 @@
 #include "folder_scan.h"
 #include "numbers.h"
 #include "order_command.h"
+#include "path_codec.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
@@ -247,7 +248,15 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     const std::unique_ptr<QCoreApplication> app =
         order ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+#ifdef Q_OS_UNIX
+    // Folder names among the arguments may be GBK: decoded as the scan
+    // decodes names on disk, not with Qt's replacement characters.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << DecodePath(QByteArray(argv[i]));
+#else
     QStringList args = QCoreApplication::arguments().mid(1);
+#endif
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         PrintUsage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;

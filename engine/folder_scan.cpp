@@ -4,6 +4,7 @@
 #include "dialogs.h"
 #include "measure_photo.h"
 #include "numbers.h"
+#include "path_codec.h"
 #include "photo_store.h"
 #include "settings.h"
 
@@ -23,20 +24,46 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <climits>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #endif
 
 namespace kestova {
 
 namespace {
 
-bool NameLess(const QString &a, const QString &b)
+// One entry of a folder: its name as text, the key it is ordered by and, on
+// Unix, its bytes on disk.
+struct Entry {
+    QString key;
+    QString name;
+    QByteArray bytes;
+};
+
+Entry MakeEntry(QString name, QByteArray bytes = QByteArray())
 {
-    const int c = a.compare(b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : a < b;
+    // Upper case, one character for one, as NTFS orders names: "IMGA" <
+    // "IMG_1" < "Zeta" < "[br]" < "_under".
+    QString key = name;
+    for (QChar &c : key)
+        c = c.toUpper();
+    return Entry{std::move(key), std::move(name), std::move(bytes)};
+}
+
+// Case-insensitive order, ties broken by the plain text so that the order
+// is total.
+bool NameLess(const Entry &a, const Entry &b)
+{
+    const int c = a.key.compare(b.key);
+    return c != 0 ? c < 0 : a.name < b.name;
 }
 
 class Matcher
@@ -63,16 +90,38 @@ struct Lister {
     std::set<std::pair<quint64, quint64>> visited; // device, inode of folders entered
     int count = 0;
 
+#ifdef Q_OS_UNIX
+    void Folder(int baseFd, const QByteArray &relative, const QString &folder);
+#else
     void Folder(const QString &folder);
+#endif
+    void Take(std::vector<Entry> &files, std::vector<Entry> &folders, const QString &folder);
 };
+
+// Sorts a folder's entries and appends its matching files to the list.
+void Lister::Take(std::vector<Entry> &files, std::vector<Entry> &folders, const QString &folder)
+{
+    std::sort(files.begin(), files.end(), NameLess);
+    std::sort(folders.begin(), folders.end(), NameLess);
+    for (const Entry &file : files) {
+        if (match(file.name)) {
+            list.append(folder + file.name);
+            ++count;
+        }
+    }
+}
 
 #ifdef Q_OS_UNIX
 // POSIX enumeration: the kind of each entry comes with the name, so only
-// links and file systems that do not report kinds cost a stat.
-void Lister::Folder(const QString &folder)
+// links and file systems that do not report kinds cost a stat. Folders are
+// opened by their bytes on disk relative to an open base folder; once that
+// relative path grows long, the folder itself becomes the base of its
+// sub-folders, so no call nears the system's path limit however deep the
+// tree goes, and only one descriptor per such stretch stays open.
+void Lister::Folder(int baseFd, const QByteArray &relative, const QString &folder)
 {
-    const QByteArray encoded = QFile::encodeName(folder);
-    const int fd = ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::openat(baseFd, relative.isEmpty() ? "." : relative.constData(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     struct stat self;
@@ -85,8 +134,8 @@ void Lister::Folder(const QString &folder)
         ::close(fd);
         return;
     }
-    QStringList files;
-    QStringList folders;
+    std::vector<Entry> files;
+    std::vector<Entry> folders;
     while (const dirent *entry = ::readdir(dir)) {
         const char *name = entry->d_name;
         if (name[0] == '.') // hidden on Unix, and "." and ".."
@@ -98,54 +147,75 @@ void Lister::Folder(const QString &folder)
                 continue; // a broken link
             type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
         }
-        if (type == DT_REG)
-            files.append(QFile::decodeName(name));
-        else if (type == DT_DIR)
-            folders.append(QFile::decodeName(name));
-    }
-    ::closedir(dir);
-
-    std::sort(files.begin(), files.end(), NameLess);
-    std::sort(folders.begin(), folders.end(), NameLess);
-    for (const QString &name : std::as_const(files)) {
-        if (match(name)) {
-            list.append(folder + name);
-            ++count;
+        if (type == DT_REG || type == DT_DIR) {
+            QByteArray bytes(name);
+            QString text = DecodeNameIn(fd, bytes);
+            Entry e = MakeEntry(std::move(text), std::move(bytes));
+            (type == DT_REG ? files : folders).push_back(std::move(e));
         }
     }
-    for (const QString &name : std::as_const(folders))
-        Folder(folder + name + u'/');
+    Take(files, folders, folder);
+
+    constexpr qsizetype RebaseAfter = PATH_MAX / 2;
+    const bool rebase = relative.size() > RebaseAfter && !folders.empty();
+    if (!rebase)
+        ::closedir(dir);
+    for (const Entry &sub : folders) {
+        if (rebase)
+            Folder(fd, sub.bytes + '/', folder + sub.name + u'/');
+        else
+            Folder(baseFd, relative + sub.bytes + '/', folder + sub.name + u'/');
+    }
+    if (rebase)
+        ::closedir(dir);
 }
 #else
+// The \\?\ form of an absolute path, which has no length limit.
+QString LongPathForm(const QString &absolute)
+{
+    QString native = QDir::toNativeSeparators(absolute);
+    while (native.endsWith(u'\\'))
+        native.chop(1);
+    if (native.startsWith(QLatin1String("\\\\?\\")))
+        return native;
+    if (native.startsWith(QLatin1String("\\\\")))
+        return QLatin1String("\\\\?\\UNC\\") + native.mid(2);
+    return QLatin1String("\\\\?\\") + native;
+}
+
+// Windows: hidden means the hidden or the system attribute; a file whose
+// name begins with "." is an ordinary file there. The attributes come with
+// the listing.
 void Lister::Folder(const QString &folder)
 {
     const QFileInfo self(folder);
     const QString key = self.canonicalFilePath();
     // Without inode numbers, the canonical path identifies a folder.
-    if (key.isEmpty() || !visited.insert({qHash(key), 0}).second)
+    if (!self.isDir() || !visited.insert({qHash(key.isEmpty() ? folder : key), 0}).second)
         return;
-    QDir dir(folder);
-    QStringList files;
-    QStringList folders;
-    for (const QFileInfo &info : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort)) {
-        if (info.isHidden() || info.fileName().startsWith(u'.'))
+    const QString pattern = LongPathForm(self.absoluteFilePath()) + QLatin1String("\\*");
+    WIN32_FIND_DATAW data;
+    const HANDLE find = ::FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic, &data,
+                                           FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    std::vector<Entry> files;
+    std::vector<Entry> folders;
+    do {
+        const QString name = QString::fromWCharArray(data.cFileName);
+        if (name == QLatin1String(".") || name == QLatin1String("..")
+            || (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
             continue;
-        if (info.isDir())
-            folders.append(info.fileName());
-        else if (info.isFile())
-            files.append(info.fileName());
-    }
-    std::sort(files.begin(), files.end(), NameLess);
-    std::sort(folders.begin(), folders.end(), NameLess);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(MakeEntry(name));
+        else if (!name.startsWith(u'.'))
+            folders.push_back(MakeEntry(name));
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    Take(files, folders, folder);
     const QString sep = QDir::separator();
-    for (const QString &name : std::as_const(files)) {
-        if (match(name)) {
-            list.append(folder + name);
-            ++count;
-        }
-    }
-    for (const QString &name : std::as_const(folders))
-        Folder(folder + name + sep);
+    for (const Entry &sub : folders)
+        Folder(folder + sub.name + sep);
 }
 #endif
 
@@ -243,7 +313,15 @@ int ListFiles(const QString &folder, const QString &pattern, QStringList &list)
     const QChar sep = QDir::separator();
     if (!start.endsWith(sep))
         start += sep;
+#ifdef Q_OS_UNIX
+    const int top = OpenPath(start, O_RDONLY | O_DIRECTORY);
+    if (top < 0)
+        return 0;
+    lister.Folder(top, QByteArray(), start);
+    ::close(top);
+#else
     lister.Folder(start);
+#endif
     return lister.count;
 }
 

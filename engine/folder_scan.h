@@ -21,11 +21,14 @@ class PhotoStore;
 struct Settings;
 
 // Appends the files under folder to list, depth first: a folder's own files
-// (in case-insensitive name order) before its sub-folders. Hidden entries,
-// anything but regular files and folders, and folders whose name begins with
-// "." are left out; a folder reached twice through links is entered once.
-// Paths use the platform's separator; the folder gets one appended when it
-// has none. Returns the number of files in the list.
+// before its sub-folders, each in case-insensitive name order as NTFS keeps
+// it (upper-case folding, ties by the plain text). Hidden entries (Unix: the
+// name begins with "."; Windows: the hidden or system attribute), anything
+// but regular files and folders, and folders whose name begins with "." are
+// left out; a folder reached twice through links is entered once. Names are
+// decoded by the path codec, and folders of any depth are listed. Paths use
+// the platform's separator; the folder gets one appended when it has none.
+// Returns the number of files in the list.
 int ListFiles(const QString &folder, const QString &pattern, QStringList &list);
 
 // Told about the scan's progress, on the scanning thread.

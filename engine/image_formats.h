@@ -21,9 +21,15 @@ struct Dpi {
     float y = DefaultDpi;
 };
 
-// The pair as single-precision values when both are finite and positive. A
-// pair with one unusable value is unusable as a whole: the file's next
-// source of resolution, or the default, then applies to both axes.
+// A resolution outside this range is no printer's and counts as absent (one
+// of 1e-30 dpi would make a photo kilometres wide).
+constexpr float MinUsableDpi = 1.0f;
+constexpr float MaxUsableDpi = 100000.0f;
+
+// The pair as single-precision values when both are finite and within the
+// usable range. A pair with one unusable value is unusable as a whole: the
+// file's next source of resolution, or the default, then applies to both
+// axes.
 std::optional<Dpi> UsableDpi(double x, double y);
 
 // Stores the pixel size when both sides are at least 1 and fit qint32.

@@ -10,7 +10,6 @@
 #include <QList>
 
 #include <algorithm>
-#include <cmath>
 
 namespace kestova {
 
@@ -18,7 +17,9 @@ std::optional<Dpi> UsableDpi(double x, double y)
 {
     const float fx = float(x);
     const float fy = float(y);
-    if (!std::isfinite(fx) || !std::isfinite(fy) || !(fx > 0) || !(fy > 0))
+    // Written this way round, NaN fails every test.
+    const auto inRange = [](float v) { return v >= MinUsableDpi && v <= MaxUsableDpi; };
+    if (!inRange(fx) || !inRange(fy))
         return std::nullopt;
     return Dpi{fx, fy};
 }

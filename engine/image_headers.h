@@ -6,8 +6,8 @@
 
 namespace kestova {
 
-// Resolution used when a file carries none (absent, zero, negative or not
-// finite).
+// Resolution used when a file carries none (absent, or not a finite value
+// from 1 to 100,000 dpi).
 constexpr float DefaultDpi = 96.0f;
 
 struct ImageHeader {

@@ -3,7 +3,7 @@
 // caller's buffer.
 #include "image_source.h"
 
-#include <QFile>
+#include "path_codec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -53,7 +53,7 @@ int OpenRegularFile(const QString &path, qint64 *size)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; the stat below
     // then turns it away like any other non-regular file.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return -1;
     struct stat st;

@@ -8,8 +8,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileIconProvider>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QPushButton>
 #include <QScreen>
 
@@ -28,11 +26,9 @@ FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, 
     // The widgets' icon provider falls back on the style's folder icon
     // where the desktop has no icon theme.
     m_icons = std::make_unique<QFileIconProvider>();
-    m_files = new QFileSystemModel(this);
+    m_files = new FolderListModel(this);
     m_files->setIconProvider(m_icons.get());
-    m_files->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    m_files->setOption(QFileSystemModel::DontUseCustomDirectoryIcons);
-    m_files->setRootPath(m_topFolder.isEmpty() ? QDir::rootPath() : m_topFolder);
+    m_files->SetTopFolder(m_topFolder);
     m_folders = new FolderModel(this);
     m_folders->setSourceModel(m_files);
 
@@ -47,11 +43,8 @@ FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, 
     connect(m_ok, &QPushButton::clicked, this, &QWidget::close);
     connect(m_cancel, &QPushButton::clicked, this, &QWidget::close);
 
-    if (!m_topFolder.isEmpty()) {
-        const QModelIndex top = m_files->index(m_topFolder);
-        m_folders->SetTop(top);
-        m_tree->setRootIndex(m_folders->mapFromSource(top.parent()));
-    }
+    if (!m_topFolder.isEmpty())
+        m_folders->SetTop(m_files->index(0, 0));
     m_selectionWatch = connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
                                [this](const QModelIndex &current) {
                                    Notify(DialogSelChanged, QVariant::fromValue(QPersistentModelIndex(current)));
@@ -87,7 +80,7 @@ bool FolderDialog::SetSelection(const QString &path)
     QString folder = QDir::fromNativeSeparators(path);
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1String(":/")))
         folder.chop(1);
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+    if (folder.isEmpty())
         return false;
     const QModelIndex item = m_folders->mapFromSource(m_files->index(folder));
     if (!item.isValid())
@@ -110,7 +103,7 @@ bool FolderDialog::PathOfItem(const QVariant &item, QString &path)
         return false;
     const auto *folders = qobject_cast<const FolderModel *>(index.model());
     const QModelIndex source = folders ? folders->mapToSource(index) : QModelIndex();
-    const auto *files = qobject_cast<const QFileSystemModel *>(source.model());
+    const auto *files = qobject_cast<const FolderListModel *>(source.model());
     if (!files)
         return false;
     path = QDir::toNativeSeparators(files->filePath(source));

@@ -1,6 +1,7 @@
 // The folder dialog the control takes its tree from: a window that is never
-// put on the screen, holding a FolderTreeView over the file system (folders
-// only, hidden ones left out), an "OK" and a "Cancel" button. Like the
+// put on the screen, holding a FolderTreeView over a FolderListModel of the
+// file system (folders only, hidden ones left out, names in any encoding),
+// an "OK" and a "Cancel" button. Like the
 // platform's folder-browse dialog it tells its owner, as WindowMessage
 // events sent to the owner widget with the dialog as their window:
 //   DialogReady (1)        once it is set up, wParam empty
@@ -10,6 +11,7 @@
 // screen, which sends it a move (QEvent::Move).
 #pragma once
 
+#include "folder_list_model.h"
 #include "folder_tree_view.h"
 
 #include <QPointer>
@@ -19,7 +21,6 @@
 #include <memory>
 
 class QFileIconProvider;
-class QFileSystemModel;
 class QPushButton;
 
 namespace kestova {
@@ -50,7 +51,7 @@ public:
     int Flags() const { return m_flags; }
     QString TopFolder() const { return m_topFolder; }
     FolderTreeView *Tree() const { return m_tree; }
-    QFileSystemModel *FileSystem() const { return m_files; }
+    FolderListModel *FileSystem() const { return m_files; }
     // Whether the dialog was closed (by its close request or its Cancel button).
     bool Closed() const { return m_closed; }
 
@@ -68,7 +69,7 @@ private:
     int m_flags;
     QPointer<QWidget> m_owner;
     std::unique_ptr<QFileIconProvider> m_icons;  // outlives m_files, which uses it
-    QFileSystemModel *m_files;
+    FolderListModel *m_files;
     FolderModel *m_folders;
     QPointer<FolderTreeView> m_tree;  // adopted by the owner while it shows it
     QPushButton *m_ok;

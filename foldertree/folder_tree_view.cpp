@@ -1,8 +1,8 @@
 // The folder tree's model filter and its drawing.
 #include "folder_tree_view.h"
 
-#include <QDirIterator>
-#include <QFileSystemModel>
+#include "folder_list_model.h"
+
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,28 +14,7 @@ namespace kestova {
 
 // ---- FolderModel ---------------------------------------------------------
 
-FolderModel::FolderModel(QObject *parent) : QSortFilterProxyModel(parent)
-{
-    const auto forget = [this] { m_holdsFolders.clear(); };
-    connect(this, &QAbstractItemModel::rowsInserted, this, forget);
-    connect(this, &QAbstractItemModel::rowsRemoved, this, forget);
-    connect(this, &QAbstractItemModel::modelReset, this, forget);
-    connect(this, &QAbstractItemModel::layoutChanged, this, forget);
-}
-
-bool FolderModel::hasChildren(const QModelIndex &parent) const
-{
-    const QModelIndex source = mapToSource(parent);
-    if (!source.isValid() || !sourceModel()->canFetchMore(source))
-        return QSortFilterProxyModel::hasChildren(parent);
-    const QString path = source.data(QFileSystemModel::FilePathRole).toString();
-    if (path.isEmpty())
-        return QSortFilterProxyModel::hasChildren(parent);
-    auto known = m_holdsFolders.constFind(path);
-    if (known == m_holdsFolders.constEnd())
-        known = m_holdsFolders.insert(path, QDirIterator(path, QDir::Dirs | QDir::NoDotAndDotDot).hasNext());
-    return known.value();
-}
+FolderModel::FolderModel(QObject *parent) : QSortFilterProxyModel(parent) {}
 
 void FolderModel::SetTop(const QModelIndex &sourceTop)
 {
@@ -50,7 +29,7 @@ void FolderModel::SetCheckable(bool checkable)
 
 QString FolderModel::KeyOf(const QModelIndex &index) const
 {
-    return mapToSource(index).data(QFileSystemModel::FilePathRole).toString();
+    return mapToSource(index).data(FolderListModel::FilePathRole).toString();
 }
 
 QVariant FolderModel::data(const QModelIndex &index, int role) const

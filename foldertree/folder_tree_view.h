@@ -1,10 +1,9 @@
-// The folder tree itself: FolderModel narrows a QFileSystemModel to one top
+// The folder tree itself: FolderModel narrows a FolderListModel to one top
 // folder and its names and keeps check marks; FolderTreeView draws lines,
 // expand buttons, selection and the hot item itself so that the six tree
 // switches look the same under every Qt style (Qt's own styles draw no lines).
 #pragma once
 
-#include <QHash>
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QSortFilterProxyModel>
@@ -25,10 +24,6 @@ public:
     void SetCheckable(bool checkable);
     bool Checkable() const { return m_checkable; }
 
-    // A folder not listed yet has children when it holds a folder that is
-    // not hidden, so that only such folders get an expand button.
-    bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
-
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
@@ -43,7 +38,6 @@ private:
     QPersistentModelIndex m_top;
     bool m_checkable = false;
     QSet<QString> m_checked;
-    mutable QHash<QString, bool> m_holdsFolders;  // by path, until the source changes
 };
 
 class FolderTreeView : public QTreeView

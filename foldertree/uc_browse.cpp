@@ -3,6 +3,7 @@
 
 #include "folder_dialog.h"
 #include "folder_tree_view.h"
+#include "path_codec.h"
 #include "platform_queries.h"
 #include "property_bag.h"
 #include "tree_look.h"
@@ -298,7 +299,7 @@ QString ucBrowse::QualifyPath(const QString &sPath)
 
 bool ucBrowse::IsFolder(const QString &sPath)
 {
-    return !sPath.isEmpty() && QFileInfo(sPath).isDir();
+    return !sPath.isEmpty() && IsFolderPath(sPath);
 }
 
 bool ucBrowse::IsFile(const QString &sPath)

@@ -1,18 +1,52 @@
 // HEIF/HEIC photos for the preview.
 #include "heif_preview.h"
 
+#include "path_codec.h"
+
 #include <QFile>
 
 #include <libheif/heif.h>
 
 namespace kestova {
 
-HeifReader::HeifReader(const QString &path)
+namespace {
+
+// libheif reads the file through these, from the file the path codec opened.
+int64_t GetPosition(void *file)
 {
+    return static_cast<QFile *>(file)->pos();
+}
+
+int Read(void *data, size_t size, void *file)
+{
+    auto *f = static_cast<QFile *>(file);
+    return size <= size_t(f->size() - f->pos()) && f->read(static_cast<char *>(data), qint64(size)) == qint64(size) ? 0 : 1;
+}
+
+int Seek(int64_t position, void *file)
+{
+    auto *f = static_cast<QFile *>(file);
+    return position >= 0 && position <= f->size() && f->seek(position) ? 0 : 1;
+}
+
+heif_reader_grow_status WaitForFileSize(int64_t target, void *file)
+{
+    return target <= static_cast<QFile *>(file)->size() ? heif_reader_grow_status_size_reached
+                                                        : heif_reader_grow_status_size_beyond_eof;
+}
+
+const heif_reader Reader = {1, GetPosition, Read, Seek, WaitForFileSize};
+
+} // namespace
+
+HeifReader::HeifReader(const QString &path) : m_file(std::make_unique<QFile>())
+{
+    if (!OpenForReading(*m_file, path))
+        return;
     m_context = heif_context_alloc();
     if (!m_context)
         return;
-    if (heif_context_read_from_file(m_context, QFile::encodeName(path).constData(), nullptr).code != heif_error_Ok)
+    if (heif_context_read_from_reader(m_context, &Reader, m_file.get(), nullptr).code != heif_error_Ok)
         return;
     heif_image_handle *handle = nullptr;
     if (heif_context_get_primary_image_handle(m_context, &handle).code == heif_error_Ok)

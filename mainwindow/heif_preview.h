@@ -8,6 +8,9 @@
 #include <QSize>
 #include <QString>
 
+#include <memory>
+
+class QFile;
 struct heif_context;
 struct heif_image_handle;
 
@@ -30,6 +33,7 @@ public:
     QImage Read(const QSize &size, qint64 limitBytes) const;
 
 private:
+    std::unique_ptr<QFile> m_file;  // read by the context, so it outlives it
     heif_context *m_context = nullptr;
     heif_image_handle *m_handle = nullptr;
 };

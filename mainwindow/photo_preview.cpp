@@ -4,10 +4,13 @@
 #include "dialogs.h"
 #include "heif_preview.h"
 #include "numbers.h"
+#include "path_codec.h"
 #include "program_title.h"
 #include "settings.h"
 #include "shell.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QTransform>
@@ -130,7 +133,13 @@ FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
 FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
 {
     FittedPhoto result;
-    QImageReader reader(path);
+    // Opened through the path codec, which finds names in any encoding and
+    // paths past the system's length limit; the reader still gets the
+    // extension as a hint, as it would from the path.
+    QFile file;
+    if (!OpenForReading(file, path))
+        return result;
+    QImageReader reader(&file, QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     reader.setAllocationLimit(DecodeLimitMegabytes);
     if (!reader.canRead())

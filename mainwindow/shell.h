@@ -19,7 +19,8 @@ public:
     virtual void OpenUrl(const QUrl &url) = 0;
 };
 
-// The desktop's own: QProcess::startDetached and QDesktopServices.
+// The desktop's own: a detached process (on Unix started with the argument's
+// bytes as they are on disk) and QDesktopServices.
 class SystemShell : public Shell
 {
 public:

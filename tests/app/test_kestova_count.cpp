@@ -118,3 +118,20 @@ TEST(KestovaCount, SettingsPrintsTheNineValuesTheProgramUses)
     EXPECT_EQ(Count({"settings", "--program-dir", dir, "extra"}).status, 2);
     EXPECT_TRUE(Count({"--help"}).out.contains("kestova-count settings"));
 }
+
+// A folder named in GBK, as unpacked from a Chinese Windows archive, named on
+// the command line by its bytes on disk.
+TEST(KestovaCount, FolderArgumentInGbk)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    ASSERT_EQ(Count({"setup", "--program-dir", dir}).status, 0);
+    box.writeRawFile("\xD5\xD5\xC6\xAC/a.jpg", JpegBytes(960, 480));
+    QProcess p;
+    p.start("/bin/sh", {"-c", "exec \"$0\" scan --details --program-dir \"$1\" \"$2$(printf '\\325\\325\\306\\254')\"",
+                        QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), dir, box.root() + "/"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
+              box.root() + "/照片/a.jpg\t25.4*12.7\t96\t96\t0.0323\t成功\n25.4*12.7 1 0.03\n合计 1 0.03\n");
+}

@@ -1,6 +1,7 @@
 // The folder scan: which files are listed, in what order, and what the store
 // holds after each way a scan ends.
 #include "folder_scan.h"
+#include "path_codec.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "recording_dialogs.h"
@@ -14,6 +15,8 @@
 #include <QSqlRecord>
 
 #include <gtest/gtest.h>
+
+#include <climits>
 
 #include <sys/stat.h>
 
@@ -101,6 +104,60 @@ TEST(ListFiles, OwnFilesFirstThenSubFoldersDepthFirstInCaseInsensitiveOrder)
     EXPECT_EQ(ListFiles(root + '/', "*.*", again), 6);
     EXPECT_EQ(again.size(), 7);
     EXPECT_EQ(again[1], root + "/A.jpg");
+}
+
+TEST(ListFiles, NamesInUpperCaseOrderAsNtfsKeepsThem)
+{
+    Sandbox box;
+    for (const char *name : {"_under", "[br]", "Zeta", "IMG_1", "IMGA", "imga", "b", "B"})
+        box.writeFile(QString("p/") + name, "x");
+    QStringList list;
+    const QString root = box.path("p");
+    ListFiles(root, "*.*", list);
+    EXPECT_EQ(Relative(root, list), (QStringList{"/B", "/b", "/IMGA", "/imga", "/IMG_1", "/Zeta", "/[br]", "/_under"}));
+}
+
+// GBK "照片" and "相片", and bytes that neither UTF-8 nor GBK can read.
+const QByteArray GbkPhotos("\xD5\xD5\xC6\xAC");
+const QByteArray GbkPictures("\xCF\xE0\xC6\xAC");
+const QByteArray Undecodable("\xFF\x80x\xD5");
+
+// Each file holds its own name on disk, so a listed path that opens the
+// wrong file shows.
+TEST(ListFiles, EveryNameIsListedAndItsTextOpensThatFileAgain)
+{
+    Sandbox box;
+    const QList<QByteArray> names = {
+        "p/" + GbkPhotos + ".jpg",
+        "p/" + QString("照片.jpg").toUtf8(), // the same text as the GBK name above
+        "p/" + GbkPictures + ".jpg",
+        "p/" + Undecodable + ".jpg",
+        "p/" + GbkPhotos + "/" + GbkPictures + ".jpg",
+        "p/" + Undecodable + "/a.jpg",
+    };
+    for (const QByteArray &name : names)
+        box.writeRawFile(name, name);
+    QStringList list;
+    const QString root = box.path("p");
+    ASSERT_EQ(ListFiles(root, "*.*", list), names.size());
+    // GBK text unless the folder holds the same text in UTF-8: then every
+    // byte above 0x7F stands for itself, as it does in names GBK cannot read.
+    const QString escapedPhotos = QString::fromUtf16(u"\uF7D5\uF7D5\uF7C6\uF7AC");
+    const QString undecodable = QString::fromUtf16(u"\uF7FF\uF780x\uF7D5");
+    EXPECT_EQ(Relative(root, list), (QStringList{"/照片.jpg", "/相片.jpg", "/" + escapedPhotos + ".jpg",
+                                                 "/" + undecodable + ".jpg", "/照片/相片.jpg", "/" + undecodable + "/a.jpg"}));
+    QList<QByteArray> opened;
+    for (const QString &path : list) {
+        EXPECT_FALSE(path.contains(QChar::ReplacementCharacter)) << path.toStdString();
+        QFile file;
+        ASSERT_TRUE(OpenForReading(file, path)) << path.toStdString();
+        opened << file.readAll();
+        EXPECT_EQ(EncodePath(path), QFile::encodeName(box.root()) + '/' + opened.last());
+    }
+    std::sort(opened.begin(), opened.end());
+    QList<QByteArray> expected = names;
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(opened, expected);
 }
 
 TEST(ListFiles, LinksAndSpecialFiles)
@@ -234,4 +291,42 @@ TEST_F(ScanTest, PathsWithApostrophesAndChineseAreStoredAsOnDisk)
     EXPECT_EQ(ScanFolder(root, settings, *store, dialogs), ScanEnd::Completed);
     EXPECT_EQ(Rows("SELECT PhotoPath,WidthAndHeight FROM PhotoDetail"),
               (QList<QStringList>{{root + "it's.jpg", "2.54*2.54"}}));
+}
+
+TEST_F(ScanTest, PhotosWithGbkNamesAreMeasuredUnderTheirDecodedNames)
+{
+    box.writeRawFile("gbk/" + GbkPhotos + ".jpg", JpegBytes(960, 480));
+    box.writeRawFile("gbk/" + GbkPictures + "/" + Undecodable + ".jpg", JpegBytes(480, 960));
+    const QString root = box.path("gbk") + '/';
+    EXPECT_EQ(ScanFolder(root, settings, *store, dialogs), ScanEnd::Completed);
+    EXPECT_EQ(Rows("SELECT PhotoPath,WidthAndHeight,IsSucceed FROM PhotoDetail ORDER BY rowid"),
+              (QList<QStringList>{{root + "照片.jpg", "25.4*12.7", "1"},
+                                  {root + "相片/" + DecodeName(Undecodable) + ".jpg", "25.4*12.7", "1"}}));
+    EXPECT_EQ(Totals(), (QList<QStringList>{{"25.4*12.7", "2", "0.06"}, {"合计", "2", "0.06"}}));
+}
+
+// A tree whose paths pass the system's limit, made with mkdirat and openat:
+// photos above, at and far below the limit are all counted.
+TEST_F(ScanTest, FoldersDeeperThanThePathLimitAreCounted)
+{
+    const QByteArray level = QByteArray(200, 'd') + '/';
+    QByteArray deep = "deep/";
+    int photos = 0;
+    for (int depth = 0; deep.size() < 3 * PATH_MAX; ++depth) {
+        deep += depth == 25 ? GbkPhotos + '/' : level;
+        if (depth % 8 == 0) {
+            box.writeRawFile(deep + "p.jpg", JpegBytes(960, 480));
+            ++photos;
+        }
+    }
+    box.writeRawFile(deep + "p.jpg", JpegBytes(960, 480));
+    ++photos;
+    EXPECT_EQ(ScanFolder(box.path("deep") + '/', settings, *store, dialogs), ScanEnd::Completed);
+    const auto rows = Rows("SELECT PhotoPath,WidthAndHeight,IsSucceed FROM PhotoDetail ORDER BY rowid");
+    ASSERT_EQ(rows.size(), photos);
+    EXPECT_GT(rows.last()[0].toUtf8().size(), 2 * PATH_MAX);
+    EXPECT_TRUE(rows.last()[0].contains("/照片/"));
+    for (const QStringList &row : rows)
+        EXPECT_EQ(row.mid(1), (QStringList{"25.4*12.7", "1"})) << row[0].size();
+    EXPECT_EQ(Totals().last().mid(0, 2), (QStringList{"合计", QString::number(photos)}));
 }

@@ -3,6 +3,7 @@
 // input.
 #include "image_headers.h"
 #include "heif_bytes.h"
+#include "measure_photo.h"
 #include "sandbox.h"
 
 #include <QBuffer>
@@ -248,6 +249,12 @@ QByteArray Jpeg(std::initializer_list<QByteArray> beforeFrame, int width, int he
     return j + Quantisation() + Frame(width, height, marker) + ScanToEnd();
 }
 
+// EXIF of 1/1,000,000,000 dpi on both axes.
+QByteArray TinyExifDpi()
+{
+    return ExifApp1(TiffBytes({{Rat(XRes, 1, 1000000000), Rat(YRes, 1, 1000000000)}}));
+}
+
 // An APP1 as cameras write it: IFD0 with the resolution, then a thumbnail
 // (a complete JPEG with its own frame header) and padding, 40 KB in all.
 QByteArray ExifWithThumbnail(quint32 dpi)
@@ -485,6 +492,12 @@ const Case JpegCases[] = {
     {"XmpBeforeExif", "a.jpg", [] { return Jpeg({Xmp(), ExifDpi(72, 72, 2, true)}, 64, 48); }, {true, 64, 48, 72, 72}},
     {"OnlyTheFirstExifCounts", "a.jpg", [] { return Jpeg({ExifDpi(72, 72), ExifDpi(300, 300)}, 64, 48); },
      {true, 64, 48, 72, 72}},
+    // Only 1 to 100,000 dpi is a resolution; outside it the next source applies.
+    {"ExifBelowOneDpiIsNoResolution", "a.jpg", [] { return Jpeg({TinyExifDpi()}, 60, 40); }, {true, 60, 40}},
+    {"ExifAbove100000DpiIsNoResolution", "a.jpg", [] { return Jpeg({ExifDpi(300, 100001)}, 60, 40); }, {true, 60, 40}},
+    {"ExifAtBothLimits", "a.jpg", [] { return Jpeg({ExifDpi(1, 100000)}, 60, 40); }, {true, 60, 40, 1, 100000}},
+    {"JfifBeyondTheLimitFallsBackToExif", "a.jpg", [] { return Jpeg({Jfif(2, 40000, 40000), ExifDpi(300, 300)}, 60, 40); },
+     {true, 60, 40, 300, 300}},
     {"AdobeCmyk", "a.jpg",
      [] {
          QByteArray j = Bytes({0xFF, 0xD8}) + Segment(0xEE, QByteArray("Adobe", 5) + Bytes({0, 100, 0, 0, 0, 0, 2}))
@@ -520,6 +533,7 @@ const Case PngCases[] = {
      {true, 64, 32, PerMetre(2835), PerMetre(2835)}},
     {"PhysUnknownUnit", "a.png", [] { return Png({Ihdr(64, 32), Phys(1, 1, 0), Idat(), Iend()}); }, {true, 64, 32}},
     {"PhysZeroAxis", "a.png", [] { return Png({Ihdr(64, 32), Phys(0, 3780, 1), Idat(), Iend()}); }, {true, 64, 32}},
+    {"PhysBelowOneDpi", "a.png", [] { return Png({Ihdr(64, 32), Phys(39, 39, 1), Idat(), Iend()}); }, {true, 64, 32}},
     {"PhysAfterImageDataIgnored", "a.png", [] { return Png({Ihdr(64, 32), Idat(), Phys(11811, 11811, 1), Iend()}); },
      {true, 64, 32}},
     {"NoImageData", "a.png", [] { return Png({Ihdr(64, 32), Phys(11811, 11811, 1), Iend()}); }, NotAnImage},
@@ -764,6 +778,19 @@ TEST(ImageHeaders, AgreeWithQtOnFilesQtWrote)
         EXPECT_NEAR(h.horizontalDpi, qtDpi, 0.5);
         EXPECT_NEAR(h.verticalDpi, qtDpi, 0.5);
     }
+}
+
+// One such photo made the grand total 10^60 square metres.
+TEST(ImageHeaders, ResolutionOutOfRangeIsMeasuredAtTheDefault)
+{
+    Sandbox box;
+    const QString path = box.writeFile("tiny.jpg", Jpeg({TinyExifDpi()}, 960, 480));
+    const PhotoMeasure m = MeasureFile(path, "0", "0", 4);
+    EXPECT_TRUE(m.Succeeded);
+    EXPECT_EQ(m.HorizontalDpi, DefaultDpi);
+    EXPECT_EQ(m.VerticalDpi, DefaultDpi);
+    EXPECT_DOUBLE_EQ(m.PrintWidth, 25.4);
+    EXPECT_DOUBLE_EQ(m.Area, 0.0323);
 }
 
 TEST(ImageHeaders, VectorDrawingsAreNotMeasured)

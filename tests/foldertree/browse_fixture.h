@@ -6,7 +6,6 @@
 #include "uc_browse.h"
 
 #include <QDir>
-#include <QFileSystemModel>
 #include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QStringList>
@@ -15,11 +14,9 @@
 #include <initializer_list>
 #include <ostream>
 
+#include "qt_printers.h"
+
 // Readable failure messages for Qt values.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 inline void PrintTo(const QColor &color, std::ostream *os)
 {
     *os << color.name().toStdString();
@@ -64,8 +61,8 @@ inline QString PathOfItem(const QModelIndex &item)
 // Waits for the file-system model to list the folder's sub-folders.
 inline bool WaitForListing(ucBrowse &browse, const QString &folder, int subfolders)
 {
-    QFileSystemModel *files = browse.Dialog()->FileSystem();
-    QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+    FolderListModel *files = browse.Dialog()->FileSystem();
+    QSignalSpy loaded(files, &FolderListModel::directoryLoaded);
     const QModelIndex index = files->index(QDir::fromNativeSeparators(folder));
     if (files->canFetchMore(index))
         files->fetchMore(index);

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <cstring>
@@ -141,6 +142,33 @@ TEST(PhotoPreview, HeifPhotosArePreviewedUpright)
     QByteArray cut = plain;
     cut.truncate(plain.size() / 2);
     EXPECT_FALSE(DecodeFitted(sandbox.writeFile(QStringLiteral("cut.heic"), cut), 200, 200).ok);
+}
+
+// A photo is previewed from the text the scan stored: a name that is GBK on
+// disk, and a path past the system's length limit.
+TEST(PhotoPreview, GbkNamesAndDeepPathsArePreviewed)
+{
+    Sandbox sandbox;
+    const QByteArray gbk("\xD5\xD5\xC6\xAC"); // 照片
+    QByteArray deep;
+    while (deep.size() <= PATH_MAX)
+        deep += QByteArray(200, 'd') + '/';
+    const QImage image = Quarters(160, 80);
+    sandbox.writeRawFile(gbk + "/" + gbk + ".jpg", Encode(image, "JPEG"));
+    sandbox.writeRawFile(deep + gbk + ".png", Encode(image, "PNG"));
+    const QString root = sandbox.root() + '/';
+    for (const QString &path : {root + "照片/照片.jpg", root + QString::fromLatin1(deep) + "照片.png"}) {
+        const FittedPhoto photo = DecodeFitted(path, 80, 80);
+        ASSERT_TRUE(photo.ok) << path.size();
+        EXPECT_EQ(photo.target, QRect(0, 20, 80, 40));
+        EXPECT_TRUE(Near(photo.visible.pixel(5, 5), qRgb(220, 0, 0)));
+    }
+
+    const QByteArray heif = HeifBytes(400, 300, heif_orientation_normal);
+    if (heif.isEmpty())
+        return; // no HEVC encoder here
+    sandbox.writeRawFile(gbk + ".heic", heif);
+    EXPECT_TRUE(DecodeFitted(root + "照片.heic", 200, 200).ok);
 }
 
 TEST(PhotoPreview, TurnedPhotosAreShownUprightAndClippedToTheBox)

@@ -14,8 +14,15 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kestova::test {
 
@@ -31,6 +38,7 @@ Sandbox::Sandbox()
 Sandbox::~Sandbox()
 {
     SetProgramFolder(QString());
+    RemoveTree(QFile::encodeName(m_dir.path()));
 }
 
 QString Sandbox::programDir() const
@@ -65,6 +73,79 @@ QString Sandbox::mkdir(const QString &relative) const
     const QString full = path(relative);
     QDir().mkpath(full);
     return full;
+}
+
+namespace {
+
+// The folder at relative under dirFd, made where missing; returns its
+// descriptor and closes dirFd.
+int EnterFolders(int dirFd, const QList<QByteArray> &names)
+{
+    for (const QByteArray &name : names) {
+        if (name.isEmpty())
+            continue;
+        if (::mkdirat(dirFd, name.constData(), 0755) != 0 && errno != EEXIST)
+            throw std::runtime_error("mkdirat failed: " + name.toStdString());
+        const int next = ::openat(dirFd, name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(dirFd);
+        if (next < 0)
+            throw std::runtime_error("openat failed: " + name.toStdString());
+        dirFd = next;
+    }
+    return dirFd;
+}
+
+void RemoveChildren(int dirFd)
+{
+    DIR *dir = ::fdopendir(dirFd);
+    if (!dir) {
+        ::close(dirFd);
+        return;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        if (::unlinkat(dirFd, name, 0) == 0)
+            continue;
+        const int child = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child >= 0)
+            RemoveChildren(child);
+        ::unlinkat(dirFd, name, AT_REMOVEDIR);
+    }
+    ::closedir(dir);
+}
+
+} // namespace
+
+void RemoveTree(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    RemoveChildren(fd);
+    ::rmdir(path.constData());
+}
+
+void Sandbox::writeRawFile(const QByteArray &relative, const QByteArray &bytes) const
+{
+    QList<QByteArray> names = relative.split('/');
+    const QByteArray file = names.takeLast();
+    const int dirFd = EnterFolders(::open(QFile::encodeName(root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), names);
+    const int fd = ::openat(dirFd, file.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    ::close(dirFd);
+    if (fd < 0)
+        throw std::runtime_error("cannot create " + file.toStdString());
+    const bool written = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    if (!written)
+        throw std::runtime_error("cannot write " + file.toStdString());
+}
+
+void Sandbox::mkdirRaw(const QByteArray &relative) const
+{
+    ::close(EnterFolders(::open(QFile::encodeName(root()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC),
+                         relative.split('/')));
 }
 
 namespace {

@@ -29,10 +29,21 @@ public:
     QString writeFile(const QString &relative, const QByteArray &bytes) const;
     QString mkdir(const QString &relative) const;
 
+    // The same by bytes on disk ('/'-separated, under root()), for names in
+    // GBK and trees deeper than the system's path limit: every folder is
+    // made and entered with mkdirat and openat, so no long path is handed to
+    // the system. Throws when the system refuses.
+    void writeRawFile(const QByteArray &relative, const QByteArray &bytes) const;
+    void mkdirRaw(const QByteArray &relative) const;
+
 private:
     QTemporaryDir m_dir;
     QString m_previous;
 };
+
+// Removes the tree at path by its bytes on disk, whatever its names and
+// depth (Qt's own removal loses names that are not UTF-8).
+void RemoveTree(const QByteArray &path);
 
 // A minimal image of the given pixel size and resolution (PNG with pHYs when
 // dpi > 0), written to the file.
