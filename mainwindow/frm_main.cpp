@@ -29,6 +29,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTimer>
 #include <QToolButton>
 
 namespace kestova {
@@ -121,6 +122,10 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
 
     m_picView = new PhotoBox(m_client);
     m_picView->setObjectName(QStringLiteral("picView"));
+    m_previewRefit = new QTimer(this);
+    m_previewRefit->setSingleShot(true);
+    m_previewRefit->setInterval(150);
+    connect(m_previewRefit, &QTimer::timeout, this, &frmMain::RefitPreview);
 
     // Load: the header rows, the totals grid first.
     m_mfgTotal->Model().SetHeaderText(TotalGridHeader);
@@ -278,7 +283,12 @@ void frmMain::LayOut()
     m_tree->setGeometry(next.tree);
     m_mfgTotal->setGeometry(next.total);
     m_mfgDetail->setGeometry(next.detail);
+    const QSize previewBefore = m_picView->size();
     m_picView->setGeometry(next.preview);
+    // The shown photo is fitted again to the new box, once the window has
+    // stopped changing size for a moment (a drag would decode it per step).
+    if (!m_previewPath.isEmpty() && m_picView->size() != previewBefore)
+        m_previewRefit->start();
 
     FitGridColumns(*m_mfgTotal);
     FitGridColumns(*m_mfgDetail);
@@ -402,8 +412,26 @@ void frmMain::ShowAbout()
 void frmMain::OnDetailClick()
 {
     const QString path = m_mfgDetail->CurrentRowText(0);
-    if (PreviewPhoto(*m_picView, path, m_settings, m_dialogs))
+    if (PreviewPhoto(*m_picView, path, m_settings, m_dialogs)) {
         m_panels.at(2)->setText(path);
+        m_previewPath = path;
+    }
+}
+
+void frmMain::RefitPreview()
+{
+    // A photo that could not be shown was reported when it was clicked.
+    class Quiet : public Dialogs
+    {
+    public:
+        MessageAnswer ShowMessage(const QString &, const QString &, MessageIcon, MessageButtons) override
+        {
+            return MessageAnswer::Ok;
+        }
+        QString GetOpenFileName(const FileDialogRequest &) override { return {}; }
+        QString GetSaveFileName(const FileDialogRequest &) override { return {}; }
+    } quiet;
+    PreviewPhoto(*m_picView, m_previewPath, m_settings, quiet);
 }
 
 void frmMain::OnDetailDoubleClick()

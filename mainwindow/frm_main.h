@@ -19,6 +19,7 @@ class QLabel;
 class QPushButton;
 class QStatusBar;
 class QToolBar;
+class QTimer;
 class QToolButton;
 
 namespace kestova {
@@ -90,6 +91,7 @@ private:
     void BuildToolbar(QWidget *client);
     void BuildStatusBar(QWidget *client);
     void LayOut();
+    void RefitPreview();
     void OnDetailClick();
     void OnDetailDoubleClick();
     void Unload();
@@ -119,6 +121,8 @@ private:
     ResultGrid *m_mfgTotal = nullptr;
     ResultGrid *m_mfgDetail = nullptr;
     PhotoBox *m_picView = nullptr;
+    QString m_previewPath;        // the photo the preview shows
+    QTimer *m_previewRefit = nullptr;
 };
 
 } // namespace kestova

@@ -37,7 +37,9 @@ QRect FitPhotoRect(int imageWidth, int imageHeight, int boxWidth, int boxHeight)
     const double hi = imageHeight;
     if (imageWidth <= boxWidth && imageHeight <= boxHeight)
         return QRect(Round((boxWidth - wi) / 2), Round((boxHeight - hi) / 2), imageWidth, imageHeight);
-    if (imageWidth > imageHeight) {
+    // The side that limits the scale takes the box's length, so the whole
+    // photo shows: cutting its edges would hide what is going to be printed.
+    if (wi * boxHeight > hi * boxWidth) {
         const int height = Round(hi / wi * boxWidth);
         return QRect(0, Round((boxHeight - height) / 2.0), boxWidth, height);
     }

@@ -25,10 +25,10 @@ struct Settings;
 // DrawPhotoFitted's target rectangle in the box, for an image of
 // imageWidth × imageHeight pixels in a box of boxWidth × boxHeight:
 //  - an image that fits keeps its size and is centred;
-//  - otherwise a landscape image takes the box's width, anything else the
-//    box's height, and the other side follows the image's proportions.
-// Each division is rounded to a whole pixel, ties to the even value. The
-// rectangle may stick out of the box (negative x or y); it is clipped there.
+//  - otherwise the image is scaled to fit whole, centred: it takes the box's
+//    width when it is relatively wider than the box, else the box's height,
+//    and the other side follows the image's proportions.
+// Each division is rounded to a whole pixel, ties to the even value.
 QRect FitPhotoRect(int imageWidth, int imageHeight, int boxWidth, int boxHeight);
 
 // The rectangle of an image stored with the given EXIF transformation that

@@ -332,6 +332,14 @@ TEST_F(MainWindowTest, ClickPreviewsAndDoubleClickOpensTheEditor)
     EXPECT_EQ(PanelText(3), folder + QStringLiteral("a.jpg"));
     EXPECT_TRUE(dialogs.messages.isEmpty());
 
+    // A smaller window: the photo is fitted again, whole, to the new box.
+    window->resize(900, 560);
+    QTest::qWait(400);
+    const QSize smaller = window->Preview()->InnerSize();
+    ASSERT_NE(smaller, inner);
+    EXPECT_EQ(window->Preview()->Target(), FitPhotoRect(1800, 1200, smaller.width(), smaller.height()));
+    EXPECT_TRUE(QRect(QPoint(), smaller).contains(window->Preview()->Target()));
+
     // The text file cannot be drawn: the box is left cleared.
     ClickDetailRow(0);
     EXPECT_EQ(MessageTexts(), QStringList{QStringLiteral("显示失败!")});

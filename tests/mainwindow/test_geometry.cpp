@@ -137,12 +137,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FitCase{"LandscapeInSquareBox", 4000, 3000, 400, 400, QRect(0, 50, 400, 300)},
                       FitCase{"PortraitInSquareBox", 3000, 4000, 400, 400, QRect(50, 0, 300, 400)},
                       FitCase{"SquareCountsAsPortrait", 3000, 3000, 400, 300, QRect(50, 0, 300, 300)},
-                      FitCase{"FlatBoxOverflowsTopAndBottom", 4000, 1000, 400, 50, QRect(0, -25, 400, 100)},
+                      FitCase{"FlatBoxFitsTheWholeHeight", 4000, 1000, 400, 50, QRect(100, 0, 200, 50)},
+                      // A camera's 4:3 photo in the preview box of a 1366 × 768 screen.
+                      FitCase{"LandscapeInAFlatterBox", 8000, 6000, 576, 319, QRect(76, 0, 425, 319)},
                       FitCase{"SmallImageIsNotEnlarged", 200, 100, 400, 400, QRect(100, 150, 200, 100)},
                       FitCase{"CentringTieGoesToEven", 200, 100, 401, 403, QRect(100, 152, 200, 100)},
-                      FitCase{"ScaledSideTieGoesToEven", 400, 250, 100, 50, QRect(0, -6, 100, 62)},
+                      FitCase{"ScaledSideTieGoesToEven", 400, 250, 100, 70, QRect(0, 4, 100, 62)},
                       FitCase{"FitsExactly", 400, 300, 400, 300, QRect(0, 0, 400, 300)},
-                      FitCase{"NarrowBoxOverflowsLeftAndRight", 1000, 4000, 50, 400, QRect(-25, 0, 100, 400)}),
+                      FitCase{"NarrowBoxFitsTheWholeWidth", 1000, 4000, 50, 400, QRect(0, 100, 50, 200)}),
     [](const auto &info) { return std::string(info.param.name); });
 
 namespace {
