@@ -16,6 +16,7 @@
 
 int main(int argc, char *argv[])
 {
+    kestova::UseChineseDates();
     QApplication app(argc, argv);
     // The name, not the display name: a display name would be appended to
     // every window caption. Messages without a title of their own carry it.

@@ -13,8 +13,14 @@ namespace kestova {
 // whatever the system's language.
 QString QtTranslationLocale(const QLocale &system);
 
-// Loads Qt's catalogue for that locale into the application; false when it
-// is not installed (the texts then stay English).
+// Loads Qt's catalogue for that locale into the application, and the few
+// texts the catalogue lacks (a file dialog's "Folder" type); false when the
+// catalogue is not installed (Qt's texts then stay English).
 bool InstallQtTranslations(const QLocale &system = QLocale::system());
+
+// Before the application is made: dates Qt writes from the system locale
+// (the file dialog's modification times) in Chinese on a machine whose
+// locale is not Chinese ("2026/12/8", not "8 Dec 2026").
+void UseChineseDates();
 
 } // namespace kestova

@@ -108,6 +108,7 @@ bool Save(const QImage &image, const QString &path)
 
 int main(int argc, char *argv[])
 {
+    UseChineseDates();
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(ProgramTitle);
     InstallQtTranslations();

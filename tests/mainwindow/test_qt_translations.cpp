@@ -3,7 +3,10 @@
 #include "qt_translations.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 
@@ -37,6 +40,8 @@ TEST(QtTranslations, MessageBoxButtonsAndFileDialogsSpeakChinese)
     ASSERT_NE(lookIn, nullptr);
     EXPECT_NE(lookIn->text(), QStringLiteral("Look in:"));
     EXPECT_FALSE(lookIn->text().contains(u'L'));
+    // A folder's type in the file list, which Qt's catalogue lacks.
+    EXPECT_EQ(QFileIconProvider().type(QFileInfo(QDir::tempPath())), QStringLiteral("文件夹"));
     // The overwrite question is Qt's too.
     EXPECT_NE(QFileDialog::tr("%1 already exists.\nDo you want to replace it?"),
               QStringLiteral("%1 already exists.\nDo you want to replace it?"));
