@@ -3,6 +3,7 @@
 #include "console_dialogs.h"
 #include "folder_scan.h"
 #include "numbers.h"
+#include "order_book_command.h"
 #include "order_command.h"
 #include "path_codec.h"
 #include "photo_store.h"
@@ -49,6 +50,7 @@ void PrintUsage(std::FILE *to)
 {
     std::fputs(Usage, to);
     std::fputs(OrderUsage, to);
+    std::fputs(OrderBookUsage, to);
     std::fputs(UsageTail, to);
 }
 
@@ -265,6 +267,12 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("order")) {
         ConsoleDialogs dialogs;
         return RunOrderCommand(args, dialogs);
+    }
+    {
+        ConsoleDialogs dialogs;
+        int status = 0;
+        if (RunOrderBookCommand(command, args, dialogs, &status))
+            return status;
     }
     const Options o = Parse(args);
     if (o.help) {

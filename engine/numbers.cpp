@@ -1,9 +1,12 @@
 // Number text and rounding.
 #include "numbers.h"
 
+#include <QRegularExpression>
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace kestova {
@@ -171,6 +174,58 @@ bool ToWholeNumber(const QString &text, qint64 min, qint64 max, qint64 *out)
         return false;
     *out = static_cast<qint64>(whole);
     return true;
+}
+
+QString YuanText(qint64 fen)
+{
+    const qint64 whole = fen / 100;
+    const qint64 cents = fen % 100;
+    const QString sign = fen < 0 && whole == 0 ? QStringLiteral("-") : QString();
+    return sign + QString::number(whole) + u'.' + QStringLiteral("%1").arg(qAbs(cents), 2, 10, QChar(u'0'));
+}
+
+bool ParseYuan(const QString &text, qint64 *fen)
+{
+    static const QRegularExpression form(QStringLiteral("^\\s*(\\d{1,8})(?:\\.(\\d{0,2}))?\\s*$"));
+    const QRegularExpressionMatch m = form.match(text);
+    if (!m.hasMatch())
+        return false;
+    const QString cents = m.captured(2).leftJustified(2, u'0');
+    *fen = m.captured(1).toLongLong() * 100 + cents.toLongLong();
+    return true;
+}
+
+qint64 AreaAmountFen(double area, bool squareCentimetres, qint64 fenPerSquareMetre)
+{
+    // The area's text as digits and a power of ten: "0.0155" is 155 × 10^-4.
+    const QString text = NumberText(area);
+    const qsizetype e = text.indexOf(u'E');
+    QString mantissa = e < 0 ? text : text.left(e);
+    int exponent = e < 0 ? 0 : text.mid(e + 1).toInt();
+    const bool negative = mantissa.startsWith(u'-');
+    if (negative)
+        mantissa.remove(0, 1);
+    const qsizetype point = mantissa.indexOf(u'.');
+    if (point >= 0) {
+        exponent -= int(mantissa.size() - point - 1);
+        mantissa.remove(point, 1);
+    }
+    if (squareCentimetres)
+        exponent -= 4;
+    if (exponent > 12)
+        return std::numeric_limits<qint64>::max(); // no print order covers 10^12 m²
+    __int128 value = __int128(mantissa.toLongLong()) * fenPerSquareMetre;
+    for (; exponent > 0; --exponent)
+        value *= 10;
+    if (exponent < -36)
+        return 0; // far below half a fen
+    __int128 unit = 1;
+    for (; exponent < 0; ++exponent)
+        unit *= 10;
+    __int128 whole = value / unit;
+    if ((value % unit) * 2 >= unit)
+        ++whole;
+    return negative ? -qint64(whole) : qint64(whole);
 }
 
 } // namespace kestova

@@ -31,4 +31,16 @@ bool ToWholeNumber(const QString &text, qint64 min, qint64 max, qint64 *out);
 // allowed); false for empty text, anything else, or a non-finite value.
 bool ParseNumber(const QString &text, double *out);
 
+// Money is kept in fen (hundredths of a yuan), as whole numbers, so sums are
+// exact. YuanText writes it with two decimals ("12.50").
+QString YuanText(qint64 fen);
+// A price the operator typed: yuan with at most two decimals, not negative,
+// below 100 million yuan ("12", "12.5", "12.50"); false for anything else.
+bool ParseYuan(const QString &text, qint64 *fen);
+// The amount for an area at a price per square metre: the area's decimal
+// text (15 digits, as stored) times the price, in square centimetres divided
+// by 10,000 first, rounded to the fen half away from zero. Exact: no binary
+// fraction enters the product.
+qint64 AreaAmountFen(double area, bool squareCentimetres, qint64 fenPerSquareMetre);
+
 } // namespace kestova

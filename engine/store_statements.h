@@ -71,4 +71,71 @@ inline const QString InsertServiceName =
     QStringLiteral("INSERT INTO ServiceName(ServiceNameID,ServiceName) VALUES(?,?)");
 inline const QString SelectTableNames = QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'");
 
+// The order book: prices and every order that reached the printer or a PDF.
+// Plain SQL only (types, CREATE … IF NOT EXISTS, no functions of SQLite's
+// own), so that the same texts serve a shared order book on a database
+// server. Money is in fen, whole numbers; times are local, as text
+// "yyyy-MM-dd HH:mm:ss", with the day apart for the daily summary.
+namespace OrderBook {
+
+// Added to a store of an earlier version on open; existing tables are
+// never touched.
+inline const char *const Schema[] = {
+    "CREATE TABLE IF NOT EXISTS PriceList(ServiceName VARCHAR(255) NOT NULL PRIMARY KEY,"
+    " PerSquareMetre INTEGER)",
+    "CREATE TABLE IF NOT EXISTS SizePrice(ServiceName VARCHAR(255) NOT NULL, PhotoSize VARCHAR(64) NOT NULL,"
+    " Price INTEGER NOT NULL, PRIMARY KEY(ServiceName, PhotoSize))",
+    "CREATE TABLE IF NOT EXISTS OrderRecord(NoteNumber INTEGER NOT NULL PRIMARY KEY, IssuedAt VARCHAR(19) NOT NULL,"
+    " IssuedOn VARCHAR(10) NOT NULL, MemberName VARCHAR(255), Remark VARCHAR(2000), ServiceName VARCHAR(255),"
+    " AppendText VARCHAR(2000), Folder VARCHAR(4000), SizeUnit VARCHAR(8), AreaUnit VARCHAR(8),"
+    " PhotoCount INTEGER, PhotoArea DOUBLE PRECISION, Amount INTEGER)",
+    "CREATE INDEX IF NOT EXISTS OrderRecordByDay ON OrderRecord(IssuedOn)",
+    "CREATE TABLE IF NOT EXISTS OrderLine(NoteNumber INTEGER NOT NULL, LineNo INTEGER NOT NULL,"
+    " PhotoSize VARCHAR(64) NOT NULL, PhotoAmount INTEGER, PhotoArea DOUBLE PRECISION, Price INTEGER,"
+    " Amount INTEGER, PRIMARY KEY(NoteNumber, LineNo))",
+};
+
+inline const QString SelectPriceKinds = QStringLiteral(
+    "SELECT s.ServiceName, p.PerSquareMetre FROM ServiceName s LEFT JOIN PriceList p"
+    " ON p.ServiceName = s.ServiceName ORDER BY s.ServiceNameID");
+inline const QString SelectSizePrices =
+    QStringLiteral("SELECT PhotoSize, Price FROM SizePrice WHERE ServiceName = ? ORDER BY PhotoSize");
+inline const QString SelectPerSquareMetre =
+    QStringLiteral("SELECT PerSquareMetre FROM PriceList WHERE ServiceName = ?");
+inline const QString CountService = QStringLiteral("SELECT COUNT(*) FROM ServiceName WHERE ServiceName = ?");
+inline const QString DeletePriceKind = QStringLiteral("DELETE FROM PriceList WHERE ServiceName = ?");
+inline const QString InsertPriceKind =
+    QStringLiteral("INSERT INTO PriceList(ServiceName, PerSquareMetre) VALUES(?, ?)");
+inline const QString DeleteSizePrices = QStringLiteral("DELETE FROM SizePrice WHERE ServiceName = ?");
+inline const QString DeleteSizePrice =
+    QStringLiteral("DELETE FROM SizePrice WHERE ServiceName = ? AND PhotoSize = ?");
+inline const QString InsertSizePrice =
+    QStringLiteral("INSERT INTO SizePrice(ServiceName, PhotoSize, Price) VALUES(?, ?, ?)");
+
+inline const QString InsertOrder = QStringLiteral(
+    "INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder,"
+    " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+inline const QString InsertOrderLine = QStringLiteral(
+    "INSERT INTO OrderLine(NoteNumber, LineNo, PhotoSize, PhotoAmount, PhotoArea, Price, Amount)"
+    " VALUES(?, ?, ?, ?, ?, ?, ?)");
+inline const QString SelectOrder = QStringLiteral(
+    "SELECT NoteNumber, IssuedAt, MemberName, Remark, ServiceName, AppendText, Folder, SizeUnit, AreaUnit,"
+    " PhotoCount, PhotoArea, Amount FROM OrderRecord WHERE NoteNumber = ?");
+inline const QString SelectOrderLines = QStringLiteral(
+    "SELECT PhotoSize, PhotoAmount, PhotoArea, Price, Amount FROM OrderLine WHERE NoteNumber = ? ORDER BY LineNo");
+// The search: every condition can be switched off by binding its switch 0.
+inline const QString SearchOrders = QStringLiteral(
+    "SELECT NoteNumber, IssuedAt, MemberName, ServiceName, PhotoCount, PhotoArea, Amount FROM OrderRecord"
+    " WHERE (? = 0 OR IssuedOn >= ?) AND (? = 0 OR IssuedOn <= ?) AND (? = 0 OR MemberName LIKE ? ESCAPE '!')"
+    " AND (? = 0 OR NoteNumber = ?) ORDER BY NoteNumber DESC");
+// Per day: orders, photos, area in square metres and the amount of the
+// orders that have one; the last column counts the orders without an amount.
+inline const QString DailySummary = QStringLiteral(
+    "SELECT IssuedOn, COUNT(*), SUM(PhotoCount),"
+    " SUM(CASE WHEN AreaUnit = 'cm2' THEN PhotoArea / 10000 ELSE PhotoArea END), SUM(Amount),"
+    " COUNT(*) - COUNT(Amount)"
+    " FROM OrderRecord WHERE IssuedOn >= ? AND IssuedOn <= ? GROUP BY IssuedOn ORDER BY IssuedOn");
+
+} // namespace OrderBook
+
 } // namespace kestova::Statement

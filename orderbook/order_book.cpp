@@ -1,0 +1,305 @@
+// The order book.
+#include "order_book.h"
+
+#include "numbers.h"
+#include "store_statements.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+namespace kestova {
+
+namespace Sql = Statement::OrderBook;
+
+namespace {
+
+const QString TotalRowKey = QStringLiteral("合计");
+const QString DayFormat = QStringLiteral("yyyy-MM-dd");
+
+std::optional<qint64> OptionalFen(const QVariant &value)
+{
+    if (value.isNull())
+        return std::nullopt;
+    return value.toLongLong();
+}
+
+QVariant FenValue(const std::optional<qint64> &fen)
+{
+    return fen ? QVariant(*fen) : QVariant(QMetaType(QMetaType::LongLong));
+}
+
+bool Fail(const QSqlQuery &q, QString *error)
+{
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+std::optional<qint64> PricedOrder::TotalAmount() const
+{
+    return lines.isEmpty() ? std::nullopt : lines.last().amount;
+}
+
+PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, bool squareCentimetres)
+{
+    PricedOrder order;
+    qint64 sum = 0;
+    bool complete = true;
+    bool anySize = false;
+    for (const TotalRow &row : rows) {
+        PricedLine line{row.PhotoSize, row.PhotoAmount, row.PhotoArea, std::nullopt, std::nullopt};
+        if (row.PhotoSize == TotalRowKey) {
+            if (complete && anySize)
+                line.amount = sum;
+            order.lines.append(line);
+            continue;
+        }
+        anySize = true;
+        if (prices.kind == PricingKind::PerPhoto && prices.perPhoto.contains(row.PhotoSize)) {
+            line.price = prices.perPhoto.value(row.PhotoSize);
+            line.amount = row.PhotoAmount.toLongLong() * *line.price;
+        } else if (prices.kind == PricingKind::PerSquareMetre && !row.PhotoArea.isNull()) {
+            line.price = prices.perSquareMetre;
+            line.amount = AreaAmountFen(row.PhotoArea.toDouble(), squareCentimetres, prices.perSquareMetre);
+        }
+        if (line.amount)
+            sum += *line.amount;
+        else
+            complete = false;
+        order.lines.append(line);
+    }
+    return order;
+}
+
+OrderBook::OrderBook(const QSqlDatabase &db)
+    : m_db(db)
+{
+}
+
+bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, QString *error)
+{
+    if (!m_db.transaction()) {
+        if (error)
+            *error = m_db.lastError().text();
+        return false;
+    }
+    for (const auto &[text, values] : statements) {
+        QSqlQuery q(m_db);
+        bool done = q.prepare(text);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        done = done && q.exec();
+        if (!done) {
+            Fail(q, error);
+            m_db.rollback();
+            return false;
+        }
+    }
+    if (m_db.commit())
+        return true;
+    if (error)
+        *error = m_db.lastError().text();
+    m_db.rollback();
+    return false;
+}
+
+bool OrderBook::Upgrade(QString *error)
+{
+    QList<std::pair<QString, QVariantList>> statements;
+    for (const char *text : Sql::Schema)
+        statements.append({QString::fromLatin1(text), {}});
+    return Run(statements, error);
+}
+
+QList<ServicePrices> OrderBook::Prices(bool *ok) const
+{
+    QList<ServicePrices> list;
+    QSqlQuery q(m_db);
+    bool done = q.exec(Sql::SelectPriceKinds);
+    QStringList services;
+    while (done && q.next())
+        services << q.value(0).toString();
+    for (const QString &service : std::as_const(services)) {
+        bool one = false;
+        list.append(PricesOf(service, &one));
+        done = done && one;
+    }
+    if (ok)
+        *ok = done;
+    return list;
+}
+
+ServicePrices OrderBook::PricesOf(const QString &service, bool *ok) const
+{
+    ServicePrices prices;
+    prices.service = service;
+    QSqlQuery kind(m_db);
+    bool done = kind.prepare(Sql::SelectPerSquareMetre);
+    kind.addBindValue(service);
+    done = done && kind.exec();
+    if (done && kind.next() && !kind.value(0).isNull()) {
+        prices.kind = PricingKind::PerSquareMetre;
+        prices.perSquareMetre = kind.value(0).toLongLong();
+    } else if (done) {
+        QSqlQuery sizes(m_db);
+        done = sizes.prepare(Sql::SelectSizePrices);
+        sizes.addBindValue(service);
+        done = done && sizes.exec();
+        while (done && sizes.next())
+            prices.perPhoto.insert(sizes.value(0).toString(), sizes.value(1).toLongLong());
+        if (!prices.perPhoto.isEmpty())
+            prices.kind = PricingKind::PerPhoto;
+    }
+    if (ok)
+        *ok = done;
+    return prices;
+}
+
+bool OrderBook::ServiceExists(const QString &service, QString *error) const
+{
+    QSqlQuery q(m_db);
+    bool done = q.prepare(Sql::CountService);
+    q.addBindValue(service);
+    if (!(done && q.exec() && q.next()))
+        return Fail(q, error);
+    if (q.value(0).toLongLong() > 0)
+        return true;
+    if (error)
+        *error = QStringLiteral("没有这项服务：%1").arg(service);
+    return false;
+}
+
+bool OrderBook::SetPerSquareMetre(const QString &service, qint64 fen, QString *error)
+{
+    if (!ServiceExists(service, error))
+        return false;
+    return Run({{Sql::DeleteSizePrices, {service}},
+                {Sql::DeletePriceKind, {service}},
+                {Sql::InsertPriceKind, {service, fen}}},
+               error);
+}
+
+bool OrderBook::SetSizePrice(const QString &service, const QString &size, qint64 fen, QString *error)
+{
+    if (!ServiceExists(service, error))
+        return false;
+    return Run({{Sql::DeletePriceKind, {service}},
+                {Sql::DeleteSizePrice, {service, size}},
+                {Sql::InsertSizePrice, {service, size, fen}}},
+               error);
+}
+
+bool OrderBook::RemoveSizePrice(const QString &service, const QString &size, QString *error)
+{
+    return Run({{Sql::DeleteSizePrice, {service, size}}}, error);
+}
+
+bool OrderBook::Record(const OrderRecordData &order, QString *error)
+{
+    const PricedLine total = order.order.lines.isEmpty() ? PricedLine{} : order.order.lines.last();
+    QList<std::pair<QString, QVariantList>> statements;
+    statements.append({Sql::InsertOrder,
+                       {order.noteNumber, order.issuedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                        order.issuedAt.date().toString(DayFormat), order.memberName, order.remark, order.service,
+                        order.append, order.folder, order.sizeUnit, order.areaUnit, total.count, total.area,
+                        FenValue(order.order.TotalAmount())}});
+    int lineNo = 0;
+    for (const PricedLine &line : order.order.lines) {
+        statements.append({Sql::InsertOrderLine,
+                           {order.noteNumber, ++lineNo, line.size, line.count, line.area, FenValue(line.price),
+                            FenValue(line.amount)}});
+    }
+    return Run(statements, error);
+}
+
+std::optional<OrderRecordData> OrderBook::Find(qint64 noteNumber, bool *ok) const
+{
+    QSqlQuery q(m_db);
+    bool done = q.prepare(Sql::SelectOrder);
+    q.addBindValue(noteNumber);
+    done = done && q.exec();
+    if (ok)
+        *ok = done;
+    if (!done || !q.next())
+        return std::nullopt;
+    OrderRecordData order;
+    order.noteNumber = q.value(0).toLongLong();
+    order.issuedAt = QDateTime::fromString(q.value(1).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    order.memberName = q.value(2).toString();
+    order.remark = q.value(3).toString();
+    order.service = q.value(4).toString();
+    order.append = q.value(5).toString();
+    order.folder = q.value(6).toString();
+    order.sizeUnit = q.value(7).toString();
+    order.areaUnit = q.value(8).toString();
+
+    QSqlQuery lines(m_db);
+    done = lines.prepare(Sql::SelectOrderLines);
+    lines.addBindValue(noteNumber);
+    done = done && lines.exec();
+    while (done && lines.next()) {
+        order.order.lines.append(PricedLine{lines.value(0).toString(), lines.value(1), lines.value(2),
+                                            OptionalFen(lines.value(3)), OptionalFen(lines.value(4))});
+    }
+    if (ok)
+        *ok = done;
+    return order;
+}
+
+QList<OrderListEntry> OrderBook::Search(const OrderSearch &search, bool *ok) const
+{
+    QList<OrderListEntry> list;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    bool done = q.prepare(Sql::SearchOrders);
+    // "!" escapes the customer text's own wildcards in LIKE.
+    QString pattern = search.customer;
+    pattern.replace(u'!', QStringLiteral("!!")).replace(u'%', QStringLiteral("!%")).replace(u'_', QStringLiteral("!_"));
+    q.addBindValue(search.from ? 1 : 0);
+    q.addBindValue(search.from ? search.from->toString(DayFormat) : QString());
+    q.addBindValue(search.to ? 1 : 0);
+    q.addBindValue(search.to ? search.to->toString(DayFormat) : QString());
+    q.addBindValue(search.customer.isEmpty() ? 0 : 1);
+    q.addBindValue(u'%' + pattern + u'%');
+    q.addBindValue(search.noteNumber ? 1 : 0);
+    q.addBindValue(search.noteNumber ? *search.noteNumber : 0);
+    done = done && q.exec();
+    while (done && q.next()) {
+        list.append(OrderListEntry{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
+                                   q.value(3).toString(), q.value(4), q.value(5), OptionalFen(q.value(6))});
+    }
+    if (ok)
+        *ok = done;
+    return list;
+}
+
+QList<DaySummary> OrderBook::Daily(const QDate &from, const QDate &to, bool *ok) const
+{
+    QList<DaySummary> days;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    bool done = q.prepare(Sql::DailySummary);
+    q.addBindValue(from.toString(DayFormat));
+    q.addBindValue(to.toString(DayFormat));
+    done = done && q.exec();
+    DaySummary total;
+    total.day = TotalRowKey;
+    while (done && q.next()) {
+        const DaySummary day{q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toLongLong(),
+                             q.value(3).toDouble(), q.value(4).toLongLong(), q.value(5).toLongLong()};
+        total.orders += day.orders;
+        total.photos += day.photos;
+        total.squareMetres += day.squareMetres;
+        total.amount += day.amount;
+        total.ordersWithoutAmount += day.ordersWithoutAmount;
+        days.append(day);
+    }
+    days.append(total);
+    if (ok)
+        *ok = done;
+    return days;
+}
+
+} // namespace kestova

@@ -1,0 +1,125 @@
+// The order book: the shop's prices per service, the amounts they give an
+// order, and every order that reached the printer or a PDF, kept in the
+// photo store next to the last count.
+//
+// A service is priced one of two ways: one price per square metre for every
+// size (posters), or a price per photo for each print size, keyed by the size
+// text as the count writes it ("15.24*10.16"). Money is in fen.
+#pragma once
+
+#include "photo_store.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+namespace kestova {
+
+enum class PricingKind { None, PerPhoto, PerSquareMetre };
+
+struct ServicePrices {
+    QString service;
+    PricingKind kind = PricingKind::None;
+    qint64 perSquareMetre = 0;        // fen, for PerSquareMetre
+    QMap<QString, qint64> perPhoto;   // size text → fen, for PerPhoto
+};
+
+// One row of an order: a size row, or the total row "合计" last.
+struct PricedLine {
+    QString size;
+    QVariant count;                  // null in an empty total row
+    QVariant area;
+    std::optional<qint64> price;     // per photo or per m², fen
+    std::optional<qint64> amount;    // fen; none without a price
+};
+
+// The totals of a count with their amounts. The total row's amount is the
+// sum of the size rows' amounts, and none at all when any size row has no
+// price: a partial sum is never shown as the total.
+struct PricedOrder {
+    QList<PricedLine> lines; // the size rows, then "合计"
+    std::optional<qint64> TotalAmount() const;
+};
+
+// Amount of each row: count × price per photo, or area × price per m² (the
+// area converted from cm² when that is the unit), rounded to the fen half
+// away from zero.
+PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, bool squareCentimetres);
+
+struct OrderRecordData {
+    qint64 noteNumber = 0;
+    QDateTime issuedAt;
+    QString memberName;
+    QString remark;
+    QString service;
+    QString append;
+    QString folder;
+    QString sizeUnit; // "cm" or "in"
+    QString areaUnit; // "m2" or "cm2"
+    PricedOrder order;
+};
+
+struct OrderSearch {
+    std::optional<QDate> from;
+    std::optional<QDate> to;
+    QString customer;                // part of the customer name
+    std::optional<qint64> noteNumber;
+};
+
+struct OrderListEntry {
+    qint64 noteNumber = 0;
+    QString issuedAt;
+    QString memberName;
+    QString service;
+    QVariant photoCount;
+    QVariant photoArea;
+    std::optional<qint64> amount;
+};
+
+struct DaySummary {
+    QString day; // yyyy-MM-dd, or "合计" in the total line
+    qint64 orders = 0;
+    qint64 photos = 0;
+    double squareMetres = 0;
+    qint64 amount = 0;
+    qint64 ordersWithoutAmount = 0;
+};
+
+class OrderBook
+{
+public:
+    explicit OrderBook(const QSqlDatabase &db);
+
+    // Adds the order book's tables to a store that lacks them; nothing that
+    // exists is changed.
+    bool Upgrade(QString *error = nullptr);
+
+    QList<ServicePrices> Prices(bool *ok = nullptr) const;
+    ServicePrices PricesOf(const QString &service, bool *ok = nullptr) const;
+    // A service of the ServiceName list gets one price per m² (its size
+    // prices go), or a price for one size (its price per m² goes).
+    bool SetPerSquareMetre(const QString &service, qint64 fen, QString *error = nullptr);
+    bool SetSizePrice(const QString &service, const QString &size, qint64 fen, QString *error = nullptr);
+    bool RemoveSizePrice(const QString &service, const QString &size, QString *error = nullptr);
+
+    // The order and its rows, in one transaction: all or nothing.
+    bool Record(const OrderRecordData &order, QString *error = nullptr);
+    std::optional<OrderRecordData> Find(qint64 noteNumber, bool *ok = nullptr) const;
+    QList<OrderListEntry> Search(const OrderSearch &search, bool *ok = nullptr) const;
+    // One line per day with orders in the range, then the total line.
+    QList<DaySummary> Daily(const QDate &from, const QDate &to, bool *ok = nullptr) const;
+
+private:
+    bool ServiceExists(const QString &service, QString *error) const;
+    bool Run(const QList<std::pair<QString, QVariantList>> &statements, QString *error);
+
+    QSqlDatabase m_db;
+};
+
+} // namespace kestova

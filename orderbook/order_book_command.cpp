@@ -1,0 +1,206 @@
+// The order book's commands.
+#include "order_book_command.h"
+
+#include "dialogs.h"
+#include "numbers.h"
+#include "order_book.h"
+#include "photo_store.h"
+#include "program_folder.h"
+
+#include <QDate>
+
+#include <cstdio>
+#include <memory>
+
+namespace kestova {
+
+const char OrderBookUsage[] =
+    "  kestova-count prices [--program-dir DIR]\n"
+    "      输出价格表：服务、尺寸（按面积计价时为 m2）、单价（元），每行一项。\n"
+    "  kestova-count price set SERVICE (--size SIZE PRICE | --per-m2 PRICE) [--program-dir DIR]\n"
+    "      设定服务的单价（元，最多两位小数）：按尺寸每张，或按每平方米。\n"
+    "  kestova-count orders [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--customer TEXT] [--program-dir DIR]\n"
+    "      输出订单记录（新的在前）：单号、开单时间、客户、服务、张数、面积、金额。\n"
+    "  kestova-count daily [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--program-dir DIR]\n"
+    "      日结：每天的单数、张数、面积（平方米）、金额、未定价单数，最后一行合计。\n";
+
+namespace {
+
+void Out(const QStringList &fields)
+{
+    const QByteArray line = fields.join(u'\t').toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+}
+
+void Error(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+}
+
+QString AmountText(const std::optional<qint64> &fen)
+{
+    return fen ? YuanText(*fen) : QString();
+}
+
+struct Arguments {
+    QStringList positional;
+    QString from;
+    QString to;
+    QString customer;
+    QString size;
+    QString perSquareMetre;
+    QString bad;
+};
+
+Arguments Parse(QStringList args)
+{
+    Arguments a;
+    while (!args.isEmpty()) {
+        const QString arg = args.takeFirst();
+        QString *value = arg == QLatin1String("--from") ? &a.from
+            : arg == QLatin1String("--to")              ? &a.to
+            : arg == QLatin1String("--customer")        ? &a.customer
+            : arg == QLatin1String("--per-m2")          ? &a.perSquareMetre
+            : nullptr;
+        if (arg == QLatin1String("--program-dir") && !args.isEmpty()) {
+            SetProgramFolder(args.takeFirst());
+        } else if (arg == QLatin1String("--size") && args.size() >= 2) {
+            a.size = args.takeFirst();
+            a.perSquareMetre.clear();
+            a.positional << args.takeFirst(); // the price
+        } else if (value && !args.isEmpty()) {
+            *value = args.takeFirst();
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            a.bad = arg;
+            return a;
+        } else {
+            a.positional << arg;
+        }
+    }
+    return a;
+}
+
+bool ParseDay(const QString &text, std::optional<QDate> *day)
+{
+    if (text.isEmpty())
+        return true;
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (!date.isValid())
+        return false;
+    *day = date;
+    return true;
+}
+
+int Prices(OrderBook &book)
+{
+    bool ok = false;
+    for (const ServicePrices &p : book.Prices(&ok)) {
+        if (p.kind == PricingKind::PerSquareMetre) {
+            Out({p.service, QStringLiteral("m2"), YuanText(p.perSquareMetre)});
+        } else if (p.kind == PricingKind::PerPhoto) {
+            for (auto it = p.perPhoto.cbegin(); it != p.perPhoto.cend(); ++it)
+                Out({p.service, it.key(), YuanText(it.value())});
+        } else {
+            Out({p.service, QString(), QString()});
+        }
+    }
+    return ok ? 0 : 3;
+}
+
+int SetPrice(OrderBook &book, const Arguments &a)
+{
+    // price set SERVICE --size SIZE PRICE, or price set SERVICE --per-m2 PRICE
+    const bool bySize = !a.size.isEmpty();
+    if (a.positional.size() != (bySize ? 3 : 2) || a.positional[0] != QLatin1String("set")
+        || bySize == !a.perSquareMetre.isEmpty()) {
+        Error(QStringLiteral("用法：kestova-count price set SERVICE (--size SIZE PRICE | --per-m2 PRICE)"));
+        return 2;
+    }
+    qint64 fen = 0;
+    const QString price = bySize ? a.positional[2] : a.perSquareMetre;
+    if (!ParseYuan(price, &fen)) {
+        Error(QStringLiteral("单价应为不超过两位小数的非负金额（元）：%1").arg(price));
+        return 2;
+    }
+    QString error;
+    const bool done = bySize ? book.SetSizePrice(a.positional[1], a.size, fen, &error)
+                             : book.SetPerSquareMetre(a.positional[1], fen, &error);
+    if (!done) {
+        Error(QStringLiteral("价格保存失败：") + error);
+        return 3;
+    }
+    return 0;
+}
+
+int Orders(OrderBook &book, const Arguments &a)
+{
+    OrderSearch search;
+    if (!ParseDay(a.from, &search.from) || !ParseDay(a.to, &search.to) || !a.positional.isEmpty()) {
+        Error(QStringLiteral("日期应写作 YYYY-MM-DD"));
+        return 2;
+    }
+    search.customer = a.customer;
+    bool ok = false;
+    for (const OrderListEntry &o : book.Search(search, &ok)) {
+        Out({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
+             o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()), AmountText(o.amount)});
+    }
+    return ok ? 0 : 3;
+}
+
+int Daily(OrderBook &book, const Arguments &a)
+{
+    std::optional<QDate> from;
+    std::optional<QDate> to;
+    if (!ParseDay(a.from, &from) || !ParseDay(a.to, &to) || !a.positional.isEmpty()) {
+        Error(QStringLiteral("日期应写作 YYYY-MM-DD"));
+        return 2;
+    }
+    const QDate today = QDate::currentDate();
+    bool ok = false;
+    for (const DaySummary &d : book.Daily(from.value_or(to.value_or(today)), to.value_or(today), &ok)) {
+        Out({d.day, QString::number(d.orders), QString::number(d.photos), NumberText(RoundHalfEven(d.squareMetres, 4)),
+             YuanText(d.amount), QString::number(d.ordersWithoutAmount)});
+    }
+    return ok ? 0 : 3;
+}
+
+} // namespace
+
+bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialogs &dialogs, int *status)
+{
+    if (command != QLatin1String("prices") && command != QLatin1String("price") && command != QLatin1String("orders")
+        && command != QLatin1String("daily"))
+        return false;
+    const Arguments a = Parse(args);
+    if (!a.bad.isEmpty()) {
+        Error(QStringLiteral("未知的参数：%1").arg(a.bad));
+        *status = 2;
+        return true;
+    }
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store) {
+        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+        *status = 2;
+        return true;
+    }
+    OrderBook book(store->database());
+    QString error;
+    if (!book.Upgrade(&error)) {
+        Error(QStringLiteral("订单库无法建立：") + error);
+        *status = 3;
+        return true;
+    }
+    if (command == QLatin1String("prices"))
+        *status = a.positional.isEmpty() ? Prices(book) : 2;
+    else if (command == QLatin1String("price"))
+        *status = SetPrice(book, a);
+    else if (command == QLatin1String("orders"))
+        *status = Orders(book, a);
+    else
+        *status = Daily(book, a);
+    return true;
+}
+
+} // namespace kestova
