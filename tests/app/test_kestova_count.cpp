@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 using kestova::test::JpegBytes;
+using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
 
 namespace {
@@ -21,11 +22,6 @@ Outcome Count(const QStringList &args)
     return kestova::test::RunCountTool(args);
 }
 
-QByteArray Read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 
@@ -36,15 +32,15 @@ TEST(KestovaCount, SetupLaysOutAFreshProgramFolderAndNeverOverwrites)
     Outcome r = Count({"setup", "--program-dir", dir});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(QFile::exists(dir + "/Data.mdb"));
-    EXPECT_TRUE(Read(dir + "/Config.ini").startsWith("[Sum]\r\nPhotoSize=0\r\n"));
+    EXPECT_TRUE(ReadBytes(dir + "/Config.ini").startsWith("[Sum]\r\nPhotoSize=0\r\n"));
 
     QFile::remove(dir + "/Config.ini");
     box.writeFile("prog/Config.ini", "[Sum]\r\nRadixPoint=3\r\n");
-    const QByteArray store = Read(dir + "/Data.mdb");
+    const QByteArray store = ReadBytes(dir + "/Data.mdb");
     r = Count({"setup", "--program-dir", dir});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(Read(dir + "/Config.ini"), "[Sum]\r\nRadixPoint=3\r\n");
-    EXPECT_EQ(Read(dir + "/Data.mdb"), store);
+    EXPECT_EQ(ReadBytes(dir + "/Config.ini"), "[Sum]\r\nRadixPoint=3\r\n");
+    EXPECT_EQ(ReadBytes(dir + "/Data.mdb"), store);
 }
 
 TEST(KestovaCount, ScanPrintsTotalsAndDetails)

@@ -28,15 +28,11 @@ using namespace kestova;
 using kestova::test::CountToolRun;
 using kestova::test::JpegBytes;
 using kestova::test::RunCountTool;
+using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
 
 namespace {
 
-QByteArray Read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The tool run as the unprivileged user "nobody", for whom permissions hold.
 CountToolRun RunCountToolAsNobody(const QStringList &args)
@@ -90,7 +86,7 @@ protected:
 TEST_F(StoreFailureTest, AStoreThatCannotBeWrittenIsRefusedAtStartAndLeftAlone)
 {
     // A table's page overwritten: the schema still reads, the table does not.
-    QByteArray bytes = Read(Mdb());
+    QByteArray bytes = ReadBytes(Mdb());
     ASSERT_GE(bytes.size(), 3 * 4096);
     bytes.replace(4096, 4096, QByteArray(4096, '\xA5'));
     {
@@ -101,7 +97,7 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeWrittenIsRefusedAtStartAndLeftAlone)
     CountToolRun r = RunCountTool({"scan", "--program-dir", program, folderA});
     EXPECT_EQ(r.status, 2) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("数据库连接失败，请检查数据库是否存在！"))) << r.err.toStdString();
-    EXPECT_EQ(Read(Mdb()), bytes);
+    EXPECT_EQ(ReadBytes(Mdb()), bytes);
 
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the tool as another user";
@@ -109,7 +105,7 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeWrittenIsRefusedAtStartAndLeftAlone)
     ASSERT_EQ(RunCountTool({"setup", "--program-dir", program}).status, 0);
     ::chmod(QFile::encodeName(box.root()).constData(), 0755);
     ::chmod(QFile::encodeName(folderA).constData(), 0755);
-    const QByteArray fresh = Read(Mdb());
+    const QByteArray fresh = ReadBytes(Mdb());
 
     // The file read-only, its folder writable.
     ::chmod(QFile::encodeName(program).constData(), 0777);
@@ -118,7 +114,7 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeWrittenIsRefusedAtStartAndLeftAlone)
     ASSERT_NE(r.status, 127) << "setpriv missing";
     EXPECT_EQ(r.status, 2) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("数据库连接失败"))) << r.err.toStdString();
-    EXPECT_EQ(Read(Mdb()), fresh);
+    EXPECT_EQ(ReadBytes(Mdb()), fresh);
 
     // The file writable, its folder not: a rollback journal cannot be made.
     ::chmod(QFile::encodeName(Mdb()).constData(), 0666);
@@ -127,7 +123,7 @@ TEST_F(StoreFailureTest, AStoreThatCannotBeWrittenIsRefusedAtStartAndLeftAlone)
     ::chmod(QFile::encodeName(program).constData(), 0755);
     EXPECT_EQ(r.status, 2) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("数据库连接失败"))) << r.err.toStdString();
-    EXPECT_EQ(Read(Mdb()), fresh);
+    EXPECT_EQ(ReadBytes(Mdb()), fresh);
     EXPECT_FALSE(QFile::exists(Mdb() + QStringLiteral("-journal")));
 }
 

@@ -8,15 +8,11 @@
 #include <gtest/gtest.h>
 
 using namespace kestova;
+using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
 
 namespace {
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray Gbk(const QString &text)
 {

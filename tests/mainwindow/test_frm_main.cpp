@@ -35,11 +35,6 @@ namespace {
 const QColor Yellow(255, 255, 128);
 const QColor Magenta(255, 128, 255);
 
-QByteArray ReadBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QStringList MenuTexts(QMenu *menu)
 {

@@ -204,6 +204,12 @@ CountToolRun RunCountTool(const QStringList &args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+QByteArray ReadBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 QString SourcePath(const QString &relative)
 {
     return QDir(QString::fromLocal8Bit(qgetenv("KESTOVA_SOURCE_DIR"))).filePath(relative);

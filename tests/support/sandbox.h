@@ -65,6 +65,9 @@ struct CountToolRun {
 };
 CountToolRun RunCountTool(const QStringList &args);
 
+// A file's bytes; empty when it cannot be read.
+QByteArray ReadBytes(const QString &path);
+
 // The folder of a source-tree file, from KESTOVA_SOURCE_DIR.
 QString SourcePath(const QString &relative);
 
