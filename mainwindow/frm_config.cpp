@@ -141,7 +141,19 @@ frmConfig::frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent)
     editRow->addWidget(m_txtFileName, 1);
     editRow->addWidget(m_cmdBrow);
 
+    // The prices live in the store, not in Config.ini: the button opens
+    // their own window, which saves on its own 确定.
+    m_cmdPriceList = new QPushButton(QStringLiteral("价格表..."), this);
+    m_cmdPriceList->setObjectName(QStringLiteral("cmdPriceList"));
+    m_cmdPriceList->setAutoDefault(false);
+    m_cmdPriceList->hide();
+    connect(m_cmdPriceList, &QPushButton::clicked, this, [this] {
+        if (m_openPriceList)
+            m_openPriceList();
+    });
+
     auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdPriceList);
     buttons->addStretch(1);
     buttons->addWidget(m_cmdOK);
     buttons->addWidget(m_cmdCancel);
@@ -241,6 +253,12 @@ void frmConfig::OnOK()
     }
     m_settings = s;
     accept();
+}
+
+void frmConfig::SetPriceListAction(std::function<void()> open)
+{
+    m_openPriceList = std::move(open);
+    m_cmdPriceList->setVisible(bool(m_openPriceList));
 }
 
 } // namespace kestova

@@ -7,6 +7,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -28,6 +30,8 @@ class frmConfig : public QDialog
     Q_OBJECT
 public:
     frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent = nullptr);
+    // Shows the 价格表... button, which runs open.
+    void SetPriceListAction(std::function<void()> open);
 
 private:
     void Load();
@@ -48,6 +52,8 @@ private:
     QLineEdit *m_txtDPI;
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
+    QPushButton *m_cmdPriceList;
+    std::function<void()> m_openPriceList;
 };
 
 } // namespace kestova

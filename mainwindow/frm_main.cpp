@@ -5,6 +5,7 @@
 #include "form_runner.h"
 #include "frm_about.h"
 #include "frm_config.h"
+#include "frm_price_list.h"
 #include "frm_progress_bar.h"
 #include "layout.h"
 #include "order_printing.h"
@@ -157,6 +158,9 @@ void frmMain::BuildMenus()
     file->setObjectName(QStringLiteral("mmu_File"));
     QAction *preview = file->addAction(QStringLiteral("打印预览(&V)"), this, &frmMain::PrintPreview);
     preview->setObjectName(QStringLiteral("mmu_File_PrintPreview"));
+    file->addSeparator();
+    QAction *prices = file->addAction(QStringLiteral("价格表(&P)..."), this, &frmMain::ShowPriceList);
+    prices->setObjectName(QStringLiteral("mmu_File_PriceList"));
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("mmu_File_Exit"));
@@ -400,6 +404,37 @@ void frmMain::PrintPreview()
 void frmMain::ShowSettings()
 {
     frmConfig dialog(m_settings, m_dialogs, this);
+    dialog.SetPriceListAction([this] { ShowPriceList(); });
+    m_forms.ShowModal(dialog);
+}
+
+OrderBook *frmMain::Book()
+{
+    if (!m_book && m_store) {
+        // A store of an earlier version gains the order book's tables here.
+        auto book = std::make_unique<OrderBook>(m_store->database());
+        QString error;
+        if (!book->Upgrade(&error)) {
+            m_dialogs.ShowMessage(QStringLiteral("订单库无法建立：") + error, QStringLiteral("错误"),
+                                  MessageIcon::Critical, MessageButtons::Ok);
+            return nullptr;
+        }
+        m_book = std::move(book);
+    }
+    return m_book.get();
+}
+
+void frmMain::ShowPriceList()
+{
+    OrderBook *book = Book();
+    if (!book)
+        return;
+    QStringList sizes;
+    for (const TotalRow &row : m_store->ReadTotals()) {
+        if (row.PhotoSize != QStringLiteral("合计"))
+            sizes << row.PhotoSize;
+    }
+    frmPriceList dialog(*book, m_dialogs, sizes, this);
     m_forms.ShowModal(dialog);
 }
 
@@ -459,6 +494,7 @@ void frmMain::Unload()
         m_mfgTotal->Detach();
     m_counted = CountedFolders();
     m_printing.reset(); // it holds the store
+    m_book.reset();
     m_store.reset();
 }
 

@@ -25,6 +25,7 @@ class QToolButton;
 namespace kestova {
 
 class Dialogs;
+class OrderBook;
 class FormRunner;
 class PhotoBox;
 class ResultGrid;
@@ -65,6 +66,7 @@ public:
     void Print();
     void PrintPreview();
     void ShowSettings();
+    void ShowPriceList();
     void ShowAbout();
     void Refresh();
 
@@ -92,11 +94,13 @@ private:
     void BuildStatusBar(QWidget *client);
     void LayOut();
     void RefitPreview();
+    OrderBook *Book();
     void OnDetailClick();
     void OnDetailDoubleClick();
     void Unload();
 
     std::unique_ptr<PhotoStore> m_store;
+    std::unique_ptr<OrderBook> m_book; // made on first use, over m_store
     Settings &m_settings;
     PrintInfo &m_printInfo;
     Dialogs &m_dialogs;

@@ -196,6 +196,22 @@ bool OrderBook::RemoveSizePrice(const QString &service, const QString &size, QSt
     return Run({{Sql::DeleteSizePrice, {service, size}}}, error);
 }
 
+bool OrderBook::SavePrices(const QList<ServicePrices> &prices, QString *error)
+{
+    QList<std::pair<QString, QVariantList>> statements;
+    for (const ServicePrices &p : prices) {
+        statements.append({Sql::DeleteSizePrices, {p.service}});
+        statements.append({Sql::DeletePriceKind, {p.service}});
+        if (p.kind == PricingKind::PerSquareMetre)
+            statements.append({Sql::InsertPriceKind, {p.service, p.perSquareMetre}});
+        if (p.kind == PricingKind::PerPhoto) {
+            for (auto it = p.perPhoto.cbegin(); it != p.perPhoto.cend(); ++it)
+                statements.append({Sql::InsertSizePrice, {p.service, it.key(), it.value()}});
+        }
+    }
+    return Run(statements, error);
+}
+
 bool OrderBook::Record(const OrderRecordData &order, QString *error)
 {
     const PricedLine total = order.order.lines.isEmpty() ? PricedLine{} : order.order.lines.last();

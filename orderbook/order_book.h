@@ -107,6 +107,8 @@ public:
     bool SetPerSquareMetre(const QString &service, qint64 fen, QString *error = nullptr);
     bool SetSizePrice(const QString &service, const QString &size, qint64 fen, QString *error = nullptr);
     bool RemoveSizePrice(const QString &service, const QString &size, QString *error = nullptr);
+    // Replaces the prices of every service given, in one transaction.
+    bool SavePrices(const QList<ServicePrices> &prices, QString *error = nullptr);
 
     // The order and its rows, in one transaction: all or nothing.
     bool Record(const OrderRecordData &order, QString *error = nullptr);

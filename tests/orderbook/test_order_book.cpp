@@ -3,6 +3,7 @@
 // a store made before the order book existed, and the command-line tool.
 #include "numbers.h"
 #include "order_book.h"
+#include "order_csv.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
@@ -285,4 +286,21 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
     r = RunCountTool({"daily", "--from", "2026-12-01", "--to", "2026-12-31", "--program-dir", dir});
     EXPECT_EQ(r.out, QStringLiteral("2026-12-08\t1\t12\t0.19\t9.60\t0\n合计\t1\t12\t0.19\t9.60\t0\n"));
     EXPECT_EQ(RunCountTool({"daily", "--from", "8/12/2026", "--program-dir", dir}).status, 2);
+}
+
+TEST(OrderCsv, BytesForASpreadsheet)
+{
+    OrderListEntry plain{7, QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("张三"),
+                         QStringLiteral("数码冲印（光面）"), 12, 0.19, 960};
+    OrderListEntry awkward{8, QStringLiteral("2026-12-08 11:00:00"), QStringLiteral("=1+1, \"王\""),
+                           QStringLiteral("写真海报"), QVariant(), QVariant(), std::nullopt};
+    EXPECT_EQ(OrdersCsv({plain, awkward}),
+              QByteArray("\xEF\xBB\xBF") + QStringLiteral("单号,开单时间,客户,服务,张数,面积,金额\r\n"
+                                                          "7,2026-12-08 10:00:00,张三,数码冲印（光面）,12,0.19,9.60\r\n"
+                                                          "8,2026-12-08 11:00:00,\"'=1+1, \"\"王\"\"\",写真海报,,,\r\n")
+                                                .toUtf8());
+    EXPECT_EQ(DailyCsv({DaySummary{QStringLiteral("合计"), 3, 25, 0.44, 1920, 1}}),
+              QByteArray("\xEF\xBB\xBF") + QStringLiteral("日期,单数,张数,面积(平方米),金额,未定价单数\r\n"
+                                                          "合计,3,25,0.44,19.20,1\r\n")
+                                                .toUtf8());
 }
