@@ -44,6 +44,9 @@ bool ReadBmpHeader(ImageSource &source, ImageHeader *header);
 bool ReadGifHeader(ImageSource &source, ImageHeader *header);
 bool ReadWebpHeader(ImageSource &source, ImageHeader *header);
 bool ReadHeifHeader(ImageSource &source, ImageHeader *header);
+// The frame size in MHDR; Qt's handler can tell it only by playing the
+// animation, which allocates every frame and image the file claims.
+bool ReadMngHeader(ImageSource &source, ImageHeader *header);
 
 // The file's first bytes name a HEIF brand libheif knows.
 bool IsHeif(const uchar *prefix, qint64 size);

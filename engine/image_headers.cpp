@@ -102,7 +102,10 @@ ImageHeader Read(ImageSource &source, const QString &name)
         ok = reader(source, &header);
     } else if (source.size() > 0) {
         const QByteArray format = QtFormatFor(name);
-        ok = !format.isEmpty() && ReadQtImageHeader(source, format, &header);
+        if (format == "mng")
+            ok = ReadMngHeader(source, &header);
+        else
+            ok = !format.isEmpty() && ReadQtImageHeader(source, format, &header);
     }
     if (!ok)
         return ImageHeader();

@@ -1,5 +1,7 @@
 // PNG: IHDR gives the pixel size, pHYs (before the image data) the
-// resolution in pixels per metre.
+// resolution in pixels per metre. MNG: its first chunk, MHDR, gives the
+// frame size.
+#include "decoder_claims.h"
 #include "image_formats.h"
 
 namespace kestova {
@@ -51,6 +53,17 @@ bool ReadPngHeader(ImageSource &source, ImageHeader *header)
         pos += 12 + qint64(length); // length, type, data, CRC
     }
     return false;
+}
+
+bool ReadMngHeader(ImageSource &source, ImageHeader *header)
+{
+    // Signature (8), MHDR length and type (8), its 28 bytes from frame width
+    // and height on, CRC.
+    uchar h[24];
+    if (source.size() < 48 || !source.read(0, h, 24) || !IsMng(h, 8) || GetU32(h + 8, true) < 28
+        || std::memcmp(h + 12, "MHDR", 4) != 0)
+        return false;
+    return SetPixelSize(header, GetU32(h + 16, true), GetU32(h + 20, true));
 }
 
 } // namespace kestova

@@ -1,6 +1,7 @@
 // The photo preview and the editor command.
 #include "photo_preview.h"
 
+#include "decoder_claims.h"
 #include "dialogs.h"
 #include "heif_preview.h"
 #include "numbers.h"
@@ -15,6 +16,9 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <cstring>
+#include <limits>
+
 namespace kestova {
 
 namespace {
@@ -28,6 +32,93 @@ int Round(double value)
 // size they are decoded (Qt's own default, stated here so that no
 // environment setting can lift it).
 constexpr int DecodeLimitMegabytes = 256;
+constexpr qint64 DecodeLimitBytes = qint64(DecodeLimitMegabytes) * 1024 * 1024;
+
+// libmng's memory per pixel of the frame and of each image it holds (the
+// canvas, the image objects and Qt's copy).
+constexpr int MngBytesPerPixel = 8;
+
+// A PNG file read up to cut, then closed with an IEND chunk: the file
+// without its damaged tail.
+class CutPngDevice : public QIODevice
+{
+public:
+    CutPngDevice(const QString &path, qint64 cut)
+        : m_path(path)
+        , m_cut(cut)
+    {
+    }
+
+    bool open(OpenMode mode) override
+    {
+        return mode == ReadOnly && OpenForReading(m_file, m_path) && QIODevice::open(mode);
+    }
+    qint64 size() const override { return m_cut + qint64(sizeof IendChunk); }
+    bool seek(qint64 pos) override
+    {
+        if (pos < 0 || pos > size() || !QIODevice::seek(pos))
+            return false;
+        m_pos = pos;
+        return true;
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        qint64 done = 0;
+        if (m_pos < m_cut) {
+            if (!m_file.seek(m_pos))
+                return -1;
+            done = m_file.read(data, qMin(maxSize, m_cut - m_pos));
+            if (done < 0)
+                return -1;
+        } else {
+            const qint64 at = m_pos - m_cut;
+            done = qBound<qint64>(0, qint64(sizeof IendChunk) - at, maxSize);
+            std::memcpy(data, IendChunk + at, size_t(done));
+        }
+        m_pos += done;
+        return done;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    static constexpr char IendChunk[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', '\xAE', 'B', '\x60', '\x82'};
+    QString m_path;
+    QFile m_file;
+    qint64 m_cut;
+    qint64 m_pos = 0;
+};
+
+// What the decoder may be given of the file.
+enum class Vetting { Whole, Cut, Refused };
+
+Vetting VetFile(const QString &path, qint64 *cut)
+{
+    ImageSource source(path);
+    if (!source.isOpen())
+        return Vetting::Whole; // the reader says it cannot read it
+    const uchar *prefix = source.prefix();
+    const qint64 n = source.prefixSize();
+    if (IsPng(prefix, n)) {
+        // A chunk running past the end of the file: the file is damaged.
+        // When its image data is complete, the picture is shown without
+        // the damaged tail.
+        const PngChunks png = CheckPngChunks(source, 0, source.size());
+        *cut = png.cut;
+        return png.fit == PngChunks::Whole ? Vetting::Whole
+             : png.fit == PngChunks::ImageThenCut ? Vetting::Cut
+                                                   : Vetting::Refused;
+    }
+    if (StartsWith(prefix, n, "\xFF\xD8\xFF", 3)) // a few hundred bytes could claim 20 GB
+        return JpegBufferedBytes(source) <= double(DecodeLimitBytes) ? Vetting::Whole : Vetting::Refused;
+    if (IsMng(prefix, n))
+        return MngClaimedPixels(source) * MngBytesPerPixel <= double(DecodeLimitBytes) ? Vetting::Whole
+                                                                                        : Vetting::Refused;
+    if (IsIconFile(prefix, n)) // the limit covers the pixels, not the chunks
+        return EmbeddedPngsFit(source, std::numeric_limits<quint64>::max()) ? Vetting::Whole : Vetting::Refused;
+    return Vetting::Whole;
+}
 
 } // namespace
 
@@ -135,13 +226,27 @@ FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
 FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
 {
     FittedPhoto result;
+    qint64 cut = 0;
+    const Vetting vetting = VetFile(path, &cut);
+    if (vetting == Vetting::Refused)
+        return result;
     // Opened through the path codec, which finds names in any encoding and
     // paths past the system's length limit; the reader still gets the
     // extension as a hint, as it would from the path.
     QFile file;
-    if (!OpenForReading(file, path))
-        return result;
-    QImageReader reader(&file, QFileInfo(path).suffix().toLower().toLatin1());
+    CutPngDevice cutPng(path, cut);
+    QImageReader reader;
+    if (vetting == Vetting::Cut) {
+        if (!cutPng.open(QIODevice::ReadOnly))
+            return result;
+        reader.setDevice(&cutPng);
+        reader.setFormat("png");
+    } else {
+        if (!OpenForReading(file, path))
+            return result;
+        reader.setDevice(&file);
+        reader.setFormat(QFileInfo(path).suffix().toLower().toLatin1());
+    }
     reader.setAutoTransform(true);
     reader.setAllocationLimit(DecodeLimitMegabytes);
     if (!reader.canRead())

@@ -8,7 +8,11 @@
 // at the size it is drawn: JPEG and PNG decode no more than that, so a
 // 50-megapixel photo costs about the memory of the box. Formats that cannot
 // decode scaled are decoded whole, within a fixed memory limit, so a file
-// that claims an absurd size is refused instead of filling the memory.
+// that claims an absurd size is refused instead of filling the memory. What
+// that limit does not cover is checked on the file's headers first: PNG
+// chunks running past the end of the file (libpng would allocate them), the
+// frames and images of an MNG, the coefficients libjpeg keeps for a
+// progressive JPEG.
 #pragma once
 
 #include <QFrame>

@@ -740,6 +740,8 @@ const QtCase QtCases[] = {
     {"XPixmap", "xpm", "a.xpm", {true, 37, 23}},
     {"XBitmap", "xbm", "a.xbm", {true, 37, 23}},
     {"WirelessBitmap", "wbmp", "a.wbmp", {true, 37, 23}},
+    // Decoded to tell its size; Qt writes the largest square power of two.
+    {"AppleIcon", "icns", "a.icns", {true, 16, 16}},
     {"PixmapWithUnknownExtension", "ppm", "a.dat", NotAnImage},
     {"PixmapWithoutExtension", "ppm", "pixmap", NotAnImage},
     {"PixmapNamedAsIcon", "ppm", "a.ico", NotAnImage},

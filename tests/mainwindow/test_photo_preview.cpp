@@ -171,6 +171,34 @@ TEST(PhotoPreview, GbkNamesAndDeepPathsArePreviewed)
     EXPECT_TRUE(DecodeFitted(root + "照片.heic", 200, 200).ok);
 }
 
+// The preview turns the decoded planes into RGB itself, with the matrix and
+// range the file names.
+TEST(PhotoPreview, HeifColoursFollowTheFilesMatrixAndRange)
+{
+    heif_color_profile_nclx *limited709 = heif_nclx_color_profile_alloc();
+    heif_nclx_color_profile_set_matrix_coefficients(limited709, heif_matrix_coefficients_ITU_R_BT_709_5);
+    limited709->full_range_flag = 0;
+    const QImage picture = Quarters(320, 240);
+    const QByteArray files[] = {HeifFromPicture(picture), HeifFromPicture(picture, limited709)};
+    heif_nclx_color_profile_free(limited709);
+    if (files[0].isEmpty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    Sandbox sandbox;
+    for (const QByteArray &file : files) {
+        const FittedPhoto photo = DecodeFitted(sandbox.writeFile(QStringLiteral("q.heic"), file), 160, 120);
+        ASSERT_TRUE(photo.ok);
+        ASSERT_EQ(photo.visible.size(), QSize(160, 120));
+        for (const QPoint quarter : {QPoint(40, 30), QPoint(120, 30), QPoint(40, 90), QPoint(120, 90)}) {
+            const QRgb shown = photo.visible.pixel(quarter);
+            const QRgb original = picture.pixel(quarter * 2);
+            EXPECT_LE(std::abs(qRed(shown) - qRed(original)) + std::abs(qGreen(shown) - qGreen(original))
+                          + std::abs(qBlue(shown) - qBlue(original)),
+                      9)
+                << std::hex << shown << " for " << original;
+        }
+    }
+}
+
 TEST(PhotoPreview, TurnedPhotosAreShownUprightAndClippedToTheBox)
 {
     Sandbox sandbox;
