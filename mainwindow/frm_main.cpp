@@ -5,6 +5,7 @@
 #include "form_runner.h"
 #include "frm_about.h"
 #include "frm_config.h"
+#include "frm_order_book.h"
 #include "frm_price_list.h"
 #include "frm_progress_bar.h"
 #include "layout.h"
@@ -161,6 +162,8 @@ void frmMain::BuildMenus()
     file->addSeparator();
     QAction *prices = file->addAction(QStringLiteral("价格表(&P)..."), this, &frmMain::ShowPriceList);
     prices->setObjectName(QStringLiteral("mmu_File_PriceList"));
+    QAction *orders = file->addAction(QStringLiteral("订单记录(&O)..."), this, &frmMain::ShowOrderBook);
+    orders->setObjectName(QStringLiteral("mmu_File_OrderBook"));
     file->addSeparator();
     QAction *exit = file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
     exit->setObjectName(QStringLiteral("mmu_File_Exit"));
@@ -422,6 +425,14 @@ OrderBook *frmMain::Book()
         m_book = std::move(book);
     }
     return m_book.get();
+}
+
+void frmMain::ShowOrderBook()
+{
+    if (OrderBook *book = Book()) {
+        frmOrderBook dialog(*book, m_dialogs, this);
+        m_forms.ShowModal(dialog);
+    }
 }
 
 void frmMain::ShowPriceList()

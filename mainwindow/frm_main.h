@@ -67,6 +67,7 @@ public:
     void PrintPreview();
     void ShowSettings();
     void ShowPriceList();
+    void ShowOrderBook();
     void ShowAbout();
     void Refresh();
 

@@ -98,7 +98,8 @@ TEST_F(MainWindowTest, LoadShowsTheDesignedWindow)
         titles << action->text();
     EXPECT_EQ(titles, (QStringList{QStringLiteral("文件(&F)"), QStringLiteral("帮助(&H)")}));
     EXPECT_EQ(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_File"))),
-              (QStringList{QStringLiteral("打印预览(&V)"), QStringLiteral("价格表(&P)..."), QStringLiteral("退出(&X)")}));
+              (QStringList{QStringLiteral("打印预览(&V)"), QStringLiteral("价格表(&P)..."),
+                           QStringLiteral("订单记录(&O)..."), QStringLiteral("退出(&X)")}));
     EXPECT_EQ(MenuTexts(window->findChild<QMenu *>(QStringLiteral("mmu_Help"))), QStringList{QStringLiteral("关于(&A)")});
 
     EXPECT_EQ(PanelText(1), QStringLiteral("当前路径："));

@@ -1,0 +1,130 @@
+// The order book's windows driven as the shop uses them: 价格表 (sizes taken
+// from the count, prices typed in, 确定; a bad price is named and nothing
+// saved), 订单记录 and 日结.
+#include "frm_order_book.h"
+#include "frm_price_list.h"
+#include "order_csv.h"
+
+#include "order_book.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "sandbox.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace kestova;
+using namespace kestova::test;
+
+TEST(PriceListWindow, PricesTypedInAreSavedAllOrNothing)
+{
+    Sandbox box;
+    box.createStore();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store);
+    OrderBook book(store->database());
+    ASSERT_TRUE(book.Upgrade());
+    RecordingDialogs dialogs;
+    const QStringList counted{QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")};
+
+    {
+        frmPriceList window(book, dialogs, counted);
+        ASSERT_EQ(window.lstService->count(), 4);
+        window.optPerPhoto->setChecked(true);
+        QTest::mouseClick(window.cmdAddSizes, Qt::LeftButton);
+        ASSERT_EQ(window.mfgSizePrice->rowCount(), 2);
+        window.mfgSizePrice->item(0, 1)->setText(QStringLiteral("0.8"));
+        window.mfgSizePrice->item(1, 1)->setText(QStringLiteral("2.50"));
+        window.lstService->setCurrentRow(3); // 写真海报
+        window.optPerSquareMetre->setChecked(true);
+        window.txtPerSquareMetre->setText(QStringLiteral("45"));
+        QTest::mouseClick(window.cmdOK, Qt::LeftButton);
+        EXPECT_EQ(window.result(), QDialog::Accepted);
+        EXPECT_TRUE(dialogs.messages.isEmpty());
+    }
+    ServicePrices glossy = book.PricesOf(QStringLiteral("数码冲印（光面）"));
+    EXPECT_EQ(glossy.kind, PricingKind::PerPhoto);
+    EXPECT_EQ(glossy.perPhoto, (QMap<QString, qint64>{{"15.24*10.16", 80}, {"20.32*15.24", 250}}));
+    EXPECT_EQ(book.PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
+
+    // A price with three decimals on the poster service, a good change on the
+    // first: the message names the bad one, and neither is saved.
+    {
+        frmPriceList window(book, dialogs, counted);
+        window.mfgSizePrice->item(0, 1)->setText(QStringLiteral("0.9"));
+        window.lstService->setCurrentRow(3);
+        EXPECT_EQ(window.txtPerSquareMetre->text(), QStringLiteral("45.00"));
+        window.txtPerSquareMetre->setText(QStringLiteral("45.125"));
+        window.lstService->setCurrentRow(0);
+        QTest::mouseClick(window.cmdOK, Qt::LeftButton);
+        EXPECT_NE(window.result(), QDialog::Accepted);
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("45.125")));
+        EXPECT_EQ(window.lstService->currentRow(), 3); // shows where the fault is
+    }
+    EXPECT_EQ(book.PricesOf(QStringLiteral("数码冲印（光面）")).perPhoto, glossy.perPhoto);
+    EXPECT_EQ(book.PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
+}
+
+// The 订单记录 window: a search by customer text, the chosen order's rows,
+// the list as CSV, and the day's summary.
+TEST(OrderBookWindow, SearchShowsOrdersNewestFirstWithTheirRows)
+{
+    Sandbox box;
+    box.createStore();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store);
+    OrderBook book(store->database());
+    ASSERT_TRUE(book.Upgrade());
+    const ServicePrices prices{QStringLiteral("数码冲印（光面）"), PricingKind::PerPhoto, 0,
+                               {{QStringLiteral("15.24*10.16"), 80}}};
+    const QList<TotalRow> totals{TotalRow{QStringLiteral("15.24*10.16"), 12, 0.19},
+                                 TotalRow{QStringLiteral("20.32*15.24"), 3, 0.09},
+                                 TotalRow{QStringLiteral("合计"), 15, 0.28}};
+    for (qint64 n : {5, 6, 7}) {
+        OrderRecordData o;
+        o.noteNumber = n;
+        o.issuedAt = QDateTime(QDate::currentDate(), QTime(9, int(n)));
+        o.memberName = n == 6 ? QStringLiteral("李四") : QStringLiteral("张三");
+        o.service = prices.service;
+        o.areaUnit = QStringLiteral("m2");
+        o.order = PriceTotals(totals, prices, false);
+        ASSERT_TRUE(book.Record(o));
+    }
+    RecordingDialogs dialogs;
+    frmOrderBook window(book, dialogs);
+    EXPECT_EQ(window.mfgOrders->rowCount(), 3);
+    window.txtCustomer->setText(QStringLiteral("张"));
+    QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
+    ASSERT_EQ(window.mfgOrders->rowCount(), 2);
+    EXPECT_EQ(window.mfgOrders->item(0, 0)->text(), QStringLiteral("7"));
+    EXPECT_EQ(window.mfgOrders->item(1, 0)->text(), QStringLiteral("5"));
+    EXPECT_EQ(window.mfgOrders->item(0, 6)->text(), QString()); // one size has no price
+    window.mfgOrders->setCurrentCell(1, 0);
+    ASSERT_EQ(window.mfgLines->rowCount(), 3);
+    EXPECT_EQ(window.mfgLines->item(0, 4)->text(), QStringLiteral("9.60"));
+    EXPECT_EQ(window.mfgLines->item(1, 3)->text(), QString());
+    EXPECT_FALSE(window.cmdReprint->isVisibleTo(&window)); // no printer action handed in
+
+    const QString csv = box.path(QStringLiteral("orders.csv"));
+    dialogs.saveAnswers = {csv};
+    QTest::mouseClick(window.cmdExportCsv, Qt::LeftButton);
+    EXPECT_EQ(ReadBytes(csv), OrdersCsv(book.Search({std::nullopt, std::nullopt, QStringLiteral("张")})));
+
+    window.txtNoteNumber->setText(QStringLiteral("六"));
+    QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("单号应为数字。"));
+
+    frmDailySummary summary(book, dialogs);
+    ASSERT_EQ(summary.mfgDays->rowCount(), 2); // today, then 合计
+    EXPECT_EQ(summary.mfgDays->item(0, 1)->text(), QStringLiteral("3"));
+    EXPECT_EQ(summary.mfgDays->item(1, 2)->text(), QStringLiteral("45"));
+}
