@@ -31,6 +31,8 @@ QTableWidget *Table(const QString &name, const QStringList &headers, QWidget *pa
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setWordWrap(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     return table;
 }
 
@@ -186,6 +188,7 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
                       {QStringLiteral("单号"), QStringLiteral("开单时间"), QStringLiteral("客户"),
                        QStringLiteral("服务"), QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额")},
                       this);
+    mfgOrders->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     mfgLines = Table(QStringLiteral("mfgLines"),
                      {QStringLiteral("图片尺寸"), QStringLiteral("数量"), QStringLiteral("面积"),
                       QStringLiteral("单价"), QStringLiteral("金额")},

@@ -6,6 +6,8 @@
 #include "frm_about.h"
 #include "frm_config.h"
 #include "frm_main.h"
+#include "frm_order_book.h"
+#include "frm_price_list.h"
 #include "layout.h"
 #include "photo_store.h"
 #include "print_info.h"
@@ -196,6 +198,36 @@ int main(int argc, char *argv[])
     QTest::qWait(200);
     ok &= Save(preview.grab().toImage(), prefix + QStringLiteral("-preview.png"));
     preview.close();
+
+    // The order book's windows, with a price list and two recorded orders.
+    {
+        std::unique_ptr<PhotoStore> orderStore = PhotoStore::Open(DataMdbPath());
+        OrderBook book(orderStore->database());
+        book.Upgrade();
+        book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("15.24*10.16"), 80);
+        book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("20.32*15.24"), 250);
+        book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500);
+        for (qint64 n : {1, 2}) {
+            OrderRecordData o;
+            o.noteNumber = n;
+            o.issuedAt = QDateTime::currentDateTime().addSecs(-3600 * (3 - n));
+            o.memberName = n == 1 ? QStringLiteral("张三") : QStringLiteral("李四");
+            o.service = QStringLiteral("数码冲印（光面）");
+            o.areaUnit = QStringLiteral("m2");
+            o.order = PriceTotals(orderStore->ReadTotals(), book.PricesOf(o.service), false);
+            book.Record(o);
+        }
+        frmPriceList prices(book, dialogs, {QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")}, &window);
+        prices.show();
+        QTest::qWaitForWindowExposed(&prices);
+        ok &= Save(prices.grab().toImage(), prefix + QStringLiteral("-prices.png"));
+        prices.close();
+        frmOrderBook orders(book, dialogs, &window);
+        orders.show();
+        QTest::qWaitForWindowExposed(&orders);
+        ok &= Save(orders.grab().toImage(), prefix + QStringLiteral("-orders.png"));
+        orders.close();
+    }
 
     // The restored window: the designed client area, centred.
     window.showNormal();
