@@ -12,19 +12,6 @@
 
 using namespace kestova::test;
 
-namespace {
-
-QByteArray Encode(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
-} // namespace
-
 TEST(CountMemory, FilesClaimingHugeImagesAreMeasuredWithinTheLimit)
 {
     constexpr qint64 LimitKb = 150 * 1024;
@@ -39,7 +26,7 @@ TEST(CountMemory, FilesClaimingHugeImagesAreMeasuredWithinTheLimit)
         GTEST_SKIP() << "peak memory of a child is measured on Linux only";
 
     // MNG frames that Qt's handler allocates whole to tell their size.
-    const QByteArray small = PngChunksOf(Encode(QImage(40, 30, QImage::Format_RGB32), "PNG"));
+    const QByteArray small = PngChunksOf(EncodeImage(QImage(40, 30, QImage::Format_RGB32), "PNG"));
     for (int i = 1; i <= 4; ++i)
         box.writeFile(QStringLiteral("photos/frame%1.mng").arg(i), Mng(8000, 8000, small));
     // Apple icons, which Qt decodes to tell their size: an embedded PNG
@@ -47,9 +34,9 @@ TEST(CountMemory, FilesClaimingHugeImagesAreMeasuredWithinTheLimit)
     box.writeFile("photos/claim.icns", IcnsHolding(PngClaimingHugeChunk()));
     QImage large(7000, 7000, QImage::Format_RGB32);
     large.fill(qRgb(200, 180, 40));
-    box.writeFile("photos/large.icns", IcnsHolding(Encode(large, "PNG")));
+    box.writeFile("photos/large.icns", IcnsHolding(EncodeImage(large, "PNG")));
     large = QImage();
-    box.writeFile("photos/plain.icns", Encode(QImage(64, 64, QImage::Format_ARGB32), "ICNS"));
+    box.writeFile("photos/plain.icns", EncodeImage(QImage(64, 64, QImage::Format_ARGB32), "ICNS"));
 
     const PeakRun run = RunMeasuringPeak(count, {"scan", "--program-dir", dir, box.path("photos")});
     ASSERT_TRUE(run.exited) << "killed, peak " << run.peakKb << " KB";

@@ -23,19 +23,34 @@
 using namespace kestova;
 using namespace kestova::test;
 
-TEST(PriceListWindow, PricesTypedInAreSavedAllOrNothing)
+namespace {
+
+class OrderBookWindowTest : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        box.createStore();
+        store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+        book = std::make_unique<OrderBook>(store->database());
+        ASSERT_TRUE(book->Upgrade());
+    }
+
     Sandbox box;
-    box.createStore();
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(store);
-    OrderBook book(store->database());
-    ASSERT_TRUE(book.Upgrade());
+    std::unique_ptr<PhotoStore> store;
+    std::unique_ptr<OrderBook> book;
     RecordingDialogs dialogs;
+};
+
+} // namespace
+
+TEST_F(OrderBookWindowTest, PricesTypedInAreSavedAllOrNothing)
+{
     const QStringList counted{QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")};
 
     {
-        frmPriceList window(book, dialogs, counted);
+        frmPriceList window(*book, dialogs, counted);
         ASSERT_EQ(window.lstService->count(), 4);
         window.optPerPhoto->setChecked(true);
         QTest::mouseClick(window.cmdAddSizes, Qt::LeftButton);
@@ -49,15 +64,15 @@ TEST(PriceListWindow, PricesTypedInAreSavedAllOrNothing)
         EXPECT_EQ(window.result(), QDialog::Accepted);
         EXPECT_TRUE(dialogs.messages.isEmpty());
     }
-    ServicePrices glossy = book.PricesOf(QStringLiteral("数码冲印（光面）"));
+    ServicePrices glossy = book->PricesOf(QStringLiteral("数码冲印（光面）"));
     EXPECT_EQ(glossy.kind, PricingKind::PerPhoto);
     EXPECT_EQ(glossy.perPhoto, (QMap<QString, qint64>{{"15.24*10.16", 80}, {"20.32*15.24", 250}}));
-    EXPECT_EQ(book.PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
+    EXPECT_EQ(book->PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
 
     // A price with three decimals on the poster service, a good change on the
     // first: the message names the bad one, and neither is saved.
     {
-        frmPriceList window(book, dialogs, counted);
+        frmPriceList window(*book, dialogs, counted);
         window.mfgSizePrice->item(0, 1)->setText(QStringLiteral("0.9"));
         window.lstService->setCurrentRow(3);
         EXPECT_EQ(window.txtPerSquareMetre->text(), QStringLiteral("45.00"));
@@ -69,20 +84,14 @@ TEST(PriceListWindow, PricesTypedInAreSavedAllOrNothing)
         EXPECT_TRUE(dialogs.messages[0].text.contains(QStringLiteral("45.125")));
         EXPECT_EQ(window.lstService->currentRow(), 3); // shows where the fault is
     }
-    EXPECT_EQ(book.PricesOf(QStringLiteral("数码冲印（光面）")).perPhoto, glossy.perPhoto);
-    EXPECT_EQ(book.PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
+    EXPECT_EQ(book->PricesOf(QStringLiteral("数码冲印（光面）")).perPhoto, glossy.perPhoto);
+    EXPECT_EQ(book->PricesOf(QStringLiteral("写真海报")).perSquareMetre, 4500);
 }
 
 // The 订单记录 window: a search by customer text, the chosen order's rows,
 // the list as CSV, and the day's summary.
-TEST(OrderBookWindow, SearchShowsOrdersNewestFirstWithTheirRows)
+TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
 {
-    Sandbox box;
-    box.createStore();
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(store);
-    OrderBook book(store->database());
-    ASSERT_TRUE(book.Upgrade());
     const ServicePrices prices{QStringLiteral("数码冲印（光面）"), PricingKind::PerPhoto, 0,
                                {{QStringLiteral("15.24*10.16"), 80}}};
     const QList<TotalRow> totals{TotalRow{QStringLiteral("15.24*10.16"), 12, 0.19},
@@ -96,10 +105,9 @@ TEST(OrderBookWindow, SearchShowsOrdersNewestFirstWithTheirRows)
         o.service = prices.service;
         o.areaUnit = QStringLiteral("m2");
         o.order = PriceTotals(totals, prices, false);
-        ASSERT_TRUE(book.Record(o));
+        ASSERT_TRUE(book->Record(o));
     }
-    RecordingDialogs dialogs;
-    frmOrderBook window(book, dialogs);
+    frmOrderBook window(*book, dialogs);
     EXPECT_EQ(window.mfgOrders->rowCount(), 3);
     window.txtCustomer->setText(QStringLiteral("张"));
     QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
@@ -116,14 +124,14 @@ TEST(OrderBookWindow, SearchShowsOrdersNewestFirstWithTheirRows)
     const QString csv = box.path(QStringLiteral("orders.csv"));
     dialogs.saveAnswers = {csv};
     QTest::mouseClick(window.cmdExportCsv, Qt::LeftButton);
-    EXPECT_EQ(ReadBytes(csv), OrdersCsv(book.Search({std::nullopt, std::nullopt, QStringLiteral("张")})));
+    EXPECT_EQ(ReadBytes(csv), OrdersCsv(book->Search({std::nullopt, std::nullopt, QStringLiteral("张")})));
 
     window.txtNoteNumber->setText(QStringLiteral("六"));
     QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
     ASSERT_EQ(dialogs.messages.size(), 1);
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("单号应为数字。"));
 
-    frmDailySummary summary(book, dialogs);
+    frmDailySummary summary(*book, dialogs);
     ASSERT_EQ(summary.mfgDays->rowCount(), 2); // today, then 合计
     EXPECT_EQ(summary.mfgDays->item(0, 1)->text(), QStringLiteral("3"));
     EXPECT_EQ(summary.mfgDays->item(1, 2)->text(), QStringLiteral("45"));

@@ -31,11 +31,7 @@ namespace {
 
 QByteArray Encode(const QImage &image, const char *format, int quality = 90)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format, quality);
-    return bytes;
+    return EncodeImage(image, format, quality);
 }
 
 // A JPEG with an EXIF block whose only entry is the orientation (1 … 8).

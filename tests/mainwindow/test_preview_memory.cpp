@@ -18,15 +18,6 @@ namespace {
 // What one preview may take above the idle program.
 constexpr qint64 LimitKb = 300 * 1024;
 
-QByteArray Encode(const QImage &image, const char *format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
-    return bytes;
-}
-
 QString Child()
 {
     return QString::fromLocal8Bit(qgetenv("PREVIEW_CHILD"));
@@ -60,8 +51,8 @@ void ExpectWithinLimit(const QList<Case> &cases)
 // reading it; libmng allocates every frame and image the file defines.
 TEST(PreviewMemory, ClaimedChunksAreNotAllocated)
 {
-    const QByteArray small = PngChunksOf(Encode(QImage(40, 30, QImage::Format_RGB32), "PNG"));
-    const QByteArray tiny = PngChunksOf(Encode(QImage(4, 4, QImage::Format_RGB32), "PNG"));
+    const QByteArray small = PngChunksOf(EncodeImage(QImage(40, 30, QImage::Format_RGB32), "PNG"));
+    const QByteArray tiny = PngChunksOf(EncodeImage(QImage(4, 4, QImage::Format_RGB32), "PNG"));
     const QByteArray object1 = PngChunk("DEFI", QByteArray("\0\1\0\0", 4));
     const QByteArray show1 = PngChunk("SHOW", QByteArray("\0\1\0\1", 4));
     ExpectWithinLimit({

@@ -204,6 +204,15 @@ CountToolRun RunCountTool(const QStringList &args)
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+QByteArray EncodeImage(const QImage &image, const char *format, int quality)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes;
+}
+
 QByteArray ReadBytes(const QString &path)
 {
     QFile f(path);

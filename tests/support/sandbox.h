@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QList>
 #include <QSqlDatabase>
 #include <QStringList>
@@ -64,6 +65,9 @@ struct CountToolRun {
     QString err;
 };
 CountToolRun RunCountTool(const QStringList &args);
+
+// An image encoded in memory in the given format (quality -1: Qt's default).
+QByteArray EncodeImage(const QImage &image, const char *format, int quality = -1);
 
 // A file's bytes; empty when it cannot be read.
 QByteArray ReadBytes(const QString &path);
