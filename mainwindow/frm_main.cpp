@@ -372,7 +372,8 @@ void frmMain::Count()
         break;
     }
     m_counted.Append(m_selectedFolder);
-    m_lastCounted = m_selectedFolder;
+    if (end == ScanEnd::Completed)
+        m_lastCounted = m_selectedFolder; // the store's totals are this folder's now
 
     QString error;
     const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
