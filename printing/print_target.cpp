@@ -1,6 +1,7 @@
 // PrintTarget's paged-device base, the PDF target and the borrowed printer.
 #include "print_target.h"
 
+#include "pdf_unicode.h"
 #include "program_title.h"
 
 #include <QFileInfo>
@@ -84,9 +85,10 @@ QPagedPaintDevice *PdfPrintTarget::OpenDevice()
 
 bool PdfPrintTarget::CloseDevice()
 {
-    const bool written = m_writer && QFileInfo(m_fileName).size() > 0;
+    if (!m_writer)
+        return false;
     m_writer.reset();
-    return written;
+    return QFileInfo(m_fileName).size() > 0 && MendPdfTextFile(m_fileName);
 }
 
 BorrowedPrinterTarget::~BorrowedPrinterTarget()
@@ -97,6 +99,15 @@ BorrowedPrinterTarget::~BorrowedPrinterTarget()
 QPagedPaintDevice *BorrowedPrinterTarget::OpenDevice()
 {
     return &m_printer;
+}
+
+bool BorrowedPrinterTarget::CloseDevice()
+{
+    // A printer set to print into a file (the print dialog's PDF choice)
+    // has written it when the painter ended.
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        return MendPdfTextFile(m_printer.outputFileName());
+    return true;
 }
 
 void UseA4(QPrinter &printer)

@@ -97,6 +97,7 @@ public:
 
 protected:
     QPagedPaintDevice *OpenDevice() override;
+    bool CloseDevice() override;
 
 private:
     QPrinter &m_printer;

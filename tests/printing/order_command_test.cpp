@@ -84,6 +84,25 @@ TEST_F(OrderCommandTest, WritesTheOrderPagesAndPrintsANewNoteNumberEachRun)
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("2"));
 }
 
+// Characters whose glyphs the CJK fonts share with a radical (户 ⼾, 长 ⻓,
+// 日 ⽇, 面 ⾯, 金 ⾦, 色 ⾊) read back as themselves, so a saved order can be
+// searched for its customer.
+TEST_F(OrderCommandTest, ThePdfTextIsTheTextOnThePage)
+{
+    AddSizes(1);
+    const QString name = QStringLiteral("金长日 色面户");
+    const Outcome r = Order(Args({QStringLiteral("--member"), name, QStringLiteral("--remark"), QStringLiteral("户长")}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString text = PdfLayoutPages(pdf).value(0);
+    for (const QChar c : text)
+        EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << "radical U+" << std::hex << int(c.unicode());
+    const OrderPage page(PdfWords(pdf), 0);
+    EXPECT_EQ(page.MemberName(), name);
+    EXPECT_EQ(page.Remark(), QStringLiteral("户长"));
+    for (const char *caption : {"客户名称", "开单日期", "长(cm)", "面积(㎡)", "金额", "客户签名"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
+}
+
 TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
 {
     Outcome r = Order(Args());

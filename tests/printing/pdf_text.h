@@ -23,11 +23,6 @@ struct PdfWord {
 // The words of `pdftotext -bbox`.
 QList<PdfWord> PdfWords(const QString &pdf);
 
-// Qt's PDF writer names a glyph shared by a CJK radical and an ideograph
-// (户 and ⼾) by the lower code point; this maps such radicals back to the
-// ideograph of the Song face the order is set in.
-QString Canonical(const QString &text);
-
 // One printed order page, read by position. Positions are found relative to
 // the caption "品名规格" (left 225, top 1035 twips); a PDF target maps twips
 // to points exactly, 20 to a point.

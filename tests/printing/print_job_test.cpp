@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPrinter>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -284,6 +285,30 @@ TEST_F(PrintJobTest, PreviewAndExportNoticesLeaveTheLayoutAlone)
         ASSERT_TRUE(layout.HasInstance());
         EXPECT_EQ(layout.Instance().FieldText(Section, RowField(ServiceName, 4)), QStringLiteral("合计"));
     }
+}
+
+} // namespace
+} // namespace kestova::test
+
+namespace kestova::test {
+namespace {
+
+// The print dialog's "print to file" hands the job a printer writing a PDF;
+// its text reads back as drawn, too.
+TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
+{
+    AddSizes(1);
+    info.MemberName = QStringLiteral("金长日 色面户");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    {
+        BorrowedPrinterTarget target(printer);
+        EXPECT_EQ(RunPrintJob(*store, info, layout, target, dialogs).pages, 1);
+    }
+    const OrderPage page = Pages().value(0);
+    EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));
+    EXPECT_TRUE(PdfLayoutPages(pdf).value(0).contains(QStringLiteral("客户名称")));
 }
 
 } // namespace
