@@ -4,7 +4,7 @@
 #include "pdf_unicode.h"
 #include "program_title.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -63,8 +63,8 @@ bool PagedDeviceTarget::EndDocument()
 
 PdfPrintTarget::PdfPrintTarget(const QString &fileName, const QString &title)
     : m_fileName(fileName)
-    , m_title(title)
 {
+    SetDocumentName(title);
 }
 
 PdfPrintTarget::~PdfPrintTarget()
@@ -74,12 +74,18 @@ PdfPrintTarget::~PdfPrintTarget()
 
 QPagedPaintDevice *PdfPrintTarget::OpenDevice()
 {
-    m_writer = std::make_unique<QPdfWriter>(m_fileName);
+    // Opened here rather than by the writer, so that a file that cannot be
+    // written is a refused page, not a painter warning.
+    m_file = std::make_unique<QFile>(m_fileName);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_file.reset();
+        return nullptr;
+    }
+    m_writer = std::make_unique<QPdfWriter>(m_file.get());
     m_writer->setCreator(ProgramTitle);
-    m_writer->setTitle(m_title);
-    // 4 mm at the sides leave 202 mm for the 200 mm wide order.
-    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                        QMarginsF(4, 10, 4, 10), QPageLayout::Millimeter));
+    m_writer->setTitle(documentName());
+    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, OrderPageMargins,
+                                        QPageLayout::Millimeter));
     return m_writer.get();
 }
 
@@ -88,7 +94,9 @@ bool PdfPrintTarget::CloseDevice()
     if (!m_writer)
         return false;
     m_writer.reset();
-    return QFileInfo(m_fileName).size() > 0 && MendPdfTextFile(m_fileName);
+    const bool written = m_file->error() == QFileDevice::NoError && m_file->size() > 0;
+    m_file.reset();
+    return written && MendPdfTextFile(m_fileName);
 }
 
 BorrowedPrinterTarget::~BorrowedPrinterTarget()
