@@ -10,6 +10,7 @@
 #include "print_target.h"
 #include "program_folder.h"
 #include "rpt_print_a4.h"
+#include "settings.h"
 
 #include <cstdio>
 
@@ -115,7 +116,8 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
         o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
     target->SetDocumentName(OrderDocumentName(info.NoteNumber));
     const PrintJobResult result =
-        RunPrintJob(*store, info, layout, *target, dialogs, o.print ? AsyncJob::Print : AsyncJob::Export);
+        RunPrintJob(*store, info, Settings::Load(), layout, *target, dialogs,
+                    o.print ? AsyncJob::Print : AsyncJob::Export);
     if (result.printerFailed || result.readFailed)
         return 3;
     return result.pages > 0 ? 0 : 1;

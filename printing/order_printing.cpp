@@ -42,7 +42,7 @@ void OrderPrinting::Print()
     if (!AskPrintInfo())
         return;
     m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
-    RunPrintJob(m_store, m_info, m_layout, m_target, m_dialogs, AsyncJob::Print);
+    RunPrintJob(m_store, m_info, m_settings, m_layout, m_target, m_dialogs, AsyncJob::Print);
 }
 
 void OrderPrinting::PrintPreview()
@@ -56,7 +56,7 @@ void OrderPrinting::PrintPreview()
     m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
     m_target.Preview(
         [this](PrintTarget &target) {
-            RunPrintJob(m_store, m_info, m_layout, target, m_dialogs, AsyncJob::Preview);
+            RunPrintJob(m_store, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
             m_layout.Discard();
         },
         [this] { SaveAsPdf(); }, m_owner);
@@ -75,7 +75,7 @@ void OrderPrinting::SaveAsPdf()
         return;
     m_layout.Discard();
     PdfPrintTarget pdf(fileName, OrderDocumentName(m_info.NoteNumber));
-    RunPrintJob(m_store, m_info, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    RunPrintJob(m_store, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
     m_layout.Discard();
 }
 

@@ -36,8 +36,8 @@ QString ValueText(const QVariant &value)
 
 } // namespace
 
-PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
-                           Dialogs &dialogs, AsyncJob kind)
+PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
+                           PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
 {
     using namespace PrintA4;
     PrintJobResult result;
@@ -63,6 +63,10 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot 
     set(Remark, info.Remark);
     set(SumDate, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
     set(Append, info.Append);
+    const UnitCaptions captions = CaptionsFor(settings);
+    set(LengthCaption, captions.length);
+    set(WidthCaption, captions.width);
+    set(AreaCaption, captions.area);
 
     // A failed request ends the job and discards the layout, so the next job
     // starts from the design's texts.

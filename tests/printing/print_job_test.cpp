@@ -9,6 +9,7 @@
 #include "recording_dialogs.h"
 #include "rpt_print_a4.h"
 #include "sandbox.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -89,7 +90,7 @@ protected:
     PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
     {
         PdfPrintTarget target(pdf);
-        return RunPrintJob(*store, info, layout, target, dialogs, kind);
+        return RunPrintJob(*store, info, settings, layout, target, dialogs, kind);
     }
 
     QList<OrderPage> Pages()
@@ -141,6 +142,7 @@ protected:
     Sandbox sandbox;
     std::unique_ptr<PhotoStore> store;
     PrintInfo info;
+    Settings settings;
     RecordingDialogs dialogs;
     ReportSlot layout{rptPrintA4()};
     QString pdf;
@@ -232,7 +234,7 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     AddSizes(12);
     {
         FailingTarget target(pdf, 1);
-        const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+        const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
         EXPECT_TRUE(result.printerFailed);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(target.requests, 1);  // no later page is attempted
@@ -254,7 +256,7 @@ TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
 {
     AddSizes(12);
     FailingTarget target(pdf, 2);
-    const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+    const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
     EXPECT_EQ(result.pages, 1);
     EXPECT_TRUE(result.printerFailed);
     EXPECT_EQ(target.requests, 2);
@@ -287,12 +289,6 @@ TEST_F(PrintJobTest, PreviewAndExportNoticesLeaveTheLayoutAlone)
     }
 }
 
-} // namespace
-} // namespace kestova::test
-
-namespace kestova::test {
-namespace {
-
 // The print dialog's "print to file" hands the job a printer writing a PDF;
 // its text reads back as drawn, too.
 TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
@@ -304,11 +300,41 @@ TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
     printer.setOutputFileName(pdf);
     {
         BorrowedPrinterTarget target(printer);
-        EXPECT_EQ(RunPrintJob(*store, info, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(RunPrintJob(*store, info, settings, layout, target, dialogs).pages, 1);
     }
     const OrderPage page = Pages().value(0);
     EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));
     EXPECT_TRUE(PdfLayoutPages(pdf).value(0).contains(QStringLiteral("客户名称")));
+}
+
+// The figures are in the units of the settings; so are the captions above
+// them. The default settings keep the design's captions.
+TEST_F(PrintJobTest, TheCaptionsNameTheUnitsTheTotalsWereCountedIn)
+{
+    AddSizes(1);
+    struct Case {
+        const char *size;
+        const char *area;
+        QStringList shown;
+        QStringList absent;
+    };
+    const QList<Case> cases = {
+        {"0", "0", {"长(cm)", "宽(cm)", "面积(㎡)"}, {"(in)", "cm²"}},
+        {"1", "1", {"长(in)", "宽(in)", "面积(cm²)"}, {"(cm)", "㎡"}},
+        {"0", "1", {"长(cm)", "宽(cm)", "面积(cm²)"}, {"(in)", "㎡"}},
+        {"1", "0", {"长(in)", "宽(in)", "面积(㎡)"}, {"(cm)", "cm²"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string("PhotoSize=") + c.size + " PhotoArea=" + c.area);
+        settings.PhotoSize = QString::fromLatin1(c.size);
+        settings.PhotoArea = QString::fromLatin1(c.area);
+        ASSERT_EQ(Print().pages, 1);
+        const QString text = PdfLayoutPages(pdf).value(0);
+        for (const QString &caption : c.shown)
+            EXPECT_TRUE(text.contains(caption)) << caption.toStdString() << "\n" << text.toStdString();
+        for (const QString &unit : c.absent)
+            EXPECT_FALSE(text.contains(unit)) << unit.toStdString();
+    }
 }
 
 } // namespace
