@@ -10,7 +10,6 @@
 #include "rpt_print_a4.h"
 
 #include <QDate>
-#include <QLocale>
 
 namespace kestova {
 
@@ -61,7 +60,9 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Setti
     set(NoteNumber, info.NoteNumber);
     set(MemberName, info.MemberName);
     set(Remark, info.Remark);
-    set(SumDate, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    // The Chinese short date, whatever the machine's locale: the form is
+    // Chinese.
+    set(SumDate, QDate::currentDate().toString(QStringLiteral("yyyy/M/d")));
     set(Append, info.Append);
     const UnitCaptions captions = CaptionsFor(settings);
     set(LengthCaption, captions.length);

@@ -108,7 +108,8 @@ protected:
         EXPECT_EQ(page.MemberName(), QStringLiteral("张三"));
         EXPECT_EQ(page.Remark(), QStringLiteral("加急 Friday"));
         EXPECT_EQ(page.Append(), QStringLiteral("过塑"));
-        EXPECT_EQ(page.SumDate(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        const QDate today = QDate::currentDate();
+        EXPECT_EQ(page.SumDate(), QStringLiteral("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
     }
     void ExpectSizeRow(const OrderPage &page, int row, int i)
     {
@@ -178,6 +179,9 @@ TEST_F(PrintJobTest, ThreeSizesAndTheTotalFillOnePage)
 
 TEST_F(PrintJobTest, TwelveSizesGoOnTwoPagesUnderTheSameHeading)
 {
+    // The date is the Chinese short date on a machine set to any locale.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     AddSizes(12);
     EXPECT_EQ(Print().pages, 2);
     const QList<OrderPage> pages = Pages();
@@ -190,6 +194,7 @@ TEST_F(PrintJobTest, TwelveSizesGoOnTwoPagesUnderTheSameHeading)
     ExpectEmptyRows(pages[1], 4);  // page 1's rows do not show through
     ExpectHeading(pages[0]);
     ExpectHeading(pages[1]);
+    QLocale::setDefault(before);
 }
 
 TEST_F(PrintJobTest, ATotalRowAloneOnTheLastPageIsStillPrinted)
