@@ -85,6 +85,8 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
         wrong = QStringLiteral("需要 --pdf FILE 或 --print 其中之一");
     else if (!o.printer.isEmpty() && !o.print)
         wrong = QStringLiteral("--printer 只能与 --print 一起使用");
+    else if (!RemarkFits(o.remark))
+        wrong = QStringLiteral("备注太长，冲印单上放不下");
     if (!wrong.isEmpty()) {
         Error(wrong);
         std::fputs(OrderUsage, stderr);

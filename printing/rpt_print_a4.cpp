@@ -2,6 +2,7 @@
 // report header, 4515 high, so a print request bound to one row is one page.
 #include "rpt_print_a4.h"
 
+#include "label_text.h"
 #include "settings.h"
 
 namespace kestova {
@@ -128,6 +129,15 @@ UnitCaptions CaptionsFor(const Settings &settings)
         QStringLiteral("宽(%1)").arg(length),
         settings.PhotoArea == QLatin1String("0") ? QStringLiteral("面积(㎡)") : QStringLiteral("面积(cm²)"),
     };
+}
+
+bool RemarkFits(const QString &remark)
+{
+    for (const ReportControl &c : rptPrintA4().sections.first().controls) {
+        if (c.name == PrintA4::Remark)
+            return LabelTakesWhole(c, c.font.value_or(rptPrintA4().defaultFont), remark);
+    }
+    return true;
 }
 
 const ReportDesign &rptPrintA4()

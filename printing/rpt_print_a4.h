@@ -22,6 +22,10 @@ struct UnitCaptions {
 };
 UnitCaptions CaptionsFor(const Settings &settings);
 
+// Whether the remark prints whole in its field (at the smallest size the
+// field allows); the print information dialog accepts no more.
+bool RemarkFits(const QString &remark);
+
 namespace PrintA4 {
 
 // Every field lies in the report header.

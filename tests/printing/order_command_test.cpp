@@ -121,6 +121,10 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
     EXPECT_EQ(Order(Args({QStringLiteral("--colour")})).status, 2);
     EXPECT_EQ(Order(Args({QStringLiteral("--print")})).status, 2);  // a file or a queue, not both
     EXPECT_EQ(Order(Args({QStringLiteral("--printer"), QStringLiteral("shop")})).status, 2);
+    // A remark the order cannot show whole is refused, as the dialog refuses it.
+    r = Order(Args({QStringLiteral("--remark"), QStringLiteral("光面相纸").repeated(100)}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("备注太长"))) << r.err.toStdString();
     EXPECT_EQ(Order({QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.path("none")}).status, 2);
 }
 

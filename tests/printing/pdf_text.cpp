@@ -111,6 +111,29 @@ QString OrderPage::Cell(int row, const QString &family) const
     return QStringLiteral("<no column %1>").arg(family);
 }
 
+QList<PdfWord> OrderPage::WordsIn(const QRectF &twips) const
+{
+    QList<PdfWord> hits;
+    for (const PdfWord &w : m_words) {
+        const QPointF topLeft = (w.box.topLeft() - m_anchor) * 20 + QPointF(225, 1035);
+        const QRectF box(topLeft, w.box.size() * 20);
+        if (twips.contains(box.center()))
+            hits.append({w.page, w.text, box});
+    }
+    std::sort(hits.begin(), hits.end(), [](const PdfWord &a, const PdfWord &b) {
+        return std::abs(a.box.top() - b.box.top()) > 20 ? a.box.top() < b.box.top() : a.box.left() < b.box.left();
+    });
+    return hits;
+}
+
+QString OrderPage::JoinedIn(const QRectF &twips) const
+{
+    QString text;
+    for (const PdfWord &w : WordsIn(twips))
+        text += w.text;
+    return text;
+}
+
 QString OrderPage::Append() const
 {
     // The append block is set in lines one em (210 twips) apart.

@@ -44,6 +44,13 @@ public:
     QString Remark() const { return TextIn(1515, 4035, 6960); }
     QString Append() const;
 
+    // The words whose centre lies in the box, boxes in twips of the design,
+    // top to bottom, then left to right.
+    QList<PdfWord> WordsIn(const QRectF &twips) const;
+    // Their text joined without blanks or breaks: a text set on more lines
+    // than one reads back whole.
+    QString JoinedIn(const QRectF &twips) const;
+
 private:
     QList<PdfWord> m_words;
     QPointF m_anchor;
