@@ -91,10 +91,15 @@ SpoolResult SpoolPdf(const QString &queue, const QByteArray &pdf, const QString 
     }
     result.jobId = jobId;
 
-    bool sent = cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, jobId, name.constData(), CUPS_FORMAT_PDF, 1)
-                == HTTP_STATUS_CONTINUE;
-    sent = sent && cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData(), size_t(pdf.size())) == HTTP_STATUS_CONTINUE;
-    // Always finish the request, so that the connection is left usable.
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, dest->name, jobId, name.constData(), CUPS_FORMAT_PDF, 1)
+        != HTTP_STATUS_CONTINUE) {
+        result.error = LastError();
+        cupsCancelJob2(CUPS_HTTP_DEFAULT, dest->name, jobId, 0);
+        return result;
+    }
+    const bool sent =
+        cupsWriteRequestData(CUPS_HTTP_DEFAULT, pdf.constData(), size_t(pdf.size())) == HTTP_STATUS_CONTINUE;
+    // Read the answer even after a failed write: it says why.
     const ipp_status_t status = cupsFinishDocument(CUPS_HTTP_DEFAULT, dest->name);
     if (!sent || status > IPP_STATUS_OK_EVENTS_COMPLETE) {
         result.error = LastError();

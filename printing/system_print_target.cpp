@@ -69,8 +69,10 @@ protected:
         // Without a default queue nothing is drawn. Whether a queue takes
         // the job is its own answer when the job is handed over.
         m_using = m_queue.isEmpty() ? DefaultQueue() : m_queue;
-        if (m_using.isEmpty())
+        if (m_using.isEmpty()) {
+            qWarning("No default print queue: the order was not printed.");
             return nullptr;
+        }
         m_pdf.clear();
         m_buffer.setBuffer(&m_pdf);
         m_buffer.open(QIODevice::WriteOnly);
@@ -91,6 +93,10 @@ protected:
         MendPdfText(m_pdf);
         const SpoolResult spooled = SpoolPdf(m_using, m_pdf, documentName(), m_copies);
         m_pdf.clear();
+        // The operator is told only that the printer failed; the print
+        // system's reason goes to the log.
+        if (!spooled.accepted)
+            qWarning("Print queue %s did not take the order: %s", qUtf8Printable(m_using), qUtf8Printable(spooled.error));
         return spooled.accepted;
     }
 
