@@ -43,7 +43,7 @@ const char UsageTail[] =
     "\n"
     "DIR 默认为本程序所在的文件夹。\n"
     "退出码: 0 完成, 1 没有文件(order: 没有可打印的内容), 2 数据库无法打开或参数错误,\n"
-    "        3 scan: 数据库写入失败(统计已停止); order: PDF 无法写入,\n"
+    "        3 scan: 数据库写入失败(统计已停止); order: PDF 无法写入或打印队列拒绝了打印任务,\n"
     "        4 另一个统计正在使用同一个数据库, 130 被 Ctrl-C 中断。\n";
 
 void PrintUsage(std::FILE *to)
@@ -52,6 +52,15 @@ void PrintUsage(std::FILE *to)
     std::fputs(OrderUsage, to);
     std::fputs(OrderBookUsage, to);
     std::fputs(UsageTail, to);
+}
+
+// Qt's own notices (no runtime folder, a painter that could not begin) are
+// not the tool's messages: a script reading stderr sees only those. A fatal
+// one still says why the tool stopped.
+void DropQtNotices(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -245,6 +254,8 @@ int main(int argc, char *argv[])
     // Order pages need fonts, so `order` runs as a GUI application, on the
     // offscreen platform when there is no display.
     const bool order = argc > 1 && QByteArray(argv[1]) == "order";
+    if (order)
+        qInstallMessageHandler(DropQtNotices);
     if (order && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -3,8 +3,10 @@
 
 #include "blanks.h"
 #include "photo_store.h"
+#include "rpt_print_a4.h"
 #include "settings.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,6 +14,10 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QTextCursor>
+
+#include <algorithm>
 
 namespace kestova {
 
@@ -103,6 +109,7 @@ frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &inf
 
     connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);
+    connect(txtRemark, &QPlainTextEdit::textChanged, this, &frmRemark::txtRemark_Change);
 
     Load(store);
 }
@@ -144,6 +151,28 @@ void frmRemark::cmdOK_Click()
     m_info.NoteNumber = txtNoteNumber->text();
     m_result = QStringLiteral("1");
     accept();
+}
+
+// The box takes no more remark than the printed order can show whole: an
+// edit past that is undone with a beep.
+void frmRemark::txtRemark_Change()
+{
+    const QString text = txtRemark->toPlainText();
+    if (text == m_fittingRemark)
+        return;
+    if (RemarkFits(text)) {
+        m_fittingRemark = text;
+        return;
+    }
+    QApplication::beep();
+    // The cursor goes back to where the refused text was put in.
+    const int inserted = int(text.size() - m_fittingRemark.size());
+    const int position = std::clamp(txtRemark->textCursor().position() - inserted, 0, int(m_fittingRemark.size()));
+    const QSignalBlocker quiet(txtRemark);
+    txtRemark->setPlainText(m_fittingRemark);
+    QTextCursor cursor = txtRemark->textCursor();
+    cursor.setPosition(position);
+    txtRemark->setTextCursor(cursor);
 }
 
 void frmRemark::cmdCancel_Click()

@@ -62,10 +62,13 @@ private:
     void Load(PhotoStore &store);
     void cmdOK_Click();
     void cmdCancel_Click();
+    void txtRemark_Change();
 
     const Settings &m_settings;
     PrintInfo &m_info;
     QString m_result = QStringLiteral("0");
+    // The remark as it last fitted the printed field.
+    QString m_fittingRemark;
 };
 
 } // namespace kestova

@@ -3,12 +3,14 @@
 
 #include "dialogs.h"
 #include "frm_remark.h"
+#include "order_printing.h"
 #include "photo_store.h"
 #include "print_info.h"
 #include "print_job.h"
 #include "print_target.h"
 #include "program_folder.h"
 #include "rpt_print_a4.h"
+#include "settings.h"
 
 #include <cstdio>
 
@@ -16,12 +18,16 @@ namespace kestova {
 
 const char OrderUsage[] =
     "  kestova-count order --pdf FILE [--program-dir DIR] [--member NAME] [--remark TEXT]\n"
-    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号。\n";
+    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号。\n"
+    "  kestova-count order --print [--printer QUEUE] [--program-dir DIR] [--member NAME] [--remark TEXT]\n"
+    "      同上，但把冲印单交给打印队列 QUEUE（默认为系统默认打印机）。\n";
 
 namespace {
 
 struct OrderOptions {
     QString pdf;
+    bool print = false;
+    QString printer;
     QString programDir;
     QString member;
     QString remark;
@@ -33,12 +39,17 @@ OrderOptions Parse(const QStringList &args)
     OrderOptions o;
     const QList<std::pair<QString, QString *>> valued = {
         {QStringLiteral("--pdf"), &o.pdf},
+        {QStringLiteral("--printer"), &o.printer},
         {QStringLiteral("--program-dir"), &o.programDir},
         {QStringLiteral("--member"), &o.member},
         {QStringLiteral("--remark"), &o.remark},
     };
     for (int i = 0; i < args.size() && o.bad.isEmpty(); ++i) {
         const QString &a = args[i];
+        if (a == QLatin1String("--print")) {
+            o.print = true;
+            continue;
+        }
         bool known = false;
         for (const auto &[name, value] : valued) {
             if (a == name && i + 1 < args.size()) {
@@ -67,8 +78,17 @@ void Error(const QString &text)
 int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
 {
     const OrderOptions o = Parse(args);
-    if (!o.bad.isEmpty() || o.pdf.isEmpty()) {
-        Error(o.bad.isEmpty() ? QStringLiteral("缺少 --pdf FILE") : QStringLiteral("未知的参数：%1").arg(o.bad));
+    QString wrong;
+    if (!o.bad.isEmpty())
+        wrong = QStringLiteral("未知的参数：%1").arg(o.bad);
+    else if (o.pdf.isEmpty() == !o.print)
+        wrong = QStringLiteral("需要 --pdf FILE 或 --print 其中之一");
+    else if (!o.printer.isEmpty() && !o.print)
+        wrong = QStringLiteral("--printer 只能与 --print 一起使用");
+    else if (!RemarkFits(o.remark))
+        wrong = QStringLiteral("备注太长，冲印单上放不下");
+    if (!wrong.isEmpty()) {
+        Error(wrong);
         std::fputs(OrderUsage, stderr);
         return 2;
     }
@@ -94,8 +114,12 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     }
 
     ReportSlot layout(rptPrintA4());
-    PdfPrintTarget pdf(o.pdf, QStringLiteral("冲印单 %1").arg(info.NoteNumber));
-    const PrintJobResult result = RunPrintJob(*store, info, layout, pdf, dialogs, AsyncJob::Export);
+    const std::unique_ptr<PrintTarget> target =
+        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    target->SetDocumentName(OrderDocumentName(info.NoteNumber));
+    const PrintJobResult result =
+        RunPrintJob(*store, info, Settings::Load(), layout, *target, dialogs,
+                    o.print ? AsyncJob::Print : AsyncJob::Export);
     if (result.printerFailed || result.readFailed)
         return 3;
     return result.pages > 0 ? 0 : 1;

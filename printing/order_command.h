@@ -1,5 +1,6 @@
-// `kestova-count order`: the current totals as order pages in a PDF file,
-// under a note number issued from the store as the print dialog issues it.
+// `kestova-count order`: the current totals as order pages in a PDF file or
+// on a print queue, under a note number issued from the store as the print
+// dialog issues it.
 #pragma once
 
 #include <QStringList>
@@ -12,9 +13,9 @@ class Dialogs;
 extern const char OrderUsage[];
 
 // Runs the sub-command on its arguments (those after "order"); messages go
-// through `dialogs`, the note number to stdout. Exit status: 0 pages written,
-// 1 nothing to print, 2 bad arguments or no store, 3 the file could not be
-// written.
+// through `dialogs`, the note number to stdout. Exit status: 0 pages written
+// or accepted by the print queue, 1 nothing to print, 2 bad arguments or no
+// store, 3 the file could not be written or the print queue refused the job.
 int RunOrderCommand(const QStringList &args, Dialogs &dialogs);
 
 } // namespace kestova

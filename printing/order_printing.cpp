@@ -8,6 +8,11 @@
 
 namespace kestova {
 
+QString OrderDocumentName(const QString &noteNumber)
+{
+    return QStringLiteral("冲印单 %1").arg(noteNumber);
+}
+
 OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
                              PrintTarget &target, QWidget *owner)
     : m_store(store)
@@ -34,8 +39,10 @@ bool OrderPrinting::AskPrintInfo()
 
 void OrderPrinting::Print()
 {
-    if (AskPrintInfo())
-        RunPrintJob(m_store, m_info, m_layout, m_target, m_dialogs, AsyncJob::Print);
+    if (!AskPrintInfo())
+        return;
+    m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
+    RunPrintJob(m_store, m_info, m_settings, m_layout, m_target, m_dialogs, AsyncJob::Print);
 }
 
 void OrderPrinting::PrintPreview()
@@ -46,9 +53,10 @@ void OrderPrinting::PrintPreview()
     // the printer itself); each run starts from the design's texts, and none
     // leaves its rows behind for the next job.
     m_layout.Discard();
+    m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
     m_target.Preview(
         [this](PrintTarget &target) {
-            RunPrintJob(m_store, m_info, m_layout, target, m_dialogs, AsyncJob::Preview);
+            RunPrintJob(m_store, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
             m_layout.Discard();
         },
         [this] { SaveAsPdf(); }, m_owner);
@@ -66,8 +74,8 @@ void OrderPrinting::SaveAsPdf()
     if (fileName.isEmpty())
         return;
     m_layout.Discard();
-    PdfPrintTarget pdf(fileName, QStringLiteral("冲印单 %1").arg(m_info.NoteNumber));
-    RunPrintJob(m_store, m_info, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    PdfPrintTarget pdf(fileName, OrderDocumentName(m_info.NoteNumber));
+    RunPrintJob(m_store, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
     m_layout.Discard();
 }
 

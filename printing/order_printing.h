@@ -61,7 +61,12 @@ private:
     ReportSlot m_layout;
 };
 
-// The default printer with A4 paper. Its preview offers saving as PDF.
-std::unique_ptr<PrintTarget> MakeSystemPrintTarget();
+// "冲印单 1207": the name of an order's print job and PDF title.
+QString OrderDocumentName(const QString &noteNumber);
+
+// A print system queue with A4 paper: `queue`, or the system default when
+// empty. A missing or refusing queue, or a job it refuses or aborts, is a
+// printer that cannot be used. Its preview offers saving as PDF.
+std::unique_ptr<PrintTarget> MakeSystemPrintTarget(const QString &queue = QString());
 
 } // namespace kestova

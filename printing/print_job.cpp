@@ -10,7 +10,6 @@
 #include "rpt_print_a4.h"
 
 #include <QDate>
-#include <QLocale>
 
 namespace kestova {
 
@@ -36,8 +35,8 @@ QString ValueText(const QVariant &value)
 
 } // namespace
 
-PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
-                           Dialogs &dialogs, AsyncJob kind)
+PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
+                           PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
 {
     using namespace PrintA4;
     PrintJobResult result;
@@ -61,8 +60,14 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot 
     set(NoteNumber, info.NoteNumber);
     set(MemberName, info.MemberName);
     set(Remark, info.Remark);
-    set(SumDate, QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+    // The Chinese short date, whatever the machine's locale: the form is
+    // Chinese.
+    set(SumDate, QDate::currentDate().toString(QStringLiteral("yyyy/M/d")));
     set(Append, info.Append);
+    const UnitCaptions captions = CaptionsFor(settings);
+    set(LengthCaption, captions.length);
+    set(WidthCaption, captions.width);
+    set(AreaCaption, captions.area);
 
     // A failed request ends the job and discards the layout, so the next job
     // starts from the design's texts.

@@ -10,6 +10,7 @@ namespace kestova {
 class Dialogs;
 class PhotoStore;
 class PrintTarget;
+struct Settings;
 
 struct PrintJobResult {
     int pages = 0;               // pages handed to the target
@@ -18,9 +19,10 @@ struct PrintJobResult {
 };
 
 // Fills the layout held by `layout` and prints it page by page onto the
-// target, then ends the target's document. Failures are told through
-// `dialogs`. `kind` is what the layout's progress notices report.
-PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
-                           Dialogs &dialogs, AsyncJob kind = AsyncJob::Print);
+// target, then ends the target's document. The column captions name the
+// units of `settings`, those the totals were counted in. Failures are told
+// through `dialogs`. `kind` is what the layout's progress notices report.
+PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
+                           PrintTarget &target, Dialogs &dialogs, AsyncJob kind = AsyncJob::Print);
 
 } // namespace kestova

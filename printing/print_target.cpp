@@ -1,9 +1,10 @@
 // PrintTarget's paged-device base, the PDF target and the borrowed printer.
 #include "print_target.h"
 
+#include "pdf_unicode.h"
 #include "program_title.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -62,8 +63,8 @@ bool PagedDeviceTarget::EndDocument()
 
 PdfPrintTarget::PdfPrintTarget(const QString &fileName, const QString &title)
     : m_fileName(fileName)
-    , m_title(title)
 {
+    SetDocumentName(title);
 }
 
 PdfPrintTarget::~PdfPrintTarget()
@@ -73,20 +74,29 @@ PdfPrintTarget::~PdfPrintTarget()
 
 QPagedPaintDevice *PdfPrintTarget::OpenDevice()
 {
-    m_writer = std::make_unique<QPdfWriter>(m_fileName);
+    // Opened here rather than by the writer, so that a file that cannot be
+    // written is a refused page, not a painter warning.
+    m_file = std::make_unique<QFile>(m_fileName);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_file.reset();
+        return nullptr;
+    }
+    m_writer = std::make_unique<QPdfWriter>(m_file.get());
     m_writer->setCreator(ProgramTitle);
-    m_writer->setTitle(m_title);
-    // 4 mm at the sides leave 202 mm for the 200 mm wide order.
-    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                        QMarginsF(4, 10, 4, 10), QPageLayout::Millimeter));
+    m_writer->setTitle(documentName());
+    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, OrderPageMargins,
+                                        QPageLayout::Millimeter));
     return m_writer.get();
 }
 
 bool PdfPrintTarget::CloseDevice()
 {
-    const bool written = m_writer && QFileInfo(m_fileName).size() > 0;
+    if (!m_writer)
+        return false;
     m_writer.reset();
-    return written;
+    const bool written = m_file->error() == QFileDevice::NoError && m_file->size() > 0;
+    m_file.reset();
+    return written && MendPdfTextFile(m_fileName);
 }
 
 BorrowedPrinterTarget::~BorrowedPrinterTarget()
@@ -97,6 +107,15 @@ BorrowedPrinterTarget::~BorrowedPrinterTarget()
 QPagedPaintDevice *BorrowedPrinterTarget::OpenDevice()
 {
     return &m_printer;
+}
+
+bool BorrowedPrinterTarget::CloseDevice()
+{
+    // A printer set to print into a file (the print dialog's PDF choice)
+    // has written it when the painter ended.
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
+        return MendPdfTextFile(m_printer.outputFileName());
+    return true;
 }
 
 void UseA4(QPrinter &printer)

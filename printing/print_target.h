@@ -4,6 +4,7 @@
 // targets share.
 #pragma once
 
+#include <QMarginsF>
 #include <QPainter>
 #include <QRectF>
 #include <QSizeF>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class QFile;
 class QPagedPaintDevice;
 class QPdfWriter;
 class QPrinter;
@@ -42,7 +44,19 @@ public:
     // a screen of its own, a target runs the job straight onto itself.
     using Job = std::function<void(PrintTarget &)>;
     virtual void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner);
+
+    // The name the next document carries: the spooler's job name, or the
+    // PDF file's title.
+    void SetDocumentName(const QString &name) { m_documentName = name; }
+    QString documentName() const { return m_documentName; }
+
+private:
+    QString m_documentName;
 };
+
+// The margins, in millimetres, of an order page on A4 when the paper's own
+// are not known: 4 mm at the sides leave 202 mm for the 200 mm wide order.
+inline const QMarginsF OrderPageMargins{4, 10, 4, 10};
 
 // A target drawing on a QPagedPaintDevice (QPrinter, QPdfWriter).
 class PagedDeviceTarget : public PrintTarget
@@ -68,7 +82,8 @@ private:
 };
 
 // Writes the pages into a PDF file on A4, replacing the file when the first
-// page starts. The file cannot be written: the printer cannot be used.
+// page starts; the document name is the PDF's title. The file cannot be
+// written: the printer cannot be used.
 class PdfPrintTarget final : public PagedDeviceTarget
 {
 public:
@@ -83,7 +98,7 @@ protected:
 
 private:
     QString m_fileName;
-    QString m_title;
+    std::unique_ptr<QFile> m_file;
     std::unique_ptr<QPdfWriter> m_writer;
 };
 
@@ -97,6 +112,7 @@ public:
 
 protected:
     QPagedPaintDevice *OpenDevice() override;
+    bool CloseDevice() override;
 
 private:
     QPrinter &m_printer;

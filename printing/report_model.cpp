@@ -2,6 +2,7 @@
 // twips onto a target's pages.
 #include "report_model.h"
 
+#include "label_text.h"
 #include "print_target.h"
 
 #include <QFont>
@@ -9,7 +10,6 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPen>
-#include <QTextLayout>
 
 #include <algorithm>
 
@@ -18,15 +18,8 @@ namespace kestova {
 namespace {
 
 constexpr double TwipsPerInch = 1440.0;
-constexpr double TwipsPerPoint = 20.0;
 // Rules are one screen pixel (15 twips) wide, as the designer shows them.
 constexpr double RuleTwips = 15.0;
-// Text is set with the metrics of a Song face, whatever face stands in for
-// it: lines one em apart, the baseline 0.88 em below a line's top (the top
-// of the ideographic em box). With the substitute's own, taller line box,
-// CJK glyphs would hang out of the 225-twip boxes of the order.
-constexpr double LinePitchEm = 1.0;
-constexpr double BaselineEm = 0.88;
 
 // Twips of the report to device units of the target: the report width is
 // centred in the printable area, and shrunk to its width only when it would
@@ -116,62 +109,15 @@ QList<Page> Paginate(const ReportDesign &design, qsizetype rows, double pageHeig
     return pages;
 }
 
-QString LayoutText(QString text, bool oneLine)
-{
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(u'\n', oneLine ? QChar(u' ') : QChar::LineSeparator);
-    return text;
-}
-
-// Text in its label's box with the label's alignment. A box with room for
-// one line keeps its text on that line, condensed sideways when it is wider
-// than the box (a long service name stays readable); a taller box wraps its
-// text and shows the lines that fit.
+// Text in its label's box with the label's alignment, fitted so that all
+// of it can be read.
 void DrawLabel(QPainter &painter, const TwipsMap &map, const ReportControl &label, double sectionTop,
                const ReportFont &font)
 {
     if (label.text.isEmpty())
         return;
     const QRectF box = map.Rect(label.left, sectionTop + label.top, label.width, label.height);
-    QFont qfont(font.face);
-    qfont.setPointSizeF(font.points * map.fit);
-    qfont.setBold(font.bold);
-    // Neither Chinese nor Latin text needs shaping, and shaped glyphs (the
-    // digits of a Latin run in Noto CJK) lose their characters in a PDF.
-    qfont.setStyleStrategy(QFont::PreferNoShaping);
-    const double em = font.points * TwipsPerPoint * map.sy;
-    const double pitch = em * LinePitchEm;
-    const bool oneLine = box.height() < 2 * pitch;
-
-    QTextLayout layout(LayoutText(label.text, oneLine), qfont, painter.device());
-    QTextOption option(label.alignment & Qt::AlignHorizontal_Mask);
-    option.setWrapMode(oneLine ? QTextOption::NoWrap : QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    double squeeze = 1.0;
-    layout.beginLayout();
-    for (double top = 0; top == 0 || top + pitch <= box.height(); top += pitch) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid())
-            break;
-        line.setLineWidth(box.width());
-        if (oneLine && line.naturalTextWidth() > box.width()) {
-            squeeze = box.width() / line.naturalTextWidth();
-            line.setLineWidth(line.naturalTextWidth());
-        }
-        line.setPosition(QPointF(0, top + em * BaselineEm - line.ascent()));
-        if (oneLine)
-            break;
-    }
-    layout.endLayout();
-
-    painter.save();
-    painter.setClipRect(box, Qt::IntersectClip);
-    painter.setPen(Qt::black);
-    painter.translate(box.topLeft());
-    painter.scale(squeeze, 1.0);
-    layout.draw(&painter, QPointF(0, 0));
-    painter.restore();
+    DrawLabelText(painter, label.text, font, label.alignment, box, map.sx, map.sy, map.fit);
 }
 
 void DrawPage(QPainter &painter, const TwipsMap &map, const Page &page, const ReportDesign &design)

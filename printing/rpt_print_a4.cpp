@@ -2,6 +2,9 @@
 // report header, 4515 high, so a print request bound to one row is one page.
 #include "rpt_print_a4.h"
 
+#include "label_text.h"
+#include "settings.h"
+
 namespace kestova {
 
 namespace {
@@ -71,10 +74,11 @@ ReportSection OrderSection()
     c << Label(QStringLiteral("lblColour"), QStringLiteral("调色"), 4740, 780, 510, 225);
     c << Label(QStringLiteral("lblSorter"), QStringLiteral("理件"), 7545, 780, 510, 225);
     c << Label(QStringLiteral("lblServiceName"), QStringLiteral("品名规格"), 225, 1035, 960, 225);
-    c << Label(QStringLiteral("lblPhotoHeight"), QStringLiteral("长(cm)"), 1875, 1035, 690, 225);
-    c << Label(QStringLiteral("lblPhotoWidth"), QStringLiteral("宽(cm)"), 3285, 1050, 720, 225);
+    const UnitCaptions units = CaptionsFor(Settings());
+    c << Label(LengthCaption, units.length, 1875, 1035, 690, 225);
+    c << Label(WidthCaption, units.width, 3285, 1050, 720, 225);
     c << Label(QStringLiteral("lblPhotoAmount"), QStringLiteral("数量"), 4755, 1050, 525, 225);
-    c << Label(QStringLiteral("lblPhotoArea"), QStringLiteral("面积(㎡)"), 5955, 1050, 915, 225);
+    c << Label(AreaCaption, units.area, 5955, 1050, 915, 225);
     c << Label(QStringLiteral("lblMoney"), QStringLiteral("金额"), 7545, 1050, 540, 225);
     c << Label(QStringLiteral("lblAppend"), QStringLiteral("附加"), 9720, 1050, 540, 225);
     c << Label(QStringLiteral("lblRemark"), QStringLiteral("备注"), 540, 4155, 495, 240);
@@ -113,6 +117,28 @@ ReportDesign MakeDesign()
 }
 
 } // namespace
+
+UnitCaptions CaptionsFor(const Settings &settings)
+{
+    // As the measurement reads the settings: PhotoSize "1" is inches, any
+    // other centimetres; PhotoArea "0" is square metres, any other square
+    // centimetres.
+    const QString length = settings.PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
+    return UnitCaptions{
+        QStringLiteral("长(%1)").arg(length),
+        QStringLiteral("宽(%1)").arg(length),
+        settings.PhotoArea == QLatin1String("0") ? QStringLiteral("面积(㎡)") : QStringLiteral("面积(cm²)"),
+    };
+}
+
+bool RemarkFits(const QString &remark)
+{
+    for (const ReportControl &c : rptPrintA4().sections.first().controls) {
+        if (c.name == PrintA4::Remark)
+            return LabelTakesWhole(c, c.font.value_or(rptPrintA4().defaultFont), remark);
+    }
+    return true;
+}
 
 const ReportDesign &rptPrintA4()
 {

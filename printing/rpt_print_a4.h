@@ -8,7 +8,23 @@
 
 namespace kestova {
 
+struct Settings;
+
 const ReportDesign &rptPrintA4();
+
+// The captions of the length, width and area columns, naming the units the
+// figures below them were counted in (the settings PhotoSize and
+// PhotoArea); with the default settings, those of the design.
+struct UnitCaptions {
+    QString length;
+    QString width;
+    QString area;
+};
+UnitCaptions CaptionsFor(const Settings &settings);
+
+// Whether the remark prints whole in its field (at the smallest size the
+// field allows); the print information dialog accepts no more.
+bool RemarkFits(const QString &remark);
 
 namespace PrintA4 {
 
@@ -21,6 +37,11 @@ inline const QString MemberName = QStringLiteral("MemberName");
 inline const QString Remark = QStringLiteral("Remark");
 inline const QString SumDate = QStringLiteral("SumDate");
 inline const QString Append = QStringLiteral("Append");
+
+// The captions over the length, width and area columns.
+inline const QString LengthCaption = QStringLiteral("lblPhotoHeight");
+inline const QString WidthCaption = QStringLiteral("lblPhotoWidth");
+inline const QString AreaCaption = QStringLiteral("lblPhotoArea");
 
 // The five field families of a size row, in column order.
 inline const QString ServiceName = QStringLiteral("ServiceName");

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -193,6 +194,25 @@ TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
         EXPECT_EQ(answers.NoteNumber, QString());
         EXPECT_EQ(answers.ServiceName, QString());
     }
+}
+
+// The remark box stops where the printed remark field would have to cut:
+// four lines fit it, a fifth is undone; so is a paste too long for it.
+TEST_F(FrmRemarkTest, TheRemarkBoxTakesNoMoreThanTheOrderShowsWhole)
+{
+    frmRemark dialog(*store, settings, info);
+    const QString four = QStringLiteral("第一行\n第二行\n第三行\n第四行");
+    dialog.txtRemark->setPlainText(four);
+    EXPECT_EQ(dialog.txtRemark->toPlainText(), four);
+    dialog.txtRemark->moveCursor(QTextCursor::End);
+    dialog.txtRemark->insertPlainText(QStringLiteral("\n第五行"));
+    EXPECT_EQ(dialog.txtRemark->toPlainText(), four);
+    dialog.txtRemark->insertPlainText(QStringLiteral("：加急"));  // typing on the last line goes on
+    EXPECT_EQ(dialog.txtRemark->toPlainText(), four + QStringLiteral("：加急"));
+
+    dialog.txtRemark->clear();
+    dialog.txtRemark->insertPlainText(QStringLiteral("光面相纸").repeated(100));
+    EXPECT_EQ(dialog.txtRemark->toPlainText(), QString());
 }
 
 } // namespace

@@ -84,6 +84,25 @@ TEST_F(OrderCommandTest, WritesTheOrderPagesAndPrintsANewNoteNumberEachRun)
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("2"));
 }
 
+// Characters whose glyphs the CJK fonts share with a radical (户 ⼾, 长 ⻓,
+// 日 ⽇, 面 ⾯, 金 ⾦, 色 ⾊) read back as themselves, so a saved order can be
+// searched for its customer.
+TEST_F(OrderCommandTest, ThePdfTextIsTheTextOnThePage)
+{
+    AddSizes(1);
+    const QString name = QStringLiteral("金长日 色面户");
+    const Outcome r = Order(Args({QStringLiteral("--member"), name, QStringLiteral("--remark"), QStringLiteral("户长")}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString text = PdfLayoutPages(pdf).value(0);
+    for (const QChar c : text)
+        EXPECT_FALSE(c.unicode() >= 0x2E80 && c.unicode() <= 0x2FDF) << "radical U+" << std::hex << int(c.unicode());
+    const OrderPage page(PdfWords(pdf), 0);
+    EXPECT_EQ(page.MemberName(), name);
+    EXPECT_EQ(page.Remark(), QStringLiteral("户长"));
+    for (const char *caption : {"客户名称", "开单日期", "长(cm)", "面积(㎡)", "金额", "客户签名"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
+}
+
 TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
 {
     Outcome r = Order(Args());
@@ -95,10 +114,17 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
     r = Order({QStringLiteral("--pdf"), sandbox.path(QStringLiteral("missing/order.pdf")),
                QStringLiteral("--program-dir"), sandbox.programDir()});
     EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains(QStringLiteral("打印机失败..."))) << r.err.toStdString();
+    // The tool's message alone: no notice of Qt's about the painter.
+    EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
 
     EXPECT_EQ(Order({QStringLiteral("--program-dir"), sandbox.programDir()}).status, 2);
     EXPECT_EQ(Order(Args({QStringLiteral("--colour")})).status, 2);
+    EXPECT_EQ(Order(Args({QStringLiteral("--print")})).status, 2);  // a file or a queue, not both
+    EXPECT_EQ(Order(Args({QStringLiteral("--printer"), QStringLiteral("shop")})).status, 2);
+    // A remark the order cannot show whole is refused, as the dialog refuses it.
+    r = Order(Args({QStringLiteral("--remark"), QStringLiteral("光面相纸").repeated(100)}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("备注太长"))) << r.err.toStdString();
     EXPECT_EQ(Order({QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.path("none")}).status, 2);
 }
 

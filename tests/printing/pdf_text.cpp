@@ -1,12 +1,7 @@
 // pdftotext wrappers and the order page reader.
 #include "pdf_text.h"
 
-#include "report_model.h"
-
-#include <QFont>
-#include <QHash>
 #include <QProcess>
-#include <QRawFont>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -50,8 +45,6 @@ QStringList PdfLayoutPages(const QString &pdf)
     QStringList pages = Run({QStringLiteral("-layout"), pdf, QStringLiteral("-")}).split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
-    for (QString &page : pages)
-        page = Canonical(page);
     return pages;
 }
 
@@ -75,40 +68,9 @@ QList<PdfWord> PdfWords(const QString &pdf)
             .replace(QLatin1String("&amp;"), QLatin1String("&"));
         const QPointF topLeft(m.captured(1).toDouble(), m.captured(2).toDouble());
         const QPointF bottomRight(m.captured(3).toDouble(), m.captured(4).toDouble());
-        words.append({page, Canonical(text), QRectF(topLeft, bottomRight)});
+        words.append({page, text, QRectF(topLeft, bottomRight)});
     }
     return words;
-}
-
-QString Canonical(const QString &text)
-{
-    static const QHash<char32_t, char32_t> radicals = [] {
-        InstallSongFontSubstitution();
-        const QRawFont font = QRawFont::fromFont(QFont(QStringLiteral("宋体")));
-        QHash<quint32, char32_t> firstByGlyph;
-        QString ideographs;
-        for (char32_t c = 0x4E00; c <= 0x9FFF; ++c)
-            ideographs += QChar(static_cast<ushort>(c));
-        const QList<quint32> glyphs = font.glyphIndexesForString(ideographs);
-        for (qsizetype i = 0; i < glyphs.size(); ++i) {
-            if (glyphs[i] != 0 && !firstByGlyph.contains(glyphs[i]))
-                firstByGlyph.insert(glyphs[i], 0x4E00 + static_cast<char32_t>(i));
-        }
-        QHash<char32_t, char32_t> map;
-        for (char32_t r = 0x2E80; r <= 0x2FDF; ++r) {
-            const QList<quint32> g = font.glyphIndexesForString(QString(QChar(static_cast<ushort>(r))));
-            if (!g.isEmpty() && firstByGlyph.contains(g.first()))
-                map.insert(r, firstByGlyph.value(g.first()));
-        }
-        return map;
-    }();
-    QString out = text;
-    for (QChar &c : out) {
-        const auto found = radicals.constFind(c.unicode());
-        if (found != radicals.constEnd())
-            c = QChar(static_cast<ushort>(*found));
-    }
-    return out;
 }
 
 OrderPage::OrderPage(const QList<PdfWord> &words, int page)
@@ -147,6 +109,29 @@ QString OrderPage::Cell(int row, const QString &family) const
             return TextIn(c.left, 1320 + 270 * (row - 1), c.width);
     }
     return QStringLiteral("<no column %1>").arg(family);
+}
+
+QList<PdfWord> OrderPage::WordsIn(const QRectF &twips) const
+{
+    QList<PdfWord> hits;
+    for (const PdfWord &w : m_words) {
+        const QPointF topLeft = (w.box.topLeft() - m_anchor) * 20 + QPointF(225, 1035);
+        const QRectF box(topLeft, w.box.size() * 20);
+        if (twips.contains(box.center()))
+            hits.append({w.page, w.text, box});
+    }
+    std::sort(hits.begin(), hits.end(), [](const PdfWord &a, const PdfWord &b) {
+        return std::abs(a.box.top() - b.box.top()) > 20 ? a.box.top() < b.box.top() : a.box.left() < b.box.left();
+    });
+    return hits;
+}
+
+QString OrderPage::JoinedIn(const QRectF &twips) const
+{
+    QString text;
+    for (const PdfWord &w : WordsIn(twips))
+        text += w.text;
+    return text;
 }
 
 QString OrderPage::Append() const

@@ -23,11 +23,6 @@ struct PdfWord {
 // The words of `pdftotext -bbox`.
 QList<PdfWord> PdfWords(const QString &pdf);
 
-// Qt's PDF writer names a glyph shared by a CJK radical and an ideograph
-// (户 and ⼾) by the lower code point; this maps such radicals back to the
-// ideograph of the Song face the order is set in.
-QString Canonical(const QString &text);
-
 // One printed order page, read by position. Positions are found relative to
 // the caption "品名规格" (left 225, top 1035 twips); a PDF target maps twips
 // to points exactly, 20 to a point.
@@ -48,6 +43,13 @@ public:
     QString SumDate() const { return TextIn(5700, 510, 1365); }
     QString Remark() const { return TextIn(1515, 4035, 6960); }
     QString Append() const;
+
+    // The words whose centre lies in the box, boxes in twips of the design,
+    // top to bottom, then left to right.
+    QList<PdfWord> WordsIn(const QRectF &twips) const;
+    // Their text joined without blanks or breaks: a text set on more lines
+    // than one reads back whole.
+    QString JoinedIn(const QRectF &twips) const;
 
 private:
     QList<PdfWord> m_words;

@@ -9,11 +9,13 @@
 #include "recording_dialogs.h"
 #include "rpt_print_a4.h"
 #include "sandbox.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
+#include <QPrinter>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -88,7 +90,7 @@ protected:
     PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
     {
         PdfPrintTarget target(pdf);
-        return RunPrintJob(*store, info, layout, target, dialogs, kind);
+        return RunPrintJob(*store, info, settings, layout, target, dialogs, kind);
     }
 
     QList<OrderPage> Pages()
@@ -106,7 +108,8 @@ protected:
         EXPECT_EQ(page.MemberName(), QStringLiteral("张三"));
         EXPECT_EQ(page.Remark(), QStringLiteral("加急 Friday"));
         EXPECT_EQ(page.Append(), QStringLiteral("过塑"));
-        EXPECT_EQ(page.SumDate(), QLocale().toString(QDate::currentDate(), QLocale::ShortFormat));
+        const QDate today = QDate::currentDate();
+        EXPECT_EQ(page.SumDate(), QStringLiteral("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
     }
     void ExpectSizeRow(const OrderPage &page, int row, int i)
     {
@@ -140,6 +143,7 @@ protected:
     Sandbox sandbox;
     std::unique_ptr<PhotoStore> store;
     PrintInfo info;
+    Settings settings;
     RecordingDialogs dialogs;
     ReportSlot layout{rptPrintA4()};
     QString pdf;
@@ -175,6 +179,9 @@ TEST_F(PrintJobTest, ThreeSizesAndTheTotalFillOnePage)
 
 TEST_F(PrintJobTest, TwelveSizesGoOnTwoPagesUnderTheSameHeading)
 {
+    // The date is the Chinese short date on a machine set to any locale.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     AddSizes(12);
     EXPECT_EQ(Print().pages, 2);
     const QList<OrderPage> pages = Pages();
@@ -187,6 +194,7 @@ TEST_F(PrintJobTest, TwelveSizesGoOnTwoPagesUnderTheSameHeading)
     ExpectEmptyRows(pages[1], 4);  // page 1's rows do not show through
     ExpectHeading(pages[0]);
     ExpectHeading(pages[1]);
+    QLocale::setDefault(before);
 }
 
 TEST_F(PrintJobTest, ATotalRowAloneOnTheLastPageIsStillPrinted)
@@ -231,7 +239,7 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     AddSizes(12);
     {
         FailingTarget target(pdf, 1);
-        const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+        const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
         EXPECT_TRUE(result.printerFailed);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(target.requests, 1);  // no later page is attempted
@@ -253,7 +261,7 @@ TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
 {
     AddSizes(12);
     FailingTarget target(pdf, 2);
-    const PrintJobResult result = RunPrintJob(*store, info, layout, target, dialogs);
+    const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
     EXPECT_EQ(result.pages, 1);
     EXPECT_TRUE(result.printerFailed);
     EXPECT_EQ(target.requests, 2);
@@ -283,6 +291,54 @@ TEST_F(PrintJobTest, PreviewAndExportNoticesLeaveTheLayoutAlone)
         QCoreApplication::processEvents();
         ASSERT_TRUE(layout.HasInstance());
         EXPECT_EQ(layout.Instance().FieldText(Section, RowField(ServiceName, 4)), QStringLiteral("合计"));
+    }
+}
+
+// The print dialog's "print to file" hands the job a printer writing a PDF;
+// its text reads back as drawn, too.
+TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
+{
+    AddSizes(1);
+    info.MemberName = QStringLiteral("金长日 色面户");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    {
+        BorrowedPrinterTarget target(printer);
+        EXPECT_EQ(RunPrintJob(*store, info, settings, layout, target, dialogs).pages, 1);
+    }
+    const OrderPage page = Pages().value(0);
+    EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));
+    EXPECT_TRUE(PdfLayoutPages(pdf).value(0).contains(QStringLiteral("客户名称")));
+}
+
+// The figures are in the units of the settings; so are the captions above
+// them. The default settings keep the design's captions.
+TEST_F(PrintJobTest, TheCaptionsNameTheUnitsTheTotalsWereCountedIn)
+{
+    AddSizes(1);
+    struct Case {
+        const char *size;
+        const char *area;
+        QStringList shown;
+        QStringList absent;
+    };
+    const QList<Case> cases = {
+        {"0", "0", {"长(cm)", "宽(cm)", "面积(㎡)"}, {"(in)", "cm²"}},
+        {"1", "1", {"长(in)", "宽(in)", "面积(cm²)"}, {"(cm)", "㎡"}},
+        {"0", "1", {"长(cm)", "宽(cm)", "面积(cm²)"}, {"(in)", "㎡"}},
+        {"1", "0", {"长(in)", "宽(in)", "面积(㎡)"}, {"(cm)", "cm²"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string("PhotoSize=") + c.size + " PhotoArea=" + c.area);
+        settings.PhotoSize = QString::fromLatin1(c.size);
+        settings.PhotoArea = QString::fromLatin1(c.area);
+        ASSERT_EQ(Print().pages, 1);
+        const QString text = PdfLayoutPages(pdf).value(0);
+        for (const QString &caption : c.shown)
+            EXPECT_TRUE(text.contains(caption)) << caption.toStdString() << "\n" << text.toStdString();
+        for (const QString &unit : c.absent)
+            EXPECT_FALSE(text.contains(unit)) << unit.toStdString();
     }
 }
 

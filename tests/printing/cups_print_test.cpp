@@ -1,0 +1,222 @@
+// Printing orders through a real print system: a cupsd of the test's own
+// with queues that accept, refuse, hold or are gone. What reached the queue
+// is read from the scheduler's job list, its log and the documents its
+// queues wrote.
+#include "cups_server.h"
+#include "modal.h"
+#include "order_printing.h"
+#include "pdf_text.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "rpt_print_a4.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace kestova::test {
+namespace {
+
+class CupsPrintTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { server = new CupsServer; }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!server->running())
+            GTEST_SKIP() << server->why().toStdString();
+        if (!HavePdfToText())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        server->Reset();
+        ASSERT_TRUE(server->AddQueue(QStringLiteral("shop"))) << server->said().toStdString();
+        ASSERT_TRUE(server->SetDefault(QStringLiteral("shop"))) << server->said().toStdString();
+        sandbox.createStore();
+        store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+        QSqlQuery q(store->database());
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")));
+        ASSERT_TRUE(store->InsertGrandTotal(2));
+        target = MakeSystemPrintTarget();
+        printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+        firstJob = server->Jobs().isEmpty() ? 1 : server->Jobs().last().id + 1;
+    }
+
+    // The jobs this test sent.
+    QList<CupsServer::Job> NewJobs() const
+    {
+        QList<CupsServer::Job> jobs;
+        for (const CupsServer::Job &job : server->Jobs()) {
+            if (job.id >= firstJob)
+                jobs.append(job);
+        }
+        return jobs;
+    }
+    void PrintAs(const QString &name)
+    {
+        AnswerModal<frmRemark>([name](frmRemark &d) {
+            d.txtMemberName->setText(name);
+            d.cmdOK->click();
+        });
+        printing->Print();
+    }
+    QStringList Messages() const
+    {
+        QStringList texts;
+        for (const RecordedMessage &m : dialogs.messages)
+            texts << m.text;
+        return texts;
+    }
+
+    static CupsServer *server;
+    Sandbox sandbox;
+    std::unique_ptr<PhotoStore> store;
+    Settings settings;
+    PrintInfo info;
+    RecordingDialogs dialogs;
+    std::unique_ptr<PrintTarget> target;
+    std::unique_ptr<OrderPrinting> printing;
+    int firstJob = 1;
+};
+
+CupsServer *CupsPrintTest::server = nullptr;
+
+TEST_F(CupsPrintTest, AnAcceptedOrderIsPrintedOnTheDefaultQueueUnderItsNoteNumber)
+{
+    PrintAs(QStringLiteral("金长日 色面户"));
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
+    const QList<CupsServer::Job> jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(jobs[0].queue, QStringLiteral("shop"));
+    EXPECT_EQ(jobs[0].title, QStringLiteral("冲印单 1"));
+    ASSERT_TRUE(server->WaitDone(jobs[0].id)) << server->Log().right(3000).toStdString();
+
+    // The queue received the order as drawn, its text searchable.
+    const QString printed = server->OutputFile(QStringLiteral("shop"));
+    ASSERT_EQ(PdfLayoutPages(printed).size(), 1);
+    const OrderPage page(PdfWords(printed), 0);
+    ASSERT_TRUE(page.valid());
+    EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));
+    EXPECT_EQ(page.NoteNumber(), QStringLiteral("1"));
+    EXPECT_EQ(page.Cell(1, PrintA4::PhotoHeight), QStringLiteral("15.24"));
+}
+
+TEST_F(CupsPrintTest, AQueueThatRefusesJobsIsAFailedPrint)
+{
+    ASSERT_TRUE(server->Reject(QStringLiteral("shop")));
+    PrintAs(QStringLiteral("王五"));
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败...")});
+    EXPECT_TRUE(NewJobs().isEmpty());
+    // The job was really offered, and refused by the scheduler.
+    EXPECT_TRUE(server->Log().contains(QStringLiteral("server-error-not-accepting-jobs")));
+    EXPECT_FALSE(printing->layout().HasInstance());
+
+    // Stopped as well as refusing: the same.
+    ASSERT_TRUE(server->Pause(QStringLiteral("shop")));
+    PrintAs(QStringLiteral("王五"));
+    EXPECT_EQ(Messages().size(), 2);
+    EXPECT_TRUE(NewJobs().isEmpty());
+}
+
+TEST_F(CupsPrintTest, APausedQueueHoldsTheJobAndThatIsASuccess)
+{
+    ASSERT_TRUE(server->Pause(QStringLiteral("shop")));
+    PrintAs(QStringLiteral("赵六"));
+    EXPECT_TRUE(Messages().isEmpty());
+    const QList<CupsServer::Job> jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(jobs[0].state, 3);  // pending
+}
+
+TEST_F(CupsPrintTest, WithoutADefaultQueueNothingGoesAnywhere)
+{
+    ASSERT_TRUE(server->AddQueue(QStringLiteral("other")));
+    ASSERT_TRUE(server->Delete(QStringLiteral("shop")));  // the default is gone
+    PrintAs(QStringLiteral("钱七"));
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败...")});
+    EXPECT_TRUE(NewJobs().isEmpty());
+}
+
+TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsTheSameWayUnderTheOrdersName)
+{
+    AnswerModal<frmRemark>([](frmRemark &d) {
+        d.txtMemberName->setText(QStringLiteral("孙八"));
+        d.cmdOK->click();
+    });
+    AnswerModal<QPrintPreviewDialog>([](QPrintPreviewDialog &preview) {
+        // The print button opens the print dialog, answered with OK.
+        AnswerModal<QPrintDialog>([](QPrintDialog &dialog) { dialog.accept(); });
+        QAction *print = nullptr;
+        for (QAction *action : preview.findChild<QToolBar *>()->actions()) {
+            if (action->text() == QStringLiteral("Print"))
+                print = action;
+        }
+        ASSERT_NE(print, nullptr);
+        print->trigger();
+        if (preview.isVisible())
+            preview.reject();
+    });
+    printing->PrintPreview();
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
+    const QList<CupsServer::Job> jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(jobs[0].queue, QStringLiteral("shop"));
+    EXPECT_EQ(jobs[0].title, QStringLiteral("冲印单 1"));
+    ASSERT_TRUE(server->WaitDone(jobs[0].id));
+    EXPECT_EQ(OrderPage(PdfWords(server->OutputFile(QStringLiteral("shop"))), 0).MemberName(), QStringLiteral("孙八"));
+}
+
+// kestova-count order --print, as a shop's script runs it.
+TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
+{
+    store.reset();
+    const QStringList common = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
+                                sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("周八")};
+    CountToolRun r = RunCountTool(common);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("1\n"));
+    EXPECT_EQ(r.err, QString());
+
+    ASSERT_TRUE(server->AddQueue(QStringLiteral("counter")));
+    r = RunCountTool(common + QStringList{QStringLiteral("--printer"), QStringLiteral("counter")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    QList<CupsServer::Job> jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 2);
+    EXPECT_EQ(jobs[0].queue, QStringLiteral("shop"));
+    EXPECT_EQ(jobs[0].title, QStringLiteral("冲印单 1"));
+    EXPECT_EQ(jobs[1].queue, QStringLiteral("counter"));
+    EXPECT_EQ(jobs[1].title, QStringLiteral("冲印单 2"));
+    ASSERT_TRUE(server->WaitDone(jobs[1].id));
+    EXPECT_EQ(OrderPage(PdfWords(server->OutputFile(QStringLiteral("counter"))), 0).MemberName(),
+              QStringLiteral("周八"));
+
+    // Refused, deleted, unknown: the message alone on stderr, exit status 3.
+    ASSERT_TRUE(server->Reject(QStringLiteral("shop")));
+    ASSERT_TRUE(server->Delete(QStringLiteral("counter")));
+    const qsizetype kept = NewJobs().size();  // the deleted queue's job is gone
+    for (const QStringList &more : {QStringList(), QStringList{QStringLiteral("--printer"), QStringLiteral("counter")}}) {
+        r = RunCountTool(common + more);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
+    }
+    EXPECT_EQ(NewJobs().size(), kept);
+}
+
+} // namespace
+} // namespace kestova::test
