@@ -253,7 +253,7 @@ int main(int argc, char *argv[])
 {
     // Order pages need fonts, so `order` runs as a GUI application, on the
     // offscreen platform when there is no display.
-    const bool order = argc > 1 && QByteArray(argv[1]) == "order";
+    const bool order = argc > 1 && (QByteArray(argv[1]) == "order" || QByteArray(argv[1]) == "reprint");
     if (order)
         qInstallMessageHandler(DropQtNotices);
     if (order && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -278,6 +278,10 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("order")) {
         ConsoleDialogs dialogs;
         return RunOrderCommand(args, dialogs);
+    }
+    if (command == QLatin1String("reprint")) {
+        ConsoleDialogs dialogs;
+        return RunReprintCommand(args, dialogs);
     }
     {
         ConsoleDialogs dialogs;

@@ -115,6 +115,8 @@ inline const QString InsertSizePrice =
 inline const QString InsertOrder = QStringLiteral(
     "INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder,"
     " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+inline const QString DeleteOrder = QStringLiteral("DELETE FROM OrderRecord WHERE NoteNumber = ?");
+inline const QString DeleteOrderLines = QStringLiteral("DELETE FROM OrderLine WHERE NoteNumber = ?");
 inline const QString InsertOrderLine = QStringLiteral(
     "INSERT INTO OrderLine(NoteNumber, LineNo, PhotoSize, PhotoAmount, PhotoArea, Price, Amount)"
     " VALUES(?, ?, ?, ?, ?, ?, ?)");

@@ -374,6 +374,8 @@ void frmMain::Count()
     m_counted.Append(m_selectedFolder);
     if (end == ScanEnd::Completed)
         m_lastCounted = m_selectedFolder; // the store's totals are this folder's now
+    if (end == ScanEnd::Completed && m_printing)
+        m_printing->SetCountedFolder(m_selectedFolder);
 
     QString error;
     const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
@@ -432,6 +434,10 @@ void frmMain::ShowOrderBook()
 {
     if (OrderBook *book = Book()) {
         frmOrderBook dialog(*book, m_dialogs, this);
+        if (m_printing) {
+            dialog.SetOrderActions([this](const OrderRecordData &order) { m_printing->Reprint(order); },
+                                   [this](const OrderRecordData &order) { m_printing->SaveReprintAsPdf(order); });
+        }
         m_forms.ShowModal(dialog);
     }
 }

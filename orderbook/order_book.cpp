@@ -212,10 +212,14 @@ bool OrderBook::SavePrices(const QList<ServicePrices> &prices, QString *error)
     return Run(statements, error);
 }
 
-bool OrderBook::Record(const OrderRecordData &order, QString *error)
+bool OrderBook::Record(const OrderRecordData &order, QString *error, bool replace)
 {
     const PricedLine total = order.order.lines.isEmpty() ? PricedLine{} : order.order.lines.last();
     QList<std::pair<QString, QVariantList>> statements;
+    if (replace) {
+        statements.append({Sql::DeleteOrderLines, {order.noteNumber}});
+        statements.append({Sql::DeleteOrder, {order.noteNumber}});
+    }
     statements.append({Sql::InsertOrder,
                        {order.noteNumber, order.issuedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                         order.issuedAt.date().toString(DayFormat), order.memberName, order.remark, order.service,

@@ -110,8 +110,10 @@ public:
     // Replaces the prices of every service given, in one transaction.
     bool SavePrices(const QList<ServicePrices> &prices, QString *error = nullptr);
 
-    // The order and its rows, in one transaction: all or nothing.
-    bool Record(const OrderRecordData &order, QString *error = nullptr);
+    // The order and its rows, in one transaction: all or nothing. A note
+    // number already recorded is refused, or with replace its record is
+    // replaced (the same number printed again).
+    bool Record(const OrderRecordData &order, QString *error = nullptr, bool replace = false);
     std::optional<OrderRecordData> Find(qint64 noteNumber, bool *ok = nullptr) const;
     QList<OrderListEntry> Search(const OrderSearch &search, bool *ok = nullptr) const;
     // One line per day with orders in the range, then the total line.

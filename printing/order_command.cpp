@@ -17,10 +17,13 @@
 namespace kestova {
 
 const char OrderUsage[] =
-    "  kestova-count order --pdf FILE [--program-dir DIR] [--member NAME] [--remark TEXT]\n"
-    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号。\n"
-    "  kestova-count order --print [--printer QUEUE] [--program-dir DIR] [--member NAME] [--remark TEXT]\n"
-    "      同上，但把冲印单交给打印队列 QUEUE（默认为系统默认打印机）。\n";
+    "  kestova-count order --pdf FILE [--program-dir DIR] [--member NAME] [--remark TEXT] [--service NAME]\n"
+    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号；\n"
+    "      按服务 NAME（默认为服务列表的第一项）的价格计算金额，并记入订单记录。\n"
+    "  kestova-count order --print [--printer QUEUE] [...同上]\n"
+    "      同上，但把冲印单交给打印队列 QUEUE（默认为系统默认打印机）。\n"
+    "  kestova-count reprint N (--pdf FILE | --print [--printer QUEUE]) [--program-dir DIR]\n"
+    "      按订单记录把单号 N 的冲印单原样补打（注明“补打”）。\n";
 
 namespace {
 
@@ -31,7 +34,9 @@ struct OrderOptions {
     QString programDir;
     QString member;
     QString remark;
+    QString service;
     QString bad;
+    QStringList positional;
 };
 
 OrderOptions Parse(const QStringList &args)
@@ -43,6 +48,7 @@ OrderOptions Parse(const QStringList &args)
         {QStringLiteral("--program-dir"), &o.programDir},
         {QStringLiteral("--member"), &o.member},
         {QStringLiteral("--remark"), &o.remark},
+        {QStringLiteral("--service"), &o.service},
     };
     for (int i = 0; i < args.size() && o.bad.isEmpty(); ++i) {
         const QString &a = args[i];
@@ -62,7 +68,9 @@ OrderOptions Parse(const QStringList &args)
             if (known)
                 break;
         }
-        if (!known)
+        if (!known && !a.startsWith(QLatin1String("--")))
+            o.positional << a;
+        else if (!known)
             o.bad = a;
     }
     return o;
@@ -103,10 +111,14 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     }
 
     const RemarkSources sources = LoadRemarkSources(*store);
+    if (!o.service.isEmpty() && !sources.serviceNames.contains(o.service)) {
+        Error(QStringLiteral("没有这项服务：%1").arg(o.service));
+        return 2;
+    }
     PrintInfo info;
     info.MemberName = o.member;
     info.Remark = o.remark;
-    info.ServiceName = sources.serviceNames.value(0);
+    info.ServiceName = o.service.isEmpty() ? sources.serviceNames.value(0) : o.service;
     info.NoteNumber = sources.noteNumber;
     if (!info.NoteNumber.isEmpty()) {
         std::printf("%s\n", info.NoteNumber.toUtf8().constData());
@@ -122,7 +134,51 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
                     o.print ? AsyncJob::Print : AsyncJob::Export);
     if (result.printerFailed || result.readFailed)
         return 3;
+    if (result.Accepted())
+        RecordOrder(*store, result.printed, QString(), dialogs);
     return result.pages > 0 ? 0 : 1;
+}
+
+int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
+{
+    const OrderOptions o = Parse(args);
+    bool numeric = false;
+    const qint64 number = o.positional.value(0).toLongLong(&numeric);
+    QString wrong;
+    if (!o.bad.isEmpty())
+        wrong = QStringLiteral("未知的参数：%1").arg(o.bad);
+    else if (o.positional.size() != 1 || !numeric)
+        wrong = QStringLiteral("需要一个单号 N");
+    else if (o.pdf.isEmpty() == !o.print)
+        wrong = QStringLiteral("需要 --pdf FILE 或 --print 其中之一");
+    if (!wrong.isEmpty()) {
+        Error(wrong);
+        std::fputs(OrderUsage, stderr);
+        return 2;
+    }
+    if (!o.programDir.isEmpty())
+        SetProgramFolder(o.programDir);
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store) {
+        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+        return 2;
+    }
+    OrderBook book(store->database());
+    bool ok = false;
+    const std::optional<OrderRecordData> order = book.Upgrade() ? book.Find(number, &ok) : std::nullopt;
+    if (!order) {
+        Error(QStringLiteral("订单记录中没有单号 %1").arg(number));
+        return 1;
+    }
+    ReportSlot layout(rptPrintA4());
+    const std::unique_ptr<PrintTarget> target =
+        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    target->SetDocumentName(OrderDocumentName(QString::number(number)));
+    const QList<QSqlRecord> pageSource = store->ReadPageSource(&ok);
+    const PrintJobResult result = PrintOrderContent(RecordedOrder(*order), pageSource, layout, *target, dialogs,
+                                                    o.print ? AsyncJob::Print : AsyncJob::Export);
+    return result.Accepted() ? 0 : 3;
 }
 
 } // namespace kestova

@@ -18,4 +18,9 @@ extern const char OrderUsage[];
 // store, 3 the file could not be written or the print queue refused the job.
 int RunOrderCommand(const QStringList &args, Dialogs &dialogs);
 
+// `kestova-count reprint N`: the recorded order N printed again as it was,
+// marked 补打. Exit status: 0 printed, 1 no such order, 2 bad arguments or no
+// store, 3 the file could not be written or the print queue refused the job.
+int RunReprintCommand(const QStringList &args, Dialogs &dialogs);
+
 } // namespace kestova

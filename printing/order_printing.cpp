@@ -42,7 +42,10 @@ void OrderPrinting::Print()
     if (!AskPrintInfo())
         return;
     m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
-    RunPrintJob(m_store, m_info, m_settings, m_layout, m_target, m_dialogs, AsyncJob::Print);
+    const PrintJobResult result = RunPrintJob(m_store, m_info, m_settings, m_layout, m_target, m_dialogs,
+                                              AsyncJob::Print);
+    if (result.Accepted())
+        RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
 }
 
 void OrderPrinting::PrintPreview()
@@ -56,8 +59,11 @@ void OrderPrinting::PrintPreview()
     m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
     m_target.Preview(
         [this](PrintTarget &target) {
-            RunPrintJob(m_store, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
+            const PrintJobResult result =
+                RunPrintJob(m_store, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
             m_layout.Discard();
+            if (!target.OnScreen() && result.Accepted())
+                RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
         },
         [this] { SaveAsPdf(); }, m_owner);
 }
@@ -75,8 +81,40 @@ void OrderPrinting::SaveAsPdf()
         return;
     m_layout.Discard();
     PdfPrintTarget pdf(fileName, OrderDocumentName(m_info.NoteNumber));
-    RunPrintJob(m_store, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    const PrintJobResult result = RunPrintJob(m_store, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
     m_layout.Discard();
+    if (result.Accepted())
+        RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
+}
+
+void OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)
+{
+    bool ok = false;
+    const QList<QSqlRecord> pageSource = m_store.ReadPageSource(&ok);
+    m_layout.Discard();
+    target.SetDocumentName(OrderDocumentName(QString::number(order.noteNumber)));
+    PrintOrderContent(RecordedOrder(order), pageSource, m_layout, target, m_dialogs, kind);
+    m_layout.Discard();
+}
+
+void OrderPrinting::Reprint(const OrderRecordData &order)
+{
+    PrintRecorded(order, m_target, AsyncJob::Print);
+}
+
+void OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("保存为PDF");
+    request.filter = QStringLiteral("PDF文件(*.pdf)");
+    request.fileName = QStringLiteral("冲印单%1.pdf").arg(order.noteNumber);
+    request.defaultSuffix = QStringLiteral("pdf");
+    request.confirmOverwrite = true;
+    const QString fileName = m_dialogs.GetSaveFileName(request);
+    if (fileName.isEmpty())
+        return;
+    PdfPrintTarget pdf(fileName);
+    PrintRecorded(order, pdf, AsyncJob::Export);
 }
 
 } // namespace kestova

@@ -8,6 +8,8 @@
 //   connect(previewAction, ..., [&] { printing.PrintPreview(); });  // 打印预览(&V)
 #pragma once
 
+#include "order_book.h"
+
 #include "frm_remark.h"
 #include "print_info.h"
 #include "print_target.h"
@@ -44,12 +46,21 @@ public:
     // names, with the answers given to the dialog for the preview.
     void SaveAsPdf();
 
+    // A recorded order printed again as it was, marked 补打: on the printer,
+    // or into a PDF file the operator names.
+    void Reprint(const OrderRecordData &order);
+    void SaveReprintAsPdf(const OrderRecordData &order);
+
+    // The folder whose totals the store holds, recorded with each order.
+    void SetCountedFolder(const QString &folder) { m_countedFolder = folder; }
+
     // Null before the first Print or PrintPreview.
     frmRemark *remarkDialog() const { return m_remark; }
     ReportSlot &layout() { return m_layout; }
 
 private:
     bool AskPrintInfo();
+    void PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
 
     PhotoStore &m_store;
     const Settings &m_settings;
@@ -59,6 +70,7 @@ private:
     QPointer<QWidget> m_owner;
     QPointer<frmRemark> m_remark;
     ReportSlot m_layout;
+    QString m_countedFolder;
 };
 
 // "冲印单 1207": the name of an order's print job and PDF title.

@@ -5,11 +5,15 @@
 #include "blanks.h"
 #include "dialogs.h"
 #include "numbers.h"
+#include "order_book.h"
 #include "photo_store.h"
+#include "settings.h"
 #include "print_target.h"
 #include "rpt_print_a4.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QSqlRecord>
 
 namespace kestova {
 
@@ -35,36 +39,80 @@ QString ValueText(const QVariant &value)
 
 } // namespace
 
+OrderContent CurrentOrder(PhotoStore &store, const PrintInfo &info, const Settings &settings, bool *ok)
+{
+    OrderContent content;
+    content.info = info;
+    // The Chinese short date, whatever the machine's locale: the form is
+    // Chinese.
+    content.date = QDate::currentDate().toString(QStringLiteral("yyyy/M/d"));
+    content.sizeUnit = settings.PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
+    content.areaUnit = settings.PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2");
+    const QList<TotalRow> totals = store.ReadTotalsForPrint(ok);
+    // Without the order book (a store that cannot take its tables) the order
+    // prints as before, without amounts.
+    OrderBook book(store.database());
+    const ServicePrices prices = book.Upgrade() ? book.PricesOf(info.ServiceName) : ServicePrices{};
+    content.order = PriceTotals(totals, prices, content.areaUnit == QLatin1String("cm2"));
+    return content;
+}
+
+OrderContent RecordedOrder(const OrderRecordData &order)
+{
+    OrderContent content;
+    content.info.NoteNumber = QString::number(order.noteNumber);
+    content.info.MemberName = order.memberName;
+    content.info.Remark = order.remark;
+    content.info.ServiceName = order.service;
+    content.info.Append = order.append;
+    content.date = order.issuedAt.date().toString(QStringLiteral("yyyy/M/d"));
+    content.sizeUnit = order.sizeUnit;
+    content.areaUnit = order.areaUnit;
+    content.order = order.order;
+    content.reprint = true;
+    return content;
+}
+
 PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
                            PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
 {
-    using namespace PrintA4;
-    PrintJobResult result;
-
     bool ok = false;
-    const QList<TotalRow> totals = store.ReadTotalsForPrint(&ok);
-    const QList<QSqlRecord> pageSource = ok && !totals.isEmpty() ? store.ReadPageSource(&ok) : QList<QSqlRecord>();
+    const OrderContent content = CurrentOrder(store, info, settings, &ok);
+    const QList<QSqlRecord> pageSource =
+        ok && !content.order.lines.isEmpty() ? store.ReadPageSource(&ok) : QList<QSqlRecord>();
     if (!ok) {
         dialogs.ShowMessage(QStringLiteral("无法读取统计结果，订单未打印。"), QStringLiteral("错误"),
                             MessageIcon::Critical, MessageButtons::Ok);
+        PrintJobResult result;
         result.readFailed = true;
         return result;
     }
-    if (totals.isEmpty())
+    return PrintOrderContent(content, pageSource, layout, target, dialogs, kind);
+}
+
+PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRecord> &pageSource,
+                                 ReportSlot &layout, PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
+{
+    using namespace PrintA4;
+    PrintJobResult result;
+    result.printed = content;
+    const PrintInfo &info = content.info;
+    if (content.order.lines.isEmpty())
         return result;
 
     Report &report = layout.Instance();
     const auto set = [&report](const QString &field, const QString &text) {
         report.SetFieldText(Section, field, text);
     };
-    set(NoteNumber, info.NoteNumber);
+    set(NoteNumber, content.reprint ? info.NoteNumber + QStringLiteral(" 补打") : info.NoteNumber);
     set(MemberName, info.MemberName);
     set(Remark, info.Remark);
-    // The Chinese short date, whatever the machine's locale: the form is
-    // Chinese.
-    set(SumDate, QDate::currentDate().toString(QStringLiteral("yyyy/M/d")));
+    set(SumDate, content.date);
     set(Append, info.Append);
-    const UnitCaptions captions = CaptionsFor(settings);
+    Settings units;
+    units.PhotoSize = content.sizeUnit == QLatin1String("in") ? QStringLiteral("1") : QStringLiteral("0");
+    units.PhotoArea = content.areaUnit == QLatin1String("cm2") ? QStringLiteral("1") : QStringLiteral("0");
+    const UnitCaptions captions = CaptionsFor(units);
     set(LengthCaption, captions.length);
     set(WidthCaption, captions.width);
     set(AreaCaption, captions.area);
@@ -87,33 +135,34 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Setti
     qint16 row = 0;
     bool jobHasSize = false;
     bool pageHoldsTotal = false;
-    for (const TotalRow &total : totals) {
+    for (const PricedLine &line : content.order.lines) {
         if (row >= Rows) {
             if (!printPage())
                 return result;
             for (int n = 1; n <= Rows; ++n) {
-                for (const QString &family : {ServiceName, PhotoHeight, PhotoWidth, PhotoAmount, PhotoArea})
+                for (const QString &family : {ServiceName, PhotoHeight, PhotoWidth, PhotoAmount, PhotoArea, Money})
                     set(RowField(family, n), QString());
             }
             row = 0;
             pageHoldsTotal = false;
         }
         ++row;
-        if (TrimBlanks(total.PhotoSize) != TotalRowName) {
+        if (TrimBlanks(line.size) != TotalRowName) {
             // A size without "*" (only a hand-edited store has one) prints
             // whole as the length.
-            const qsizetype star = total.PhotoSize.indexOf(u'*');
+            const qsizetype star = line.size.indexOf(u'*');
             set(RowField(ServiceName, row), info.ServiceName);
-            set(RowField(PhotoHeight, row), star < 0 ? total.PhotoSize : total.PhotoSize.left(star));
-            set(RowField(PhotoWidth, row), star < 0 ? QString() : total.PhotoSize.mid(star + 1));
+            set(RowField(PhotoHeight, row), star < 0 ? line.size : line.size.left(star));
+            set(RowField(PhotoWidth, row), star < 0 ? QString() : line.size.mid(star + 1));
             jobHasSize = true;
         } else {
             // Length and width of the total row keep what they hold.
-            set(RowField(ServiceName, row), total.PhotoSize);
+            set(RowField(ServiceName, row), line.size);
             pageHoldsTotal = true;
         }
-        set(RowField(PhotoAmount, row), ValueText(total.PhotoAmount));
-        set(RowField(PhotoArea, row), ValueText(total.PhotoArea));
+        set(RowField(PhotoAmount, row), ValueText(line.count));
+        set(RowField(PhotoArea, row), ValueText(line.area));
+        set(RowField(Money, row), line.amount ? YuanText(*line.amount) : QString());
     }
 
     // The last page goes out when it begins with a size. When the sizes
@@ -130,6 +179,36 @@ PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Setti
         layout.Discard();
     }
     return result;
+}
+
+void RecordOrder(PhotoStore &store, const OrderContent &content, const QString &folder, Dialogs &dialogs)
+{
+    OrderRecordData order;
+    bool number = false;
+    order.noteNumber = TrimBlanks(content.info.NoteNumber).toLongLong(&number);
+    QString error;
+    if (!number) {
+        error = QStringLiteral("单号“%1”不是数字").arg(content.info.NoteNumber);
+    } else {
+        order.issuedAt = QDateTime::currentDateTime();
+        order.memberName = content.info.MemberName;
+        order.remark = content.info.Remark;
+        order.service = content.info.ServiceName;
+        order.append = content.info.Append;
+        order.folder = folder;
+        order.sizeUnit = content.sizeUnit;
+        order.areaUnit = content.areaUnit;
+        order.order = content.order;
+        OrderBook book(store.database());
+        if (book.Upgrade(&error))
+            book.Record(order, &error, true);
+        else if (error.isEmpty())
+            error = QStringLiteral("订单库无法建立");
+        if (error.isEmpty())
+            return;
+    }
+    dialogs.ShowMessage(QStringLiteral("订单已打印，但未能记入订单记录：") + error, QStringLiteral("提示"),
+                        MessageIcon::Warning, MessageButtons::Ok);
 }
 
 } // namespace kestova

@@ -50,8 +50,14 @@ public:
     void SetDocumentName(const QString &name) { m_documentName = name; }
     QString documentName() const { return m_documentName; }
 
+    // True for the preview's drawing on screen: pages that reach no printer
+    // and no file, so no order is issued by them.
+    void SetOnScreen(bool onScreen) { m_onScreen = onScreen; }
+    bool OnScreen() const { return m_onScreen; }
+
 private:
     QString m_documentName;
+    bool m_onScreen = false;
 };
 
 // The margins, in millimetres, of an order page on A4 when the paper's own

@@ -94,6 +94,7 @@ ReportSection OrderSection()
         c << Field(RowField(PhotoWidth, n), 2895, top, 1350, 225, Qt::AlignHCenter);
         c << Field(RowField(PhotoAmount, n), 4305, top, 1335, 225, Qt::AlignHCenter);
         c << Field(RowField(PhotoArea, n), 5715, top, 1365, 225, Qt::AlignHCenter);
+        c << Field(RowField(Money, n), 7140, top, 1365, 225, Qt::AlignHCenter);
     }
     c << Field(Append, 8580, 1320, 2730, 2625);
     c << Field(Remark, 1515, 4035, 6960, 435, Qt::AlignLeft, SongRemark);

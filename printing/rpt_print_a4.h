@@ -49,6 +49,8 @@ inline const QString PhotoHeight = QStringLiteral("PhotoHeight");
 inline const QString PhotoWidth = QStringLiteral("PhotoWidth");
 inline const QString PhotoAmount = QStringLiteral("PhotoAmount");
 inline const QString PhotoArea = QStringLiteral("PhotoArea");
+// The amount of a size row, under 金额.
+inline const QString Money = QStringLiteral("Money");
 
 // "PhotoArea" and 3 give "PhotoArea3".
 inline QString RowField(const QString &family, int row)

@@ -53,6 +53,7 @@ public:
                 return;
             }
             BorrowedPrinterTarget target(*shown);
+            target.SetOnScreen(shown->paintEngine() && shown->paintEngine()->type() == QPaintEngine::Picture);
             job(target);
         });
         if (auto *toolBar = dialog.findChild<QToolBar *>()) {

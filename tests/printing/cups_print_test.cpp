@@ -216,6 +216,10 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
         EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
     }
     EXPECT_EQ(NewJobs().size(), kept);
+    // Only the two orders the queues accepted are in the order book.
+    r = RunCountTool({QStringLiteral("orders"), QStringLiteral("--program-dir"), sandbox.programDir()});
+    EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("2\t"))) << r.out.toStdString();
 }
 
 } // namespace

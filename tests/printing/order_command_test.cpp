@@ -128,5 +128,52 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
     EXPECT_EQ(Order({QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.path("none")}).status, 2);
 }
 
+// Prices give the 金额 column; the printed order goes into the order book;
+// after other counts, reprinting it gives the same page, marked 补打, with
+// the date it was issued.
+TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
+{
+    AddSizes(2); // 11*21: 1 photo, 0.1 m²; 12*22: 2 photos, 0.2 m²
+    const QString dir = sandbox.programDir();
+    ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "45.5", "--program-dir", dir}).status, 0);
+    ASSERT_EQ(RunCountTool({"price", "set", "证件照", "--size", "11*21", "3", "--program-dir", dir}).status, 0);
+    Outcome r = Order(Args({"--member", "张三", "--service", "写真海报"}));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString number = r.out.trimmed();
+    const OrderPage first(PdfWords(pdf), 0);
+    EXPECT_EQ(first.Cell(1, QStringLiteral("Money")), QStringLiteral("4.55"));
+    EXPECT_EQ(first.Cell(2, QStringLiteral("Money")), QStringLiteral("9.10"));
+    EXPECT_EQ(first.Cell(3, QStringLiteral("Money")), QStringLiteral("13.65"));
+
+    // A service with a price for one size only: that row's amount, no total.
+    r = Order(Args({"--service", "证件照"}));
+    ASSERT_EQ(r.status, 0);
+    const OrderPage partial(PdfWords(pdf), 0);
+    EXPECT_EQ(partial.Cell(1, QStringLiteral("Money")), QStringLiteral("3.00"));
+    EXPECT_EQ(partial.Cell(2, QStringLiteral("Money")), QString());
+    EXPECT_EQ(partial.Cell(3, QStringLiteral("Money")), QString());
+    EXPECT_EQ(Order(Args({"--service", "无此服务"})).status, 2);
+
+    // Other counts replace the totals; the reprint still shows the order.
+    AddSizes(5);
+    const QString again = sandbox.path(QStringLiteral("again.pdf"));
+    r = RunCountTool({"reprint", number, "--pdf", again, "--program-dir", dir});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const OrderPage reprint(PdfWords(again), 0);
+    EXPECT_EQ(reprint.NoteNumber(), number + QStringLiteral(" 补打"));
+    EXPECT_EQ(reprint.MemberName(), first.MemberName());
+    EXPECT_EQ(reprint.SumDate(), first.SumDate());
+    for (int row = 1; row <= 4; ++row) {
+        for (const char *family : {"ServiceName", "PhotoHeight", "PhotoWidth", "PhotoAmount", "PhotoArea", "Money"})
+            EXPECT_EQ(reprint.Cell(row, QString::fromLatin1(family)), first.Cell(row, QString::fromLatin1(family)))
+                << row << family;
+    }
+    EXPECT_EQ(RunCountTool({"reprint", "999", "--pdf", again, "--program-dir", dir}).status, 1);
+
+    r = RunCountTool({"orders", "--program-dir", dir});
+    EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t13.65\n"))) << r.out.toStdString();
+}
+
 } // namespace
 } // namespace kestova::test

@@ -30,7 +30,7 @@ struct Column {
 const Column Columns[] = {
     {QStringLiteral("ServiceName"), 0, 1410},   {QStringLiteral("PhotoHeight"), 1500, 1305},
     {QStringLiteral("PhotoWidth"), 2895, 1350}, {QStringLiteral("PhotoAmount"), 4305, 1335},
-    {QStringLiteral("PhotoArea"), 5715, 1365},
+    {QStringLiteral("PhotoArea"), 5715, 1365}, {QStringLiteral("Money"), 7140, 1365},
 };
 
 } // namespace
