@@ -2,7 +2,9 @@
 #include "frm_remark.h"
 
 #include "blanks.h"
+#include "numbers.h"
 #include "photo_store.h"
+#include "print_job.h"
 #include "rpt_print_a4.h"
 #include "settings.h"
 
@@ -66,12 +68,14 @@ RemarkSources LoadRemarkSources(PhotoStore &store)
 frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &info, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
+    , m_store(store)
     , m_settings(settings)
     , m_info(info)
 {
     setObjectName(QStringLiteral("frmRemark"));
     setWindowTitle(QStringLiteral("打印信息"));
-    setFixedSize(Twips(0, 0, 4425, 3570).size());
+    // Taller than the original form by the service row and the amount line.
+    setFixedSize(Twips(0, 0, 4425, 4470).size());
 
     Caption(this, QStringLiteral("客户名称："), Twips(120, 255, 945, 225));
     txtMemberName = new QLineEdit(this);
@@ -81,20 +85,25 @@ frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &inf
     txtRemark = MultiLine(this);
     txtRemark->setGeometry(Twips(1050, 660, 3255, 2055));
 
+    // The service prices the order: the operator picks it, and reads the
+    // amount to tell the customer.
+    Caption(this, QStringLiteral("品名规格："), Twips(120, 2835, 945, 225));
+    cbServiceName = new QComboBox(this);
+    cbServiceName->setEditable(true);
+    cbServiceName->setGeometry(Twips(1050, 2790, 3255, 315));
+    lblAmount = new QLabel(this);
+    lblAmount->setGeometry(Twips(1050, 3195, 3255, 270));
+
     cmdOK = new QPushButton(QStringLiteral("确定"), this);
-    cmdOK->setGeometry(Twips(1860, 2790, 975, 495));
+    cmdOK->setGeometry(Twips(1860, 3690, 975, 495));
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("取消"), this);
-    cmdCancel->setGeometry(Twips(2820, 2790, 975, 495));
+    cmdCancel->setGeometry(Twips(2820, 3690, 975, 495));
 
     // These lie beyond the right edge (4425): the operator never sees them.
     Caption(this, QStringLiteral("单号："), Twips(5430, 510, 945, 225));
     txtNoteNumber = new QLineEdit(this);
     txtNoteNumber->setGeometry(Twips(6390, 465, 3255, 315));
-    Caption(this, QStringLiteral("品名规格："), Twips(5430, 870, 945, 225));
-    cbServiceName = new QComboBox(this);
-    cbServiceName->setEditable(true);
-    cbServiceName->setGeometry(Twips(6390, 825, 3255, 315));
     Caption(this, QStringLiteral("附加："), Twips(5430, 1230, 945, 225));
     txtAppend = MultiLine(this);
     txtAppend->setGeometry(Twips(6390, 1185, 3255, 1965));
@@ -105,11 +114,13 @@ frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &inf
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     txtNoteNumber->setObjectName(QStringLiteral("txtNoteNumber"));
     cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
+    lblAmount->setObjectName(QStringLiteral("lblAmount"));
     txtAppend->setObjectName(QStringLiteral("txtAppend"));
 
     connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);
     connect(txtRemark, &QPlainTextEdit::textChanged, this, &frmRemark::txtRemark_Change);
+    connect(cbServiceName, &QComboBox::currentTextChanged, this, &frmRemark::ShowAmount);
 
     Load(store);
 }
@@ -128,6 +139,7 @@ QString frmRemark::Show()
     // A disabled name box shows the name the order will carry.
     if (!txtMemberName->isEnabled())
         txtMemberName->setText(m_info.MemberName);
+    ShowAmount(); // the totals may have changed since the last showing
     m_result = QStringLiteral("0");
     exec();
     return m_result;
@@ -139,6 +151,21 @@ void frmRemark::showEvent(QShowEvent *event)
     if (screen)
         move(screen->availableGeometry().center() - rect().center());
     QDialog::showEvent(event);
+}
+
+void frmRemark::ShowAmount()
+{
+    PrintInfo info;
+    info.ServiceName = cbServiceName->currentText();
+    bool ok = false;
+    const OrderContent order = CurrentOrder(m_store, info, m_settings, &ok);
+    const std::optional<qint64> amount = order.order.TotalAmount();
+    if (!ok || order.order.lines.size() < 2)
+        lblAmount->setText(QString());
+    else if (amount)
+        lblAmount->setText(QStringLiteral("金额：%1 元").arg(YuanText(*amount)));
+    else
+        lblAmount->setText(QStringLiteral("金额：有尺寸未定价，不计合计"));
 }
 
 void frmRemark::cmdOK_Click()

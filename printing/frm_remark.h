@@ -49,6 +49,8 @@ public:
     // Beyond the right edge of the client area:
     QLineEdit *txtNoteNumber;
     QComboBox *cbServiceName;
+    // The order's amount for the chosen service, told before printing.
+    QLabel *lblAmount;
     QPlainTextEdit *txtAppend;
 
 public slots:
@@ -60,10 +62,12 @@ protected:
 
 private:
     void Load(PhotoStore &store);
+    void ShowAmount();
     void cmdOK_Click();
     void cmdCancel_Click();
     void txtRemark_Change();
 
+    PhotoStore &m_store;
     const Settings &m_settings;
     PrintInfo &m_info;
     QString m_result = QStringLiteral("0");

@@ -1,6 +1,7 @@
 // frmRemark: what its load takes from the store, how it looks, and what OK,
 // Cancel and the close box leave in PrintInfo.
 #include "frm_remark.h"
+#include "order_book.h"
 #include "modal.h"
 #include "photo_store.h"
 #include "program_folder.h"
@@ -68,20 +69,20 @@ TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
     EXPECT_TRUE(dialog.txtMemberName->isEnabled());
 }
 
-TEST_F(FrmRemarkTest, IsAFixedWindowWithThreeControlsBeyondItsRightEdge)
+TEST_F(FrmRemarkTest, IsAFixedWindowWithTheServiceInSightAndTwoControlsBeyondItsRightEdge)
 {
     frmRemark dialog(*store, settings, info);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打印信息"));
-    EXPECT_EQ(dialog.size(), QSize(295, 238));  // 4425 x 3570 twips
+    EXPECT_EQ(dialog.size(), QSize(295, 298));  // 4425 x 4470 twips
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint);
     EXPECT_EQ(dialog.cmdOK->text(), QStringLiteral("确定"));
     EXPECT_EQ(dialog.cmdCancel->text(), QStringLiteral("取消"));
     for (QWidget *seen : {static_cast<QWidget *>(dialog.txtMemberName), static_cast<QWidget *>(dialog.txtRemark),
+                          static_cast<QWidget *>(dialog.cbServiceName), static_cast<QWidget *>(dialog.lblAmount),
                           static_cast<QWidget *>(dialog.cmdOK), static_cast<QWidget *>(dialog.cmdCancel)})
         EXPECT_TRUE(dialog.rect().contains(seen->geometry())) << seen->objectName().toStdString();
-    for (QWidget *unseen : {static_cast<QWidget *>(dialog.txtNoteNumber),
-                            static_cast<QWidget *>(dialog.cbServiceName), static_cast<QWidget *>(dialog.txtAppend)})
+    for (QWidget *unseen : {static_cast<QWidget *>(dialog.txtNoteNumber), static_cast<QWidget *>(dialog.txtAppend)})
         EXPECT_GE(unseen->geometry().left(), dialog.width()) << unseen->objectName().toStdString();
 
     QStringList captions;
@@ -89,6 +90,25 @@ TEST_F(FrmRemarkTest, IsAFixedWindowWithThreeControlsBeyondItsRightEdge)
         captions << label->text();
     for (const char *caption : {"客户名称：", "备注：", "单号：", "品名规格：", "附加："})
         EXPECT_TRUE(captions.contains(QString::fromUtf8(caption))) << caption;
+}
+
+// The amount the counter tells the customer, for the service picked.
+TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
+{
+    QSqlQuery q(store->database());
+    ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',12,0.19)")));
+    ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('20.32*15.24',3,0.09)")));
+    ASSERT_TRUE(store->InsertGrandTotal(2));
+    OrderBook book(store->database());
+    ASSERT_TRUE(book.Upgrade());
+    ASSERT_TRUE(book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500));
+    ASSERT_TRUE(book.SetSizePrice(QStringLiteral("证件照"), QStringLiteral("15.24*10.16"), 80));
+
+    frmRemark dialog(*store, settings, info);
+    dialog.cbServiceName->setCurrentText(QStringLiteral("写真海报"));
+    EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：12.60 元")); // 0.28 m² at 45 yuan
+    dialog.cbServiceName->setCurrentText(QStringLiteral("证件照"));
+    EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：有尺寸未定价，不计合计"));
 }
 
 TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
