@@ -437,6 +437,9 @@ void frmMain::ShowOrderBook()
         if (m_printing) {
             dialog.SetOrderActions([this](const OrderRecordData &order) { m_printing->Reprint(order); },
                                    [this](const OrderRecordData &order) { m_printing->SaveReprintAsPdf(order); });
+            dialog.SetSummaryPrintAction([this](const QList<DaySummary> &days, const QDate &from, const QDate &to) {
+                m_printing->PrintDailySummary(days, from, to);
+            });
         }
         m_forms.ShowModal(dialog);
     }

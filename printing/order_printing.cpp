@@ -1,6 +1,7 @@
 // OrderPrinting: the print and print-preview commands.
 #include "order_printing.h"
 
+#include "daily_summary_print.h"
 #include "dialogs.h"
 #include "frm_remark.h"
 #include "print_job.h"
@@ -115,6 +116,13 @@ void OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
         return;
     PdfPrintTarget pdf(fileName);
     PrintRecorded(order, pdf, AsyncJob::Export);
+}
+
+void OrderPrinting::PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to)
+{
+    m_target.SetDocumentName(QStringLiteral("日结 %1-%2").arg(from.toString(QStringLiteral("yyyyMMdd")),
+                                                             to.toString(QStringLiteral("yyyyMMdd"))));
+    kestova::PrintDailySummary(days, from, to, m_target, m_dialogs);
 }
 
 } // namespace kestova

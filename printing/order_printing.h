@@ -51,6 +51,9 @@ public:
     void Reprint(const OrderRecordData &order);
     void SaveReprintAsPdf(const OrderRecordData &order);
 
+    // The daily summary on the printer.
+    void PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to);
+
     // The folder whose totals the store holds, recorded with each order.
     void SetCountedFolder(const QString &folder) { m_countedFolder = folder; }
 

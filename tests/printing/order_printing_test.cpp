@@ -2,7 +2,9 @@
 // run, print and preview on OK only, saving the previewed order as PDF, and
 // the system printer's preview.
 #include "program_title.h"
+#include "daily_summary_print.h"
 #include "modal.h"
+#include "numbers.h"
 #include "order_printing.h"
 #include "pdf_text.h"
 #include "photo_store.h"
@@ -20,6 +22,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QToolBar>
 
@@ -167,6 +170,43 @@ TEST(SystemPrintTarget, PreviewDrawsTheJobAndOffersSavingAsPdf)
     // Without a system printer there is nothing to print on.
     if (QPrinterInfo::availablePrinters().isEmpty())
         EXPECT_EQ(MakeSystemPrintTarget()->NewPage(), nullptr);
+}
+
+// The daily summary on paper: every day of the range with orders, and the
+// total line, over as many pages as they need.
+TEST(DailySummaryPrint, EveryDayAndTheTotalReachThePages)
+{
+    if (!HavePdfToText())
+        GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    Sandbox sandbox;
+    QList<DaySummary> days;
+    DaySummary total{QStringLiteral("合计")};
+    for (int d = 0; d < 60; ++d) {
+        const DaySummary day{QDate(2026, 10, 1).addDays(d).toString(QStringLiteral("yyyy-MM-dd")), 2, 20 + d,
+                             0.5, 1000 + d, 0};
+        days.append(day);
+        total.orders += day.orders;
+        total.photos += day.photos;
+        total.squareMetres += day.squareMetres;
+        total.amount += day.amount;
+    }
+    days.append(total);
+    const QString pdf = sandbox.path(QStringLiteral("daily.pdf"));
+    PdfPrintTarget target(pdf);
+    RecordingDialogs dialogs;
+    ASSERT_TRUE(PrintDailySummary(days, QDate(2026, 10, 1), QDate(2026, 11, 29), target, dialogs));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+    const QString text = PdfLayoutPages(pdf).join(u'\n');
+    EXPECT_GT(PdfLayoutPages(pdf).size(), 1);
+    EXPECT_TRUE(text.contains(QStringLiteral("2026/10/1 至 2026/11/29")));
+    for (const DaySummary &day : std::as_const(days)) {
+        const QRegularExpression line(day.day + QStringLiteral("\\s+%1\\s+%2\\s+%3\\s+%4")
+                                                    .arg(day.orders)
+                                                    .arg(day.photos)
+                                                    .arg(NumberText(RoundHalfEven(day.squareMetres, 4)))
+                                                    .arg(QRegularExpression::escape(YuanText(day.amount))));
+        EXPECT_TRUE(line.match(text).hasMatch()) << day.day.toStdString();
+    }
 }
 
 } // namespace
