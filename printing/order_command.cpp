@@ -81,6 +81,27 @@ void Error(const QString &text)
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
 }
 
+// After the arguments were checked: the store of the program folder they
+// name, or null after the start-up message.
+std::unique_ptr<PhotoStore> OpenStore(const OrderOptions &o, Dialogs &dialogs)
+{
+    if (!o.programDir.isEmpty())
+        SetProgramFolder(o.programDir);
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    if (!store) {
+        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
+                            MessageIcon::Information, MessageButtons::Ok);
+    }
+    return store;
+}
+
+int UsageError(const QString &wrong)
+{
+    Error(wrong);
+    std::fputs(OrderUsage, stderr);
+    return 2;
+}
+
 } // namespace
 
 int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
@@ -95,20 +116,11 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
         wrong = QStringLiteral("--printer 只能与 --print 一起使用");
     else if (!RemarkFits(o.remark))
         wrong = QStringLiteral("备注太长，冲印单上放不下");
-    if (!wrong.isEmpty()) {
-        Error(wrong);
-        std::fputs(OrderUsage, stderr);
+    if (!wrong.isEmpty())
+        return UsageError(wrong);
+    const std::unique_ptr<PhotoStore> store = OpenStore(o, dialogs);
+    if (!store)
         return 2;
-    }
-    if (!o.programDir.isEmpty())
-        SetProgramFolder(o.programDir);
-
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    if (!store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
-        return 2;
-    }
 
     const RemarkSources sources = LoadRemarkSources(*store);
     if (!o.service.isEmpty() && !sources.serviceNames.contains(o.service)) {
@@ -151,19 +163,11 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
         wrong = QStringLiteral("需要一个单号 N");
     else if (o.pdf.isEmpty() == !o.print)
         wrong = QStringLiteral("需要 --pdf FILE 或 --print 其中之一");
-    if (!wrong.isEmpty()) {
-        Error(wrong);
-        std::fputs(OrderUsage, stderr);
+    if (!wrong.isEmpty())
+        return UsageError(wrong);
+    const std::unique_ptr<PhotoStore> store = OpenStore(o, dialogs);
+    if (!store)
         return 2;
-    }
-    if (!o.programDir.isEmpty())
-        SetProgramFolder(o.programDir);
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    if (!store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
-        return 2;
-    }
     OrderBook book(store->database());
     bool ok = false;
     const std::optional<OrderRecordData> order = book.Upgrade() ? book.Find(number, &ok) : std::nullopt;

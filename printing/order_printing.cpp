@@ -69,15 +69,25 @@ void OrderPrinting::PrintPreview()
         [this] { SaveAsPdf(); }, m_owner);
 }
 
-void OrderPrinting::SaveAsPdf()
+namespace {
+
+// The PDF file the operator names for an order; empty when cancelled.
+QString AskPdfFile(Dialogs &dialogs, const QString &noteNumber)
 {
     FileDialogRequest request;
     request.title = QStringLiteral("保存为PDF");
     request.filter = QStringLiteral("PDF文件(*.pdf)");
-    request.fileName = QStringLiteral("冲印单%1.pdf").arg(m_info.NoteNumber);
+    request.fileName = QStringLiteral("冲印单%1.pdf").arg(noteNumber);
     request.defaultSuffix = QStringLiteral("pdf");
     request.confirmOverwrite = true;
-    const QString fileName = m_dialogs.GetSaveFileName(request);
+    return dialogs.GetSaveFileName(request);
+}
+
+} // namespace
+
+void OrderPrinting::SaveAsPdf()
+{
+    const QString fileName = AskPdfFile(m_dialogs, m_info.NoteNumber);
     if (fileName.isEmpty())
         return;
     m_layout.Discard();
@@ -105,13 +115,7 @@ void OrderPrinting::Reprint(const OrderRecordData &order)
 
 void OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
 {
-    FileDialogRequest request;
-    request.title = QStringLiteral("保存为PDF");
-    request.filter = QStringLiteral("PDF文件(*.pdf)");
-    request.fileName = QStringLiteral("冲印单%1.pdf").arg(order.noteNumber);
-    request.defaultSuffix = QStringLiteral("pdf");
-    request.confirmOverwrite = true;
-    const QString fileName = m_dialogs.GetSaveFileName(request);
+    const QString fileName = AskPdfFile(m_dialogs, QString::number(order.noteNumber));
     if (fileName.isEmpty())
         return;
     PdfPrintTarget pdf(fileName);
