@@ -253,7 +253,16 @@ int main(int argc, char *argv[])
 {
     // Order pages need fonts, so `order` runs as a GUI application, on the
     // offscreen platform when there is no display.
-    const bool order = argc > 1 && (QByteArray(argv[1]) == "order" || QByteArray(argv[1]) == "reprint");
+    // `daily` prints pages only when asked for a PDF or a printer.
+    const auto pages = [&] {
+        for (int i = 2; i < argc; ++i) {
+            if (QByteArray(argv[i]) == "--pdf" || QByteArray(argv[i]) == "--print")
+                return true;
+        }
+        return false;
+    };
+    const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+    const bool order = first == "order" || first == "reprint" || (first == "daily" && pages());
     if (order)
         qInstallMessageHandler(DropQtNotices);
     if (order && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
@@ -282,6 +291,10 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("reprint")) {
         ConsoleDialogs dialogs;
         return RunReprintCommand(args, dialogs);
+    }
+    if (command == QLatin1String("daily") && order) {
+        ConsoleDialogs dialogs;
+        return RunDailyPrintCommand(args, dialogs);
     }
     {
         ConsoleDialogs dialogs;

@@ -1,6 +1,7 @@
 // `kestova-count order`.
 #include "order_command.h"
 
+#include "daily_summary_print.h"
 #include "dialogs.h"
 #include "frm_remark.h"
 #include "order_printing.h"
@@ -11,6 +12,8 @@
 #include "program_folder.h"
 #include "rpt_print_a4.h"
 #include "settings.h"
+
+#include <QDate>
 
 #include <cstdio>
 
@@ -23,7 +26,9 @@ const char OrderUsage[] =
     "  kestova-count order --print [--printer QUEUE] [...同上]\n"
     "      同上，但把冲印单交给打印队列 QUEUE（默认为系统默认打印机）。\n"
     "  kestova-count reprint N (--pdf FILE | --print [--printer QUEUE]) [--program-dir DIR]\n"
-    "      按订单记录把单号 N 的冲印单原样补打（注明“补打”）。\n";
+    "      按订单记录把单号 N 的冲印单原样补打（注明“补打”）。\n"
+    "  kestova-count daily (--pdf FILE | --print [--printer QUEUE]) [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
+    "      把日结（默认为今天）按 A4 打印或写入 PDF。\n";
 
 namespace {
 
@@ -35,6 +40,8 @@ struct OrderOptions {
     QString member;
     QString remark;
     QString service;
+    QString from;
+    QString to;
     QString bad;
     QStringList positional;
 };
@@ -49,6 +56,8 @@ OrderOptions Parse(const QStringList &args)
         {QStringLiteral("--member"), &o.member},
         {QStringLiteral("--remark"), &o.remark},
         {QStringLiteral("--service"), &o.service},
+        {QStringLiteral("--from"), &o.from},
+        {QStringLiteral("--to"), &o.to},
     };
     for (int i = 0; i < args.size() && o.bad.isEmpty(); ++i) {
         const QString &a = args[i];
@@ -183,6 +192,37 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
     const PrintJobResult result = PrintOrderContent(RecordedOrder(*order), pageSource, layout, *target, dialogs,
                                                     o.print ? AsyncJob::Print : AsyncJob::Export);
     return result.Accepted() ? 0 : 3;
+}
+
+int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs)
+{
+    const OrderOptions o = Parse(args);
+    const QDate today = QDate::currentDate();
+    const QDate to = o.to.isEmpty() ? today : QDate::fromString(o.to, QStringLiteral("yyyy-MM-dd"));
+    const QDate from = o.from.isEmpty() ? to : QDate::fromString(o.from, QStringLiteral("yyyy-MM-dd"));
+    QString wrong;
+    if (!o.bad.isEmpty() || !o.positional.isEmpty())
+        wrong = QStringLiteral("未知的参数：%1").arg(o.bad.isEmpty() ? o.positional.value(0) : o.bad);
+    else if (!from.isValid() || !to.isValid())
+        wrong = QStringLiteral("日期应写作 YYYY-MM-DD");
+    else if (o.pdf.isEmpty() == !o.print)
+        wrong = QStringLiteral("需要 --pdf FILE 或 --print 其中之一");
+    if (!wrong.isEmpty())
+        return UsageError(wrong);
+    const std::unique_ptr<PhotoStore> store = OpenStore(o, dialogs);
+    if (!store)
+        return 2;
+    OrderBook book(store->database());
+    bool ok = book.Upgrade();
+    const QList<DaySummary> days = ok ? book.Daily(from, to, &ok) : QList<DaySummary>();
+    if (!ok) {
+        Error(QStringLiteral("日结读取失败"));
+        return 3;
+    }
+    const std::unique_ptr<PrintTarget> target =
+        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    target->SetDocumentName(QStringLiteral("日结"));
+    return PrintDailySummary(days, from, to, *target, dialogs) ? 0 : 3;
 }
 
 } // namespace kestova

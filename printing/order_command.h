@@ -23,4 +23,7 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs);
 // store, 3 the file could not be written or the print queue refused the job.
 int RunReprintCommand(const QStringList &args, Dialogs &dialogs);
 
+// `kestova-count daily --pdf FILE | --print`: the daily summary on A4.
+int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs);
+
 } // namespace kestova

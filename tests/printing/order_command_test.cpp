@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 #include <gtest/gtest.h>
@@ -173,6 +174,15 @@ TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
     r = RunCountTool({"orders", "--program-dir", dir});
     EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t13.65\n"))) << r.out.toStdString();
+
+    // Today's summary on A4: two orders, six photos, one with an amount.
+    const QString daily = sandbox.path(QStringLiteral("daily.pdf"));
+    r = RunCountTool({"daily", "--pdf", daily, "--program-dir", dir});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("合计\\s+2\\s+6\\s+0\\.6\\s+13\\.65\\s+1"))
+                    .match(PdfLayoutPages(daily).join(u'\n'))
+                    .hasMatch())
+        << PdfLayoutPages(daily).join(u'\n').toStdString();
 }
 
 } // namespace
