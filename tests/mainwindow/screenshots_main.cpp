@@ -7,6 +7,7 @@
 #include "frm_config.h"
 #include "frm_main.h"
 #include "frm_order_book.h"
+#include "frm_remark.h"
 #include "frm_price_list.h"
 #include "layout.h"
 #include "photo_store.h"
@@ -227,6 +228,16 @@ int main(int argc, char *argv[])
         QTest::qWaitForWindowExposed(&orders);
         ok &= Save(orders.grab().toImage(), prefix + QStringLiteral("-orders.png"));
         orders.close();
+        frmDailySummary daily(book, dialogs, &window);
+        daily.show();
+        QTest::qWaitForWindowExposed(&daily);
+        ok &= Save(daily.grab().toImage(), prefix + QStringLiteral("-daily.png"));
+        daily.close();
+        frmRemark remark(*orderStore, settings, printInfo, &window);
+        remark.show();
+        QTest::qWaitForWindowExposed(&remark);
+        ok &= Save(remark.grab().toImage(), prefix + QStringLiteral("-remark.png"));
+        remark.close();
     }
 
     // The restored window: the designed client area, centred.
