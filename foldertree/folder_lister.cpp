@@ -136,6 +136,7 @@ struct FolderQuestion {
     QMutex mutex;
     QWaitCondition answered;
     std::optional<bool> folder;
+    bool waitedOut = false;  // someone waited in vain: the disk is slow, nobody waits again
     QList<std::function<void(bool)>> late;  // told once the answer is there
 };
 
@@ -181,8 +182,8 @@ std::shared_ptr<FolderQuestion> Ask(const QString &path)
 std::optional<bool> Await(FolderQuestion &question, int waitMs)
 {
     QMutexLocker lock(&question.mutex);
-    if (!question.folder)
-        question.answered.wait(&question.mutex, QDeadlineTimer(waitMs));
+    if (!question.folder && !question.waitedOut)
+        question.waitedOut = !question.answered.wait(&question.mutex, QDeadlineTimer(waitMs));
     return question.folder;
 }
 
