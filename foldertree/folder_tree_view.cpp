@@ -275,6 +275,15 @@ void FolderTreeView::dataChanged(const QModelIndex &topLeft, const QModelIndex &
     QTreeView::dataChanged(topLeft, bottomRight, roles);
     if (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::CheckStateRole))
         FitColumnLater();
+    // The item's "+" may have come or gone: it lies left of the item's own
+    // rectangle, which is all the view repaints.
+    if (topLeft.isValid() && topLeft.parent() == bottomRight.parent()) {
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+            const QRect cell = visualRect(topLeft.siblingAtRow(row));
+            if (cell.isValid())
+                viewport()->update(QRect(0, cell.top(), viewport()->width(), cell.height()));
+        }
+    }
 }
 
 void FolderTreeView::SetSwitches(const Switches &switches)

@@ -4,6 +4,7 @@
 #include "browse_fixture.h"
 
 #include <QDir>
+#include <QPaintEvent>
 #include <QScrollBar>
 #include <QTest>
 
@@ -13,6 +14,24 @@ using namespace kestova;
 using namespace kestova::test;
 
 namespace {
+
+// Collects the regions painted on a widget.
+class PaintLog : public QObject
+{
+public:
+    PaintLog(QWidget *widget, QRegion &painted) : m_painted(painted) { widget->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            m_painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+
+private:
+    QRegion &m_painted;
+};
 
 class ChangingFolders : public ::testing::Test
 {
@@ -68,6 +87,18 @@ TEST_F(ChangingFolders, PlusComesAndGoesWithTheLastSubFolder)
     ASSERT_TRUE(QDir(box.path("空")).rmdir("新"));
     EXPECT_TRUE(Eventually([&] { return !Plus("空"); }));
     EXPECT_FALSE(Item("空/新").isValid());
+
+    // A folder never opened gains one: its "+" is painted, not only known.
+    ASSERT_TRUE(Eventually([&] { return !Plus("李四"); }));
+    QRegion painted;
+    PaintLog log(tree->viewport(), painted);
+    QCoreApplication::processEvents();
+    painted = QRegion();
+    ASSERT_TRUE(QDir(box.path("李四")).mkdir("新"));
+    ASSERT_TRUE(Eventually([&] { return Plus("李四"); }));
+    const QRect other = tree->visualRect(Item("李四"));
+    const QPoint button(other.left() - tree->indentation() / 2, other.center().y());
+    EXPECT_TRUE(Eventually([&] { return painted.contains(button); }));
 }
 
 TEST_F(ChangingFolders, SelectedFolderRemovedSelectsItsNearestParent)
