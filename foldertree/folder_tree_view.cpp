@@ -244,10 +244,15 @@ void FolderTreeView::resizeEvent(QResizeEvent *event)
         FollowLater();
 }
 
+// A key that moves the selection or the view ends the following; others
+// (Return, a letter that matches nothing) leave it on.
 void FolderTreeView::keyPressEvent(QKeyEvent *event)
 {
-    m_follow = false;
+    const QModelIndex before = currentIndex();
+    const QPoint scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
     QTreeView::keyPressEvent(event);
+    if (currentIndex() != before || QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()) != scrolled)
+        m_follow = false;
 }
 
 void FolderTreeView::wheelEvent(QWheelEvent *event)
