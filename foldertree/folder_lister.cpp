@@ -23,6 +23,7 @@
 #endif
 #ifdef Q_OS_LINUX
 #include <sys/inotify.h>
+#include <sys/vfs.h>
 #endif
 
 namespace kestova {
@@ -32,6 +33,25 @@ namespace {
 constexpr int FreshSlots = 4;        // readings running at once that count
 constexpr qint64 StaleAfterMs = 1000; // a reading this old waits on a slow disk
 constexpr int ChangeDelayMs = 100;
+constexpr int RemotePollMs = 1500;
+
+#ifdef Q_OS_LINUX
+// File systems whose folders other machines change: NFS, SMB/CIFS, FUSE
+// (sshfs, rclone...), Ceph, AFS, 9p, Coda, NCP.
+bool RemoteFileSystem(int fd)
+{
+    struct statfs fs;
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0x6969: case 0x517B: case 0xFF534D42: case 0xFE534D42: case 0x65735546:
+    case 0x00C36400: case 0x5346414F: case 0x01021997: case 0x73757245: case 0x564C:
+        return true;
+    default:
+        return false;
+    }
+}
+#endif
 
 // Never deleted: a worker stuck on a dead mount must not hold up the end of
 // the program, which destroying a pool would wait for.
@@ -71,6 +91,7 @@ FolderListing ReadFolder(const QString &path, bool full, int watchFd, int *watch
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
         *watch = inotify_add_watch(watchFd, self.constData(), WatchMask);
     }
+    result.remote = RemoteFileSystem(fd);
 #else
     Q_UNUSED(watchFd);
 #endif
@@ -228,6 +249,11 @@ FolderLister::FolderLister(QObject *parent)
     m_changeDelay.setSingleShot(true);
     m_changeDelay.setInterval(ChangeDelayMs);
     connect(&m_changeDelay, &QTimer::timeout, this, &FolderLister::FlushChanges);
+    m_poll.setInterval(RemotePollMs);
+    connect(&m_poll, &QTimer::timeout, this, [this] {
+        for (const QString &path : std::as_const(m_remote))
+            Request(path, Kind::List);  // skipped while a reading is under way
+    });
 #ifdef Q_OS_LINUX
     const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd >= 0) {
@@ -317,6 +343,11 @@ void FolderLister::Deliver(const FolderListing &listing, Kind kind, int watch)
     const Running running = m_running.take(Key(listing.path, int(kind)));
     if (listing.error == 0)
         NoteWatch(listing.path, watch);
+    if (listing.remote && listing.full && listing.error == 0 && !m_remote.contains(listing.path)) {
+        m_remote.append(listing.path);
+        if (!m_poll.isActive())
+            m_poll.start();
+    }
     emit Listed(listing);
     if (running.again)
         Request(listing.path, kind);
@@ -345,6 +376,8 @@ void FolderLister::NoteWatch(const QString &path, int watch)
 
 void FolderLister::Unwatch(const QString &path)
 {
+    if (m_remote.removeAll(path) > 0 && m_remote.isEmpty())
+        m_poll.stop();
     if (m_fallback) {
         if (m_fallback->directories().contains(path))
             m_fallback->removePath(path);
@@ -368,6 +401,10 @@ void FolderLister::Unwatch(const QString &path)
 void FolderLister::Rewatch(const QString &from, const QString &to)
 {
     const QString below = from.endsWith(u'/') ? from : from + u'/';
+    for (QString &path : m_remote) {
+        if (path == from || path.startsWith(below))
+            path = to + path.mid(from.size());
+    }
     QList<QPair<QString, int>> moved;
     for (auto it = m_pathWatch.begin(); it != m_pathWatch.end();) {
         if (it.key() == from || it.key().startsWith(below)) {

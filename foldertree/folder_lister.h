@@ -10,7 +10,10 @@
 //
 // Every folder read is also watched (inotify on Linux): a sub-folder made,
 // removed or renamed in it is told as Changed, the folder itself removed or
-// moved as Gone. Nothing here touches the file system on the caller's thread.
+// moved as Gone. A watch sees only what this machine changes, so a folder
+// read whole on a network share is read again in the background every
+// second and a half, one reading at a time, while it stays watched.
+// Nothing here touches the file system on the caller's thread.
 #pragma once
 
 #include <QElapsedTimer>
@@ -38,6 +41,7 @@ struct FolderListing {
     QString path;  // as asked
     bool full = false;  // every sub-folder, or only whether there is one
     int error = 0;      // errno of opening or reading the folder; 0 when read
+    bool remote = false;  // on a network or FUSE file system, whose changes made elsewhere no watch sees
     QList<FolderEntry> folders;  // in the tree's order; at most one when !full
 };
 
@@ -113,6 +117,8 @@ private:
     QFileSystemWatcher *m_fallback = nullptr;  // where there is no inotify
     QStringList m_changed;
     QTimer m_changeDelay;  // one reading for a burst of changes
+    QStringList m_remote;  // read whole, on a share: read again now and then
+    QTimer m_poll;
 };
 
 } // namespace kestova

@@ -49,6 +49,8 @@ public:
             QProcess::execute("fusermount3", {"-u", "-z", path()});
     }
 
+    // The folder served, as the server sees it.
+    QString sourcePath(const QString &relative) const { return m_source.path() + '/' + relative; }
     // Empty when the share is there; else why not (the test skips).
     QString whyNot() const { return m_why; }
     QString path(const QString &relative = {}) const

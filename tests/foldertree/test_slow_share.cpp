@@ -77,4 +77,23 @@ TEST(SlowShare, WhatTheShareHoldsArrivesWhenItAnswers)
     EXPECT_TRUE(model->hasChildren(ItemOf(browse, share.path("a"))));
 }
 
+// No watch sees what another machine changes on a share: the tree reads
+// the opened folders of a share again by itself.
+TEST(SlowShare, FoldersMadeOnTheServerAppearWithoutRefresh)
+{
+    SlowShare share(10, {"a"});
+    if (!share.whyNot().isEmpty())
+        GTEST_SKIP() << share.whyNot().toStdString();
+    ucBrowse browse;
+    browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
+    browse.show();
+    ASSERT_TRUE(WaitForListing(browse, share.path(), 1));
+    QAbstractItemModel *model = browse.Tree()->model();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !model->hasChildren(ItemOf(browse, share.path("a"))); }, 5000));
+
+    ASSERT_TRUE(QDir().mkdir(share.sourcePath("b")));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ItemOf(browse, share.path("b")).isValid(); }, 5000));
+    EXPECT_EQ(model->rowCount(TopItem(browse)), 2);
+}
+
 } // namespace
