@@ -339,6 +339,15 @@ void FolderListModel::Merge(Node *node, const QList<FolderEntry> &folders)
 {
     const QModelIndex parent = IndexOf(node);
     auto &children = node->children;
+    if (children.empty()) {  // the first reading: all at once
+        if (folders.isEmpty())
+            return;
+        beginInsertRows(parent, 0, int(folders.size()) - 1);
+        for (const FolderEntry &folder : folders)
+            AddChild(node, int(children.size()), folder.name, folder.inode);
+        endInsertRows();
+        return;
+    }
     QHash<QString, int> rank;
     for (int i = 0; i < folders.size(); ++i)
         rank.insert(NameKey(folders[i].name), i);

@@ -277,6 +277,7 @@ FolderLister::FolderLister(QObject *parent)
 
 FolderLister::~FolderLister()
 {
+    delete m_notifier;  // before its descriptor can be closed
     QMutexLocker lock(&m_mailbox->mutex);
     m_mailbox->lister = nullptr;
 }

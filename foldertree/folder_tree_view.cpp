@@ -152,6 +152,9 @@ FolderTreeView::FolderTreeView(QWidget *parent) : QTreeView(parent)
     setRootIsDecorated(true);
     setIndentation(19);
     setAnimated(false);
+    // One line of text per folder: rows need not be measured one by one,
+    // which with thousands of folders would stop the window.
+    setUniformRowHeights(true);
     // Whole rows in sight when scrolled to (per item, the last one may be cut).
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
