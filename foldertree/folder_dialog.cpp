@@ -93,8 +93,9 @@ FolderDialog::~FolderDialog()
 void FolderDialog::Open()
 {
     show();
+    // The first place open: the last count's place, or home.
     const QModelIndex root = m_tree->rootIndex();
-    if (m_folders->rowCount(root) == 1)
+    if (m_folders->rowCount(root) >= 1)
         m_tree->expand(m_folders->index(0, 0, root));
 
     const QPointer<FolderDialog> self(this);

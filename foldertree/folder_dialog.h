@@ -9,6 +9,11 @@
 //                          the new item (a QPersistentModelIndex, see PathOfItem)
 // Right after its owner has seen it ready it takes its own place on the
 // screen, which sends it a move (QEvent::Move).
+//
+// The selection only ever moves to a folder the operator can account for:
+// when the selected folder is removed its parent is selected, when it is
+// renamed the new path is told, when a folder above it is closed that folder
+// is selected.
 #pragma once
 
 #include "folder_list_model.h"
