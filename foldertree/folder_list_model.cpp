@@ -262,7 +262,7 @@ QVariant FolderListModel::data(const QModelIndex &index, int role) const
         return node->path;
     case Qt::DecorationRole:
 #ifdef Q_OS_WIN
-        if (m_topIsFileSystem && node->parent == m_root.get() && node->path.endsWith(u':/'))
+        if (m_topIsFileSystem && node->parent == m_root.get() && node->path.endsWith(QLatin1String(":/")))
             return m_driveIcon;
 #endif
         return m_folderIcon;
