@@ -102,6 +102,17 @@ bool Settings::Save(const TypedNumbers &typed, QString *error) const
                           error);
 }
 
+QString LoadLastPath()
+{
+    bool ok = true;
+    return ReadIniValue(QStringLiteral("Browse"), QStringLiteral("LastPath"), &ok);
+}
+
+bool SaveLastPath(const QString &folder, QString *error)
+{
+    return WriteIniValues({{QStringLiteral("Browse"), QStringLiteral("LastPath"), folder}}, error);
+}
+
 QStringList SettingsLines(const Settings &s)
 {
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };

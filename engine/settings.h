@@ -37,6 +37,14 @@ struct Settings {
     bool Save(const TypedNumbers &typed, QString *error) const;
 };
 
+// [Browse] LastPath: the folder counted last, where the folder tree starts
+// the next time. Not one of the nine settings: the settings dialog neither
+// shows nor writes it. Empty when absent.
+QString LoadLastPath();
+// Writes it; a new [Browse] section goes after the sections already in the
+// file (Sum, MemberName, DPIAlarm). False when Config.ini could not be written.
+bool SaveLastPath(const QString &folder, QString *error = nullptr);
+
 // The record as the program uses it, one "Key=Value" line per key in
 // start-up order; the two flags as 1 or 0.
 QStringList SettingsLines(const Settings &s);

@@ -1,6 +1,7 @@
 // The folder dialog: its file-system tree, its notices and path lookups.
 #include "folder_dialog.h"
 
+#include "folder_lister.h"
 #include "folder_tree_view.h"
 #include "hook_engine.h"
 
@@ -13,7 +14,15 @@
 
 namespace kestova {
 
-FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, QWidget *parent)
+namespace {
+
+// How long a selection by path waits for its disk before it goes on without.
+constexpr int SelectionWaitMs = 50;
+
+} // namespace
+
+FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, QWidget *parent,
+                           const QString &firstPlace)
     : QWidget(parent, Qt::Window),
       m_topFolder(topFolder.isEmpty() ? QString() : QDir::cleanPath(QDir::fromNativeSeparators(topFolder))),
       m_flags(flags),
@@ -28,7 +37,7 @@ FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, 
     m_icons = std::make_unique<QFileIconProvider>();
     m_files = new FolderListModel(this);
     m_files->setIconProvider(m_icons.get());
-    m_files->SetTopFolder(m_topFolder);
+    m_files->SetTopFolder(m_topFolder, firstPlace);
     m_folders = new FolderModel(this);
     m_folders->setSourceModel(m_files);
 
@@ -49,6 +58,27 @@ FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, 
                                [this](const QModelIndex &current) {
                                    Notify(DialogSelChanged, QVariant::fromValue(QPersistentModelIndex(current)));
                                });
+    // The operator never ends up on a folder they did not pick: when the
+    // selected folder goes, its parent is selected (not the neighbour the
+    // view would choose); when it is renamed, the new name is told; when a
+    // folder above it is closed, that folder is selected.
+    connect(m_files, &FolderListModel::aboutToRemove, this, &FolderDialog::KeepSelectionOff);
+    connect(m_files, &FolderListModel::pathsChanged, this, &FolderDialog::OnPathsChanged);
+    connect(m_tree, &QTreeView::collapsed, this, [this](const QModelIndex &folder) {
+        if (Below(m_tree->currentIndex(), folder))
+            m_tree->setCurrentIndex(folder);
+    });
+    connect(m_files->Lister(), &FolderLister::Checked, this, &FolderDialog::OnChecked);
+    // A folder the operator picks meanwhile wins over one still waited for.
+    m_tree->installEventFilter(this);
+    m_tree->viewport()->installEventFilter(this);
+}
+
+bool FolderDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress)
+        m_pendingSelection.clear();
+    return QWidget::eventFilter(watched, event);
 }
 
 FolderDialog::~FolderDialog()
@@ -63,8 +93,9 @@ FolderDialog::~FolderDialog()
 void FolderDialog::Open()
 {
     show();
+    // The first place open: the last count's place, or home.
     const QModelIndex root = m_tree->rootIndex();
-    if (m_folders->rowCount(root) == 1)
+    if (m_folders->rowCount(root) >= 1)
         m_tree->expand(m_folders->index(0, 0, root));
 
     const QPointer<FolderDialog> self(this);
@@ -77,22 +108,69 @@ void FolderDialog::Open()
 
 bool FolderDialog::SetSelection(const QString &path)
 {
+    m_pendingSelection.clear();
     QString folder = QDir::fromNativeSeparators(path);
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')) && !folder.endsWith(QLatin1String(":/")))
         folder.chop(1);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !m_files->Holds(folder))
         return false;
-    const QModelIndex item = m_folders->mapFromSource(m_files->index(folder));
+    QModelIndex source = m_files->index(folder);
+    if (!source.isValid()) {
+        const std::optional<bool> isFolder = m_files->Lister()->CheckFolder(folder, SelectionWaitMs);
+        if (!isFolder) {
+            m_pendingSelection = folder;
+            return false;
+        }
+        if (!*isFolder)
+            return false;
+        source = m_files->Reveal(folder);
+    }
+    const QModelIndex item = m_folders->mapFromSource(source);
     if (!item.isValid())
-        return false;
-    QModelIndex above = item;
-    while (above.isValid() && above.parent() != m_tree->rootIndex())
-        above = above.parent();
-    if (!above.isValid())
         return false;  // not below the top folder
-    m_tree->setCurrentIndex(item);
-    m_tree->scrollTo(item);
+    Select(item);
     return true;
+}
+
+void FolderDialog::Select(const QModelIndex &item)
+{
+    m_tree->ShowCurrent(item);
+}
+
+bool FolderDialog::Below(QModelIndex item, const QModelIndex &above) const
+{
+    if (!item.isValid() || item == above)
+        return false;
+    while (item.isValid() && item != above)
+        item = item.parent();
+    return item.isValid();
+}
+
+void FolderDialog::KeepSelectionOff(const QModelIndex &gone)
+{
+    const QModelIndex current = m_folders->mapToSource(m_tree->currentIndex());
+    if (current.isValid() && (current == gone || Below(current, gone)))
+        m_tree->setCurrentIndex(m_folders->mapFromSource(gone.parent()));
+}
+
+void FolderDialog::OnPathsChanged()
+{
+    const QVariant current = QVariant::fromValue(QPersistentModelIndex(m_tree->currentIndex()));
+    QString path;
+    if (PathOfItem(current, path) && path != m_notifiedPath)
+        Notify(DialogSelChanged, current);
+}
+
+void FolderDialog::OnChecked(const QString &path, bool folder)
+{
+    if (path != m_pendingSelection)
+        return;
+    m_pendingSelection.clear();
+    if (!folder)
+        return;
+    const QModelIndex item = m_folders->mapFromSource(m_files->Reveal(path));
+    if (item.isValid())
+        Select(item);
 }
 
 bool FolderDialog::PathOfItem(const QVariant &item, QString &path)
@@ -118,6 +196,8 @@ void FolderDialog::closeEvent(QCloseEvent *event)
 
 void FolderDialog::Notify(quint32 message, const QVariant &wParam)
 {
+    if (message == DialogSelChanged)
+        PathOfItem(wParam, m_notifiedPath);
     if (!m_owner)
         return;
     WindowMessage notice(this, message, wParam);

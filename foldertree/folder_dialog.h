@@ -9,6 +9,11 @@
 //                          the new item (a QPersistentModelIndex, see PathOfItem)
 // Right after its owner has seen it ready it takes its own place on the
 // screen, which sends it a move (QEvent::Move).
+//
+// The selection only ever moves to a folder the operator can account for:
+// when the selected folder is removed its parent is selected, when it is
+// renamed the new path is told, when a folder above it is closed that folder
+// is selected.
 #pragma once
 
 #include "folder_list_model.h"
@@ -32,12 +37,14 @@ class FolderDialog : public QWidget
 {
     Q_OBJECT
 public:
-    // topFolder empty: the top of the file system (the root folder on Unix,
-    // the drives on Windows). flags are the folder-browse option bits, kept
-    // as given; the tree shows file-system folders whatever they say.
-    // owner receives the notices (none when null). The dialog is a window
-    // child of parent, so parent's destruction takes it along.
-    FolderDialog(const QString &topFolder, int flags, QWidget *owner, QWidget *parent = nullptr);
+    // topFolder empty: the start places (firstPlace, home, media and shares,
+    // the top of the file system; see start_places.h). flags are the
+    // folder-browse option bits, kept as given; the tree shows file-system
+    // folders whatever they say. owner receives the notices (none when
+    // null). The dialog is a window child of parent, so parent's
+    // destruction takes it along.
+    FolderDialog(const QString &topFolder, int flags, QWidget *owner, QWidget *parent = nullptr,
+                 const QString &firstPlace = {});
     ~FolderDialog() override;
 
     // Runs the dialog: shows it (never on screen), sends DialogReady, then
@@ -45,7 +52,9 @@ public:
     void Open();
     // Makes the tree's current item the folder at path (native or '/'
     // separators, with or without a trailing one). False when the path names
-    // no folder under the top folder; the selection is then left alone.
+    // no folder under the top folder; the selection is then left alone. A
+    // folder on a disk that does not answer at once is selected when it
+    // answers (false meanwhile), unless the selection has moved since.
     bool SetSelection(const QString &path);
 
     int Flags() const { return m_flags; }
@@ -61,9 +70,15 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Notify(quint32 message, const QVariant &wParam = {});
+    void Select(const QModelIndex &item);
+    bool Below(QModelIndex item, const QModelIndex &above) const;
+    void KeepSelectionOff(const QModelIndex &gone);
+    void OnChecked(const QString &path, bool folder);
+    void OnPathsChanged();
 
     QString m_topFolder;
     int m_flags;
@@ -75,6 +90,8 @@ private:
     QPushButton *m_ok;
     QPushButton *m_cancel;
     QMetaObject::Connection m_selectionWatch;
+    QString m_pendingSelection;  // waits for its disk to answer
+    QString m_notifiedPath;      // of the last selection notice
     bool m_closed = false;
 };
 

@@ -1,15 +1,19 @@
 // FolderListModel: the folders of the file system as a tree model for the
-// folder dialog, listed when a folder is first opened and kept up to date by
-// a file-system watcher. Names come through the engine's path codec, so a
-// folder whose name is not UTF-8 (GBK, from an archive made on Chinese
-// Windows) is shown decoded and can be picked like any other; Qt's
-// QFileSystemModel leaves such folders out. Hidden folders are left out.
-// Children are in the order QFileSystemModel gives: case-insensitive, with
-// numbers compared by value.
+// folder dialog. Folders are read in the background (FolderLister): a folder
+// not read yet shows an expand button until it is known whether it holds a
+// folder, and opening it shows its sub-folders once they have been read, so
+// no call of the model waits for a disk. Names come through the engine's
+// path codec, so a folder whose name is not UTF-8 (GBK, from an archive made
+// on Chinese Windows) is shown decoded and can be picked like any other.
+// Hidden folders are left out. Children are in the order QFileSystemModel
+// gives: case-insensitive, with numbers compared by value.
+//
+// Every folder read is watched: sub-folders made or removed appear or go,
+// and so does the expand button of a folder that gains or loses its last
+// sub-folder. A folder renamed keeps its item under the new name.
 #pragma once
 
 #include <QAbstractItemModel>
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QIcon>
 
@@ -20,6 +24,11 @@
 class QAbstractFileIconProvider;
 
 namespace kestova {
+
+class FolderLister;
+struct FolderListing;
+struct FolderEntry;
+class MountWatch;
 
 class FolderListModel : public QAbstractItemModel
 {
@@ -33,44 +42,68 @@ public:
 
     // Icons for folders and drives; the provider must outlive the model.
     void setIconProvider(QAbstractFileIconProvider *provider);
-    // The tree's single top item: folder ('/' separators), or for an empty
-    // folder the top of the file system (the root folder on Unix, the
-    // drives on Windows).
-    void SetTopFolder(const QString &folder);
+    // The tree's single top item: folder ('/' separators). For an empty
+    // folder the start places instead (see start_places.h), firstPlace
+    // first; they follow the media and shares as they are mounted.
+    void SetTopFolder(const QString &folder, const QString &firstPlace = {});
 
-    // The item of a folder below the top ('/' separators); folders on the
-    // way are listed. Invalid when the tree holds no such folder.
+    // The item of a folder the tree holds now ('/' separators); invalid when
+    // it holds none. Nothing is read.
     QModelIndex index(const QString &path) const;
+    // The item of a folder known to exist below a top item, with items made
+    // for the folders on the way that are not read yet (they are read next).
+    // Invalid when the path lies under no top item.
+    QModelIndex Reveal(const QString &path);
+    // Whether the path lies under a top item (by its text).
+    bool Holds(const QString &path) const;
     QString filePath(const QModelIndex &index) const;
+    FolderLister *Lister() const { return m_lister; }
+    // Whether the folder's sub-folders have been read.
+    bool Listed(const QModelIndex &index) const;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    // A folder not listed yet has children when it holds a folder that is
-    // not hidden, so that only such folders get an expand button.
+    // True for a folder that holds a folder that is not hidden, and for a
+    // folder not known yet (which is then looked at).
     bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
 signals:
-    // The folder's sub-folders have been listed.
+    // The folder's sub-folders have been read.
     void directoryLoaded(const QString &path);
+    // The item (and all below it) is about to go: its folder is gone.
+    void aboutToRemove(const QModelIndex &index);
+    // Items were renamed after their folders: paths below them changed.
+    void pathsChanged();
 
 private:
     struct Node;
 
     Node *NodeOf(const QModelIndex &index) const;
     QModelIndex IndexOf(const Node *node) const;
-    void List(Node *node);
-    void Relist(const QString &path);
+    Node *TopOf(const QString &path, QString *rest) const;
+    Node *AddChild(Node *parent, int row, const QString &name, quint64 inode);
+    void OnListed(const FolderListing &listing);
+    void OnChanged(const QString &path);
+    void OnGone(const QString &path);
+    void Merge(Node *node, const QList<FolderEntry> &folders);
+    void Rename(Node *node, const QString &name);
+    void SetHoldsFolders(Node *node, bool holds);
     void Forget(Node *node);
+    void RequestList(Node *node, bool again = false) const;
+    void SetTops(const QStringList &paths);
 
     std::unique_ptr<Node> m_root;  // invisible; its children are the tops
     bool m_topIsFileSystem = true;
-    QHash<QString, Node *> m_listed;  // by path: the listed folders
-    QFileSystemWatcher m_watcher;
+    QString m_firstPlace;
+    MountWatch *m_mounts = nullptr;
+    bool m_renamed = false;  // a reading renamed items
+    QHash<QString, QList<Node *>> m_byPath;  // every item by its folder
+    FolderLister *m_lister;
     QIcon m_folderIcon;
     QIcon m_driveIcon;
 };

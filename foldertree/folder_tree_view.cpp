@@ -4,7 +4,9 @@
 #include "folder_list_model.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QPainter>
 #include <QtMath>
 #include <QStyledItemDelegate>
@@ -150,11 +152,20 @@ FolderTreeView::FolderTreeView(QWidget *parent) : QTreeView(parent)
     setRootIsDecorated(true);
     setIndentation(19);
     setAnimated(false);
+    // One line of text per folder: rows need not be measured one by one,
+    // which with thousands of folders would stop the window.
+    setUniformRowHeights(true);
+    // Whole rows in sight when scrolled to (per item, the last one may be cut).
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     header()->setStretchLastSection(false);
     setItemDelegate(new FolderItemDelegate(this));
     SetSwitches(m_switches);
     connect(this, &QTreeView::expanded, this, &FolderTreeView::FitColumnLater);
     connect(this, &QTreeView::collapsed, this, &FolderTreeView::FitColumnLater);
+    // The operator's own scrolling ends the following of the current item.
+    for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()})
+        connect(bar, &QAbstractSlider::actionTriggered, this, [this] { m_follow = false; });
 }
 
 void FolderTreeView::setModel(QAbstractItemModel *model)
@@ -176,7 +187,81 @@ void FolderTreeView::FitColumnLater()
     QTimer::singleShot(0, this, [this] {
         m_fitPending = false;
         resizeColumnToContents(0);
+        if (m_follow)
+            FollowLater();
     });
+}
+
+void FolderTreeView::ShowCurrent(const QModelIndex &index)
+{
+    setCurrentIndex(index);
+    m_follow = true;
+    scrollTo(index);
+    FollowLater();
+}
+
+// Rows read in above the current item push it down, a wider column moves
+// it sideways: once the view has settled it is brought back into sight.
+void FolderTreeView::FollowLater()
+{
+    if (m_followPending)
+        return;
+    m_followPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followPending = false;
+        if (m_follow && currentIndex().isValid())
+            scrollTo(currentIndex());
+    });
+}
+
+void FolderTreeView::scrollTo(const QModelIndex &index, ScrollHint hint)
+{
+    QTreeView::scrollTo(index, hint);
+    QRect cell = visualRect(index);
+    if (!cell.isValid())
+        return;
+    // Qt leaves the last pixel row of an item at the bottom out of sight.
+    if (hint == EnsureVisible && cell.bottom() >= viewport()->height() && cell.height() <= viewport()->height()) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + cell.bottom() - viewport()->height() + 1);
+        cell = visualRect(index);
+    }
+    // The name's end within reach: the column may not have been fitted yet.
+    const int end = cell.left() + sizeHintForIndex(index).width();
+    if (header()->sectionSize(0) < end + horizontalOffset())
+        resizeColumnToContents(0);
+    const int start = cell.left() - indentation();  // with its expand button
+    const int width = viewport()->width();
+    int shift = 0;
+    if (end > width)
+        shift = qMin(end - width, start);
+    else if (start < 0)
+        shift = start;
+    if (shift != 0)
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift);
+}
+
+void FolderTreeView::resizeEvent(QResizeEvent *event)
+{
+    QTreeView::resizeEvent(event);
+    if (m_follow)
+        FollowLater();
+}
+
+// A key that moves the selection or the view ends the following; others
+// (Return, a letter that matches nothing) leave it on.
+void FolderTreeView::keyPressEvent(QKeyEvent *event)
+{
+    const QModelIndex before = currentIndex();
+    const QPoint scrolled(horizontalScrollBar()->value(), verticalScrollBar()->value());
+    QTreeView::keyPressEvent(event);
+    if (currentIndex() != before || QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value()) != scrolled)
+        m_follow = false;
+}
+
+void FolderTreeView::wheelEvent(QWheelEvent *event)
+{
+    m_follow = false;
+    QTreeView::wheelEvent(event);
 }
 
 void FolderTreeView::doItemsLayout()
@@ -189,6 +274,8 @@ void FolderTreeView::rowsInserted(const QModelIndex &parent, int start, int end)
 {
     QTreeView::rowsInserted(parent, start, end);
     FitColumnLater();
+    if (m_follow)
+        FollowLater();
 }
 
 void FolderTreeView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
@@ -196,6 +283,15 @@ void FolderTreeView::dataChanged(const QModelIndex &topLeft, const QModelIndex &
     QTreeView::dataChanged(topLeft, bottomRight, roles);
     if (roles.isEmpty() || roles.contains(Qt::DisplayRole) || roles.contains(Qt::CheckStateRole))
         FitColumnLater();
+    // The item's "+" may have come or gone: it lies left of the item's own
+    // rectangle, which is all the view repaints.
+    if (topLeft.isValid() && topLeft.parent() == bottomRight.parent()) {
+        for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+            const QRect cell = visualRect(topLeft.siblingAtRow(row));
+            if (cell.isValid())
+                viewport()->update(QRect(0, cell.top(), viewport()->width(), cell.height()));
+        }
+    }
 }
 
 void FolderTreeView::SetSwitches(const Switches &switches)
@@ -285,6 +381,10 @@ bool FolderTreeView::viewportEvent(QEvent *event)
     case QEvent::Leave:
         SetHot({});
         break;
+    case QEvent::Resize:  // a scroll bar came or went
+        if (m_follow)
+            FollowLater();
+        break;
     default:
         break;
     }
@@ -316,6 +416,7 @@ bool FolderTreeView::InIndent(const QPoint &pos) const
 
 void FolderTreeView::mousePressEvent(QMouseEvent *event)
 {
+    m_follow = false;
     if (!m_switches.hasButtons && InIndent(event->position().toPoint())) {
         event->accept();
         return;

@@ -66,9 +66,18 @@ public:
 
     void setModel(QAbstractItemModel *model) override;
     void doItemsLayout() override;
+    // Besides the rows, scrolls sideways so that the item's name can be read
+    // however deep it lies.
+    void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
+    // Makes the item current and keeps it in sight while folders are still
+    // being read around it, until the operator scrolls, clicks or types.
+    void ShowCurrent(const QModelIndex &index);
 
 protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                      const QList<int> &roles = QList<int>()) override;
     void drawRow(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -83,10 +92,13 @@ private:
     void SetHot(const QModelIndex &index);
     bool InIndent(const QPoint &pos) const;
     void FitColumnLater();
+    void FollowLater();
 
     Switches m_switches;
     QPersistentModelIndex m_hot;
     bool m_fitPending = false;
+    bool m_follow = false;  // keep the current item in sight
+    bool m_followPending = false;
 };
 
 } // namespace kestova

@@ -2,6 +2,7 @@
 #include "uc_browse.h"
 
 #include "folder_dialog.h"
+#include "folder_lister.h"
 #include "folder_tree_view.h"
 #include "path_codec.h"
 #include "platform_queries.h"
@@ -13,12 +14,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QTreeView>
+#include <QUrl>
 #include <qdrawutil.h>
 
 namespace kestova {
@@ -27,6 +30,17 @@ namespace {
 
 const QString TextInitialized = QStringLiteral("SystemTreeView Initalized");
 const QString TextShutDown = QStringLiteral("SystemTreeView ShutDown");
+
+// The folder a path lies in, by its text: "/a/b" gives "/a", "/a" gives "/".
+QString ParentOf(const QString &path)
+{
+    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
+    const qsizetype cut = clean.lastIndexOf(u'/', clean.size() - 2);
+    if (cut < 0)
+        return {};
+    const QString parent = clean.left(cut == 0 ? 1 : cut);
+    return parent.endsWith(u':') ? parent + u'/' : parent;  // a drive: "C:/"
+}
 
 // Folders named by Root handles, handle n at index n - 1.
 QStringList &RootFolders()
@@ -57,171 +71,6 @@ ucBrowse::~ucBrowse()
     }
     if (m_host)
         m_host->removeEventFilter(this);
-}
-
-// ---- the stored property set ---------------------------------------------
-
-void ucBrowse::InitProperties()
-{
-    m_checkBoxes = m_fullRowSelect = m_hasLines = m_hasButtons = m_hideSelection = m_hotTracking = false;
-    m_reading = true;
-    QWidget::setEnabled(false);
-    m_reading = false;
-    m_currentPath.clear();
-    m_root = 0;
-    setAppearance(1);
-    setTheme(0);
-    setFolderFlags(4101);
-}
-
-void ucBrowse::ReadProperties(const PropertyBag &bag)
-{
-    m_reading = true;
-    m_appearance = bag.ReadProperty(QStringLiteral("Appearance"), 1).toInt();
-    SetContainerLook(qint16(m_appearance), m_singleBorder);
-    m_checkBoxes = bag.ReadProperty(QStringLiteral("CheckBoxes"), false).toBool();
-    QWidget::setEnabled(bag.ReadProperty(QStringLiteral("Enabled"), true).toBool());
-    m_folderFlags = bag.ReadProperty(QStringLiteral("FolderFlags"), 4101).toInt();
-    m_fullRowSelect = bag.ReadProperty(QStringLiteral("FullRowSelect"), false).toBool();
-    m_hasLines = bag.ReadProperty(QStringLiteral("HasLines"), false).toBool();
-    m_hasButtons = bag.ReadProperty(QStringLiteral("HasButtons"), true).toBool();
-    m_hideSelection = bag.ReadProperty(QStringLiteral("HideSelection"), true).toBool();
-    m_hotTracking = bag.ReadProperty(QStringLiteral("HotTracking"), true).toBool();
-    m_currentPath = bag.ReadProperty(QStringLiteral("Path"), QString()).toString();
-    m_root = bag.ReadProperty(QStringLiteral("Root"), 0).toInt();
-    m_theme = bag.ReadProperty(QStringLiteral("Theme"), 0).toInt();
-    m_reading = false;
-
-    if (m_userMode)
-        StartUp();
-    if (QWidget *host = window(); host != this)
-        host->setFocus(Qt::OtherFocusReason);
-}
-
-void ucBrowse::ReadProperties(const QVariantMap &values)
-{
-    ReadProperties(VariantMapBag(values));
-}
-
-void ucBrowse::WriteProperties(PropertyBag &bag) const
-{
-    bag.WriteProperty(QStringLiteral("Appearance"), m_appearance, 1);
-    bag.WriteProperty(QStringLiteral("CheckBoxes"), m_checkBoxes, false);
-    bag.WriteProperty(QStringLiteral("Enabled"), Enabled(), true);
-    bag.WriteProperty(QStringLiteral("FolderFlags"), m_folderFlags, 4101);
-    bag.WriteProperty(QStringLiteral("FullRowSelect"), m_fullRowSelect, false);
-    bag.WriteProperty(QStringLiteral("HasLines"), m_hasLines, false);
-    bag.WriteProperty(QStringLiteral("HasButtons"), m_hasButtons, true);
-    bag.WriteProperty(QStringLiteral("HideSelection"), m_hideSelection, true);
-    bag.WriteProperty(QStringLiteral("HotTracking"), m_hotTracking, true);
-    bag.WriteProperty(QStringLiteral("Path"), m_currentPath, QString());
-    bag.WriteProperty(QStringLiteral("Root"), m_root, 0);
-    bag.WriteProperty(QStringLiteral("Theme"), m_theme, 0);
-}
-
-QVariantMap ucBrowse::WriteProperties() const
-{
-    VariantMapBag bag;
-    WriteProperties(bag);
-    return bag.Values();
-}
-
-// ---- properties --------------------------------------------------------------
-
-void ucBrowse::setAppearance(int value)
-{
-    m_appearance = value;
-    SetContainerLook(qint16(value), m_singleBorder);
-    if (!m_inRefresh)
-        Refresh();
-    emit PropertyChanged(QStringLiteral("Appearance"));
-}
-
-void ucBrowse::setCheckBoxes(bool value)
-{
-    m_checkBoxes = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("CheckBoxes"));
-}
-
-bool ucBrowse::Enabled() const
-{
-    return !testAttribute(Qt::WA_ForceDisabled);
-}
-
-void ucBrowse::setFolderFlags(int value)
-{
-    m_folderFlags = value;  // used when the tree is next opened
-    emit PropertyChanged(QStringLiteral("FolderFlags"));
-}
-
-void ucBrowse::setFullRowSelect(bool value)
-{
-    m_fullRowSelect = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("FullRowSelect"));
-}
-
-void ucBrowse::setHasLines(bool value)
-{
-    m_hasLines = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("HasLines"));
-}
-
-void ucBrowse::setHasButtons(bool value)
-{
-    m_hasButtons = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("HasButtons"));
-}
-
-void ucBrowse::setHideSelection(bool value)
-{
-    m_hideSelection = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("HideSelection"));
-}
-
-void ucBrowse::setHotTracking(bool value)
-{
-    m_hotTracking = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("HotTracking"));
-}
-
-QString ucBrowse::Path() const
-{
-    return m_currentPath.isEmpty() ? QString() : QualifyPath(m_currentPath);
-}
-
-void ucBrowse::setPath(const QString &sNewPath)
-{
-    if (sNewPath.isEmpty())
-        m_currentPath.clear();
-    else
-        m_currentPath = QualifyPath(sNewPath);
-    // A change of the tree's selection comes back as a selection notice and
-    // raises PathChange from there.
-    if (FolderDialog *dialog = Dialog())
-        dialog->SetSelection(m_currentPath);
-    emit PropertyChanged(QStringLiteral("Path"));
-}
-
-void ucBrowse::setRoot(int value)
-{
-    m_root = value;
-    CloseUp();
-    Reset();
-    Refresh();
-    emit PropertyChanged(QStringLiteral("Root"));
-}
-
-void ucBrowse::setTheme(int value)
-{
-    m_theme = value;
-    Refresh();
-    emit PropertyChanged(QStringLiteral("Theme"));
 }
 
 // ---- methods -----------------------------------------------------------------
@@ -297,9 +146,11 @@ QString ucBrowse::QualifyPath(const QString &sPath)
     return sPath;
 }
 
+// Asked on a worker thread: a share that does not answer at once counts as
+// no folder rather than stopping the window.
 bool ucBrowse::IsFolder(const QString &sPath)
 {
-    return !sPath.isEmpty() && IsFolderPath(sPath);
+    return !sPath.isEmpty() && FolderLister::IsFolderWithin(sPath, 50).value_or(false);
 }
 
 bool ucBrowse::IsFile(const QString &sPath)
@@ -381,6 +232,7 @@ void ucBrowse::StartUp()
     if (QWidget *host = window(); host != this) {
         m_host = host;
         host->installEventFilter(this);
+        host->setAcceptDrops(true);
     }
     m_active = true;
 }
@@ -391,7 +243,8 @@ void ucBrowse::StartUp()
 void ucBrowse::OpenFolderDialog()
 {
     const int flags = m_folderFlags == 0 ? 5 : m_folderFlags;
-    auto *dialog = new FolderDialog(RootFolder(m_root), flags, m_active ? this : nullptr, this);
+    const QString place = m_lastFolder.isEmpty() ? QString() : ParentOf(m_lastFolder);
+    auto *dialog = new FolderDialog(RootFolder(m_root), flags, m_active ? this : nullptr, this, place);
     dialog->Open();
 }
 
@@ -458,8 +311,14 @@ void ucBrowse::OnDialogReady(QWidget *dialog)
 
 void ucBrowse::OnSelectionChanged(const QVariant &item)
 {
+    // The tree holds folders only, so the separator is added without asking
+    // the disk again.
     QString path;
-    m_currentPath = FolderDialog::PathOfItem(item, path) ? QualifyPath(path) : QString();
+    if (!FolderDialog::PathOfItem(item, path))
+        path.clear();
+    else if (!path.endsWith(QLatin1Char('/')) && !path.endsWith(QDir::separator()))
+        path += QDir::separator();
+    m_currentPath = path;
     emit PathChange(m_currentPath);
 }
 
@@ -563,6 +422,8 @@ void ucBrowse::changeEvent(QEvent *event)
 // then give the tree back.
 bool ucBrowse::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_host && OnHostDrag(event))
+        return true;
     if (watched != m_host || event->type() != QEvent::Close || m_inHostClose)
         return QWidget::eventFilter(watched, event);
     m_inHostClose = true;
@@ -570,6 +431,73 @@ bool ucBrowse::eventFilter(QObject *watched, QEvent *event)
     m_inHostClose = false;
     if (event->isAccepted())
         CloseUp();
+    return true;
+}
+
+// ---- where the tree starts ----------------------------------------------------
+
+void ucBrowse::SetLastFolder(const QString &folder)
+{
+    m_lastFolder = folder;
+    // Selected when the tree opens if it is still there; asking the disk
+    // now could wait on a share.
+    if (m_currentPath.isEmpty())
+        m_currentPath = folder;
+}
+
+namespace {
+
+// The local path of the first file or folder dragged, or empty text. The
+// file manager sends "file:" URLs whose percent escapes are the name's bytes
+// on disk; they are read from the URL list as sent, since a QUrl would
+// decode bytes that are not UTF-8 (GBK names) into replacement characters.
+QString DraggedPath(const QMimeData *data)
+{
+    if (!data)
+        return {};
+#ifdef Q_OS_UNIX
+    const QString uriList = QStringLiteral("text/uri-list");
+    if (data->hasFormat(uriList)) {
+        for (QByteArray line : data->data(uriList).split('\n')) {
+            line = line.trimmed();
+            if (!line.startsWith("file://"))
+                continue;
+            const qsizetype path = line.indexOf('/', 7);  // after the host, usually none
+            if (path >= 0)
+                return DecodePath(QByteArray::fromPercentEncoding(line.mid(path)));
+        }
+        return {};
+    }
+#endif
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+} // namespace
+
+// A folder dragged from the file manager onto the host window is selected;
+// a file selects its folder.
+bool ucBrowse::OnHostDrag(QEvent *event)
+{
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    QString path = DraggedPath(drop->mimeData());
+    if (path.isEmpty() || !m_active)
+        return false;
+    drop->acceptProposedAction();
+    if (type != QEvent::Drop)
+        return true;
+    path = QDir::cleanPath(path);
+    if (FolderLister::IsFolderWithin(path, 50) == false)
+        path = ParentOf(path);
+    setPath(path);
+    if (m_tree)
+        m_tree->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

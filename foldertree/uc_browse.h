@@ -28,6 +28,15 @@
 // names that folder as the tree's single top item; handles last for the run
 // of the program, and one that names nothing opens the top of the file system.
 //
+// Where it starts: with Root 0 the tree's top items are the start places
+// (start_places.h). SetLastFolder names the folder counted last: its parent
+// comes first, and it is the first selection when it still exists. A folder
+// dropped on the host window from the file manager is selected.
+//
+// Nothing the control does waits for a disk: folders are read in the
+// background, and a folder picked by path on a disk that does not answer at
+// once is selected when it answers.
+//
 // Modes: setUserMode(false) before ReadProperties() is design mode (no
 // tree, only the border, no events); run mode (the default) installs the
 // hooks when the properties are read and shows the tree.
@@ -122,6 +131,11 @@ public:
     static qint32 TranslateColor(qint32 lColor);  // 0xBBGGRR, -1 when it cannot
     static QString Version(bool bDateTime = false);
 
+    // The folder counted last (see the top of this file); used when the tree
+    // is next opened.
+    void SetLastFolder(const QString &folder);
+    QString LastFolder() const { return m_lastFolder; }
+
     // Root handles (see the top of this file).
     static int RootHandle(const QString &folder);
     static QString RootFolder(int root);
@@ -171,6 +185,7 @@ private:
     void HideDialog();
     bool ApplyTreeStyles();
     void SetContainerLook(int appearance, bool singleBorder);
+    bool OnHostDrag(QEvent *event);
     static void DrawBorder(QPainter &painter, const QRect &rect, const QColor &color);
 
     HookEngine m_hooks{*this};
@@ -187,6 +202,7 @@ private:
     QString m_currentPath;
     int m_root = 0;
     int m_theme = 0;
+    QString m_lastFolder;
 
     QPointer<QWidget> m_dialog;
     QPointer<QTreeView> m_tree;

@@ -112,6 +112,8 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
                                        {QStringLiteral("hottracking"), false},
                                        {QStringLiteral("theme"), 2}});
     connect(m_tree, &ucBrowse::PathChange, this, &frmMain::OnPathChange);
+    // The tree starts where the last count was made.
+    m_tree->SetLastFolder(LoadLastPath());
 
     m_mfgTotal = new ResultGrid(m_client);
     m_mfgTotal->setObjectName(QStringLiteral("mfgTotal"));
@@ -324,6 +326,8 @@ void frmMain::OnPathChange(const QString &path)
 void frmMain::Refresh()
 {
     m_tree->Reset();
+    if (QWidget *tree = m_tree->Tree())
+        tree->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::Count()
@@ -376,6 +380,7 @@ void frmMain::Count()
         m_lastCounted = m_selectedFolder; // the store's totals are this folder's now
     if (end == ScanEnd::Completed && m_printing)
         m_printing->SetCountedFolder(m_selectedFolder);
+    SaveLastPath(m_selectedFolder); // a setting lost is no reason to stop
 
     QString error;
     const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);

@@ -23,6 +23,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QTreeView>
 
 #include <sys/resource.h>
 #include <csignal>
@@ -525,11 +526,51 @@ TEST_F(MainWindowTest, AboutBoxFromTheHelpMenu)
     EXPECT_EQ(forms.shown.size(), 2);
 }
 
-TEST_F(MainWindowTest, RefreshReopensTheFolderTree)
+TEST_F(MainWindowTest, RefreshReopensTheFolderTreeWithTheSelectionInSightAndTheFocus)
 {
+    for (int i = 0; i < 40; ++i)
+        sandbox.mkdir(QStringLiteral("orders/客户_%1").arg(i, 2, 10, QChar(u'0')));
+    const QString folder = Folder(QStringLiteral("orders/客户_35"));
+    window->FolderTree()->setPath(folder);
+    ASSERT_EQ(PanelText(2), folder);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->Total()->setFocus();
+
     QSignalSpy status(window->FolderTree(), &ucBrowse::Status);
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdRefresh")), Qt::LeftButton);
     EXPECT_TRUE(status.contains(QVariantList{QStringLiteral("SystemTreeView Initalized")}));
+    QTreeView *tree = window->FolderTree()->Tree();
+    EXPECT_TRUE(tree->hasFocus());
+    EXPECT_EQ(PanelText(2), folder);
+    // In sight once the folders around it have been read.
+    const auto inSight = [&] {
+        const QModelIndex current = tree->currentIndex();
+        const QRect cell = tree->visualRect(current);
+        const QRect name(cell.topLeft(), QSize(tree->sizeHintForIndex(current).width(), cell.height()));
+        return current.isValid() && current.parent().isValid() && tree->model()->rowCount(current.parent()) == 40
+               && tree->viewport()->rect().contains(name);
+    };
+    EXPECT_TRUE(QTest::qWaitFor(inSight, 10000));
+}
+
+TEST_F(MainWindowTest, TheNextStartBeginsAtTheFolderCountedLast)
+{
+    ASSERT_TRUE(settings.Save());  // Config.ini as it is laid down: Sum, MemberName, DPIAlarm
+    const QString folder = MakeOrderFolder();
+    SelectFolder(folder);
+    PressToolbar(1);
+    EXPECT_EQ(LoadLastPath(), folder);
+    const QByteArray ini = ReadBytes(ConfigIniPath());
+    EXPECT_LT(ini.indexOf("[DPIAlarm]"), ini.indexOf("[Browse]\r\nLastPath=" + folder.toUtf8())) << ini.toStdString();
+    EXPECT_LT(ini.indexOf("[Sum]"), ini.indexOf("[DPIAlarm]"));
+
+    window.reset();
+    OpenWindow();
+    EXPECT_EQ(PanelText(2), folder);
+    EXPECT_EQ(window->SelectedFolder(), folder);
+    EXPECT_EQ(window->FolderTree()->Tree()->currentIndex().data().toString(), QStringLiteral("Smith"));
+    EXPECT_TRUE(window->acceptDrops());  // a folder dropped from the file manager selects it
 }
 
 TEST_F(MainWindowTest, ExitButtonUnloadsTheWindowAndReleasesTheStore)

@@ -1,0 +1,156 @@
+/* slowfs: a read-only FUSE mirror of a folder that answers every request after a fixed delay,
+ * the way a network share or a memory card in a USB reader does. Requests are served on many
+ * threads, so a client that keeps several requests in flight sees the delay overlap.
+ *
+ *   gcc -O2 -o slowfs slowfs.c $(pkg-config --cflags --libs fuse3)     (Debian: libfuse3-dev fuse3)
+ *   slowfs SOURCE MOUNTPOINT [LATENCY_US]          (default 1000 µs; unmount with fusermount3 -u)
+ *
+ * With SLOWFS_FOREGROUND set it stays in the foreground, so that a test can end it (killing it
+ * makes every request that waits on it fail at once, as a share that went away).
+ *
+ * The kernel caches attributes, names and pages as it would for a share (timeouts of 0 turn that
+ * off); each cold open, directory read, attribute look-up and read pays the delay once. */
+#define FUSE_USE_VERSION 31
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <fuse.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+static char source[PATH_MAX];
+static long latency_us = 1000;
+
+static void pause_once(void)
+{
+    struct timespec t = {latency_us / 1000000, (latency_us % 1000000) * 1000};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
+
+static void full(char *out, const char *path)
+{
+    snprintf(out, PATH_MAX, "%s%s", source, path);
+}
+
+static int sf_getattr(const char *path, struct stat *st, struct fuse_file_info *fi)
+{
+    (void)fi;
+    char p[PATH_MAX];
+    full(p, path);
+    pause_once();
+    return lstat(p, st) == 0 ? 0 : -errno;
+}
+
+static int sf_readlink(const char *path, char *buf, size_t size)
+{
+    char p[PATH_MAX];
+    full(p, path);
+    pause_once();
+    ssize_t n = readlink(p, buf, size - 1);
+    if (n < 0)
+        return -errno;
+    buf[n] = 0;
+    return 0;
+}
+
+static int sf_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t off, struct fuse_file_info *fi,
+                      enum fuse_readdir_flags flags)
+{
+    (void)off;
+    (void)fi;
+    (void)flags;
+    char p[PATH_MAX];
+    full(p, path);
+    pause_once();
+    DIR *d = opendir(p);
+    if (!d)
+        return -errno;
+    struct dirent *e;
+    while ((e = readdir(d)) != NULL) {
+        struct stat st;
+        memset(&st, 0, sizeof st);
+        st.st_ino = e->d_ino;
+        st.st_mode = (mode_t)DTTOIF(e->d_type);
+        if (fill(buf, e->d_name, &st, 0, 0))
+            break;
+    }
+    closedir(d);
+    return 0;
+}
+
+static int sf_open(const char *path, struct fuse_file_info *fi)
+{
+    if ((fi->flags & O_ACCMODE) != O_RDONLY)
+        return -EROFS;
+    char p[PATH_MAX];
+    full(p, path);
+    pause_once();
+    int fd = open(p, fi->flags);
+    if (fd < 0)
+        return -errno;
+    fi->fh = (uint64_t)fd;
+    fi->keep_cache = 1;
+    return 0;
+}
+
+static int sf_read(const char *path, char *buf, size_t size, off_t off, struct fuse_file_info *fi)
+{
+    (void)path;
+    pause_once();
+    ssize_t n = pread((int)fi->fh, buf, size, off);
+    return n < 0 ? -errno : (int)n;
+}
+
+static int sf_release(const char *path, struct fuse_file_info *fi)
+{
+    (void)path;
+    close((int)fi->fh);
+    return 0;
+}
+
+static void *sf_init(struct fuse_conn_info *conn, struct fuse_config *cfg)
+{
+    (void)conn;
+    cfg->use_ino = 1;
+    cfg->entry_timeout = cfg->attr_timeout = 60;
+    cfg->kernel_cache = 1;
+    return NULL;
+}
+
+static const struct fuse_operations ops = {
+    .getattr = sf_getattr,
+    .readlink = sf_readlink,
+    .readdir = sf_readdir,
+    .open = sf_open,
+    .read = sf_read,
+    .release = sf_release,
+    .init = sf_init,
+};
+
+int main(int argc, char **argv)
+{
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s SOURCE MOUNTPOINT [LATENCY_US]\n", argv[0]);
+        return 2;
+    }
+    if (!realpath(argv[1], source)) {
+        perror(argv[1]);
+        return 2;
+    }
+    if (argc > 3)
+        latency_us = atol(argv[3]);
+    /* -o max_threads raises libfuse's pool so that parallel requests really overlap. */
+    char *fargv[] = {argv[0], argv[2], "-o", "ro,max_threads=64", NULL, NULL};
+    int fargc = 4;
+    if (getenv("SLOWFS_DEBUG"))
+        fargv[fargc++] = "-d";
+    else if (getenv("SLOWFS_FOREGROUND"))
+        fargv[fargc++] = "-f";
+    return fuse_main(fargc, fargv, &ops, NULL);
+}
