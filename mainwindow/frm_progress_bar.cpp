@@ -109,7 +109,8 @@ void frmProgressBar::FilesListed(int count)
 bool frmProgressBar::FileDone(int done)
 {
     m_done = done;
-    if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
+    // The last file shows a full bar while the totals are worked out.
+    if (m_sinceYield.elapsed() >= m_yieldIntervalMs || done == m_found) {
         m_bar->setValue(done);
         Yield();
     }
