@@ -266,9 +266,10 @@ private:
             const bool read = ReadFolder(m_top, node->relative, &listing, &opening);
 
             lock.lock();
+            node->id = listing.id;
             if (!read) {
                 node->state = FolderNode::State::Unreadable;
-            } else if (node->id = listing.id; !m_claimed.insert(listing.id).second) {
+            } else if (!m_claimed.insert(listing.id).second) {
                 node->state = FolderNode::State::TakenElsewhere;
             } else {
                 node->state = FolderNode::State::Listed;
