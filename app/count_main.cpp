@@ -88,10 +88,23 @@ class TerminalProgress : public ScanObserver
 public:
     TerminalProgress() : m_enabled(::isatty(STDERR_FILENO)) {}
 
+    // Ctrl-C also stops a listing or a wait for a slow share.
+    bool Listing(int found) override
+    {
+        Q_UNUSED(found);
+        return g_interrupted != 0;
+    }
+
     void FilesListed(int count) override
     {
         m_total = count;
         m_clock.start();
+    }
+
+    bool Waiting(int done) override
+    {
+        Q_UNUSED(done);
+        return g_interrupted != 0;
     }
 
     bool FileDone(int done) override

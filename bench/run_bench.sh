@@ -3,9 +3,12 @@
 # and against the floor of opening every file and reading its first 64 KiB,
 # on one corpus in one run, warm cache. Prints a table of times and ratios,
 # then the time per file at 10,000 and 40,000 files and the peak memory.
+# Then, as root, the cold cases: the local disk with the page cache dropped,
+# and the corpus on a slow share (slowfs, 1 ms and 5 ms per request).
 #
-#   bench/run_bench.sh            (builds the corpora first when missing)
+#   bench/run_bench.sh [all|local|share]   (builds the corpora first when missing)
 set -euo pipefail
+part=${1:-all}
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/.." && pwd)
 root=${PEERBENCH_ROOT:-/tmp/peerbench}
@@ -24,9 +27,10 @@ cc -O2 -o "$work/rawfloor" "${RAWFLOOR_SOURCE:-$top/../shared/bench/rawfloor.c}"
 count="$build/bin/kestova-count scan --program-dir $work/prog"
 
 corpus=$root/corpus
-echo "Warming the page cache ..."
-find "$root" -type f -print0 | xargs -0 cat >/dev/null
-
+# PIL comes from Debian's python3-pil, which belongs to the system's Python
+# (a python3 earlier on PATH, such as pyenv's, may not have it).
+pil_python=/usr/bin/python3
+"$pil_python" -c "import PIL" || { echo "no PIL for $pil_python (bench/bootstrap-bench installs it)" >&2; exit 2; }
 cat > "$work/pil.py" <<'PY'
 import os, sys
 from PIL import Image
@@ -39,6 +43,10 @@ for d, _, fs in os.walk(sys.argv[1]):
             pass
 PY
 
+if [ "$part" != share ]; then
+echo "Warming the page cache ..."
+find "$root" -type f -print0 | xargs -0 cat >/dev/null
+
 declare -A cmd=(
     [floor]="$work/rawfloor $corpus"
     [kestova]="$count $corpus"
@@ -46,7 +54,7 @@ declare -A cmd=(
     [exiv2]="find $corpus -type f -print0 | xargs -0 exiv2 -q -ps; find $corpus -type f -print0 | xargs -0 exiv2 -q -Pv -g Exif.Image.XResolution -g Exif.Image.YResolution"
     [identify]="find $corpus -type f -print0 | xargs -0 identify -ping -format '%w %h %x %y\n'"
     [vipsheader]="find $corpus -type f -print0 | xargs -0 vipsheader"
-    [pil]="python3 $work/pil.py $corpus"
+    [pil]="$pil_python $work/pil.py $corpus"
 )
 order=(floor kestova pil exiv2 vipsheader identify exiftool)
 
@@ -99,3 +107,74 @@ print(f"time per file at 40,000 / at 10,000: {pb / pa:.3f}  (target within 1.10)
 PY
 /usr/bin/time -f "%M" -o "$work/mem" $count "$root/corpus40k" >/dev/null
 echo "peak memory at 40,000 files: $(( $(cat "$work/mem") / 1024 )) MB  (target under 100 MB)"
+fi
+[ "$part" = local ] && exit 0
+
+# ---- Cold: the local disk with the page cache dropped, and a slow share ----
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Cold and share cases skipped: dropping the page cache and mounting slowfs need root."
+    exit 0
+fi
+files=$(find "$corpus" -type f | wc -l)
+drop() { sync; echo 3 > /proc/sys/vm/drop_caches; }
+# Seconds of one run of the command, page cache dropped before it.
+cold() {
+    drop
+    local start end
+    start=$(date +%s%N)
+    bash -c "$1" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    echo $(( (end - start) / 1000000 ))
+}
+# The median of n cold runs, in ms.
+median() {
+    local n=$1 i
+    for ((i = 0; i < n; i++)); do cold "$2"; done | sort -n | sed -n "$(( (n + 1) / 2 ))p"
+}
+secs() { python3 -c "print(f'{$1/1000:.2f}')"; }
+
+echo
+echo "Cold local disk: $files files, page cache dropped before each run (median of 3)"
+floor4=$(median 3 "$work/rawfloor $corpus 4096")
+kcold=$(median 3 "$count $corpus")
+printf '%-46s%8s s\n' "open + read 4 KiB, one after another (rawfloor)" "$(secs "$floor4")" \
+    "kestova-count scan" "$(secs "$kcold")"
+python3 -c "print(f'kestova / cold 4 KiB floor: {$kcold/$floor4:.2f}  (target under 1)')"
+
+cc -O2 -o "$work/slowfs" "${SLOWFS_SOURCE:-$top/../shared/bench/slowfs.c}" $(pkg-config --cflags --libs fuse3)
+cat > "$work/reader32.sh" <<SH
+find "\$1" -type f -print0 | xargs -0 -n 20 -P 32 head -q -c 4096
+SH
+mounts=()
+unmount_all() {
+    for m in "${mounts[@]}"; do umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap unmount_all EXIT
+for latency in 1 5; do
+    share=$work/share$latency
+    mkdir -p "$share"
+    "$work/slowfs" "$corpus" "$share" $((latency * 1000))
+    mounts+=("$share")
+    echo
+    echo "Share: $files files through slowfs, $latency ms per request, page cache dropped before each run"
+    tfind=$(cold "find $share")
+    tfloor=$(cold "$work/rawfloor $share 4096")
+    tpil=$(cold "$pil_python $work/pil.py $share")
+    tk=$(median 3 "$count $share")
+    t32=$(median 3 "bash $work/reader32.sh $share")
+    printf '%-56s%8s s\n' \
+        "find (listing only)" "$(secs "$tfind")" \
+        "open + read 4 KiB + close, one after another (rawfloor)" "$(secs "$tfloor")" \
+        "Python PIL, one after another" "$(secs "$tpil")" \
+        "kestova-count scan (median of 3)" "$(secs "$tk")" \
+        "32 processes reading 4 KiB of each file (median of 3)" "$(secs "$t32")"
+    python3 - "$latency" "$tk" "$tfloor" "$t32" <<'PY'
+import sys
+latency, k, floor, r32 = int(sys.argv[1]), *map(float, sys.argv[2:])
+print(f"kestova: {k/1000:.2f} s  (target at most {2.0 * latency:.1f} s)")
+print(f"kestova / serial 4 KiB floor: {k/floor:.3f}  (target at most 0.10)")
+print(f"kestova / 32-way reader: {k/r32:.2f}")
+PY
+    umount "$share"
+done

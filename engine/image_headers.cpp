@@ -92,7 +92,9 @@ QByteArray QtFormatFor(const QString &name)
     return formats.contains(suffix) ? suffix : QByteArray();
 }
 
-ImageHeader Read(ImageSource &source, const QString &name)
+} // namespace
+
+ImageHeader ReadImageHeader(ImageSource &source, const QString &name)
 {
     ImageHeader header;
     if (!source.isOpen())
@@ -113,18 +115,16 @@ ImageHeader Read(ImageSource &source, const QString &name)
     return header;
 }
 
-} // namespace
-
 ImageHeader ReadImageHeader(const QString &path)
 {
     ImageSource source(path);
-    return Read(source, path);
+    return ReadImageHeader(source, path);
 }
 
 ImageHeader ReadImageHeader(const char *data, qint64 size, const QString &name)
 {
     ImageSource source(data, size);
-    return Read(source, name);
+    return ReadImageHeader(source, name);
 }
 
 } // namespace kestova

@@ -24,6 +24,11 @@ struct ImageHeader {
 // is not a regular file are not images. Safe to call from several threads.
 ImageHeader ReadImageHeader(const QString &path);
 
+// The same for a source opened already; name stands for the file's name
+// (only its extension is used).
+class ImageSource;
+ImageHeader ReadImageHeader(ImageSource &source, const QString &name);
+
 // The same for a file's bytes in memory; name stands for the file's name
 // (only its extension is used).
 ImageHeader ReadImageHeader(const char *data, qint64 size, const QString &name = QString());

@@ -87,11 +87,17 @@ void CloseFile(int fd)
 
 } // namespace
 
-ImageSource::ImageSource(const QString &path)
+ImageSource::ImageSource(const QString &path, ReadAhead readAhead)
 {
     m_fd = OpenRegularFile(path, &m_size);
     if (m_fd < 0)
         return;
+#ifdef POSIX_FADV_RANDOM
+    if (readAhead == ReadAhead::Exact)
+        ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_RANDOM);
+#else
+    Q_UNUSED(readAhead);
+#endif
     const qint64 got = fetch(0, m_prefix, std::min(m_size, PrefixSize));
     if (got < 0)
         return;

@@ -17,9 +17,15 @@ public:
     static constexpr qint64 PrefixSize = 4096;
     static constexpr qint64 WindowSize = 4096;
 
+    // Whether the system may read ahead of what is asked for. On a share or
+    // a card every byte read ahead costs the device time, and a busy share
+    // may even leave the rest of a large read to be fetched one page at a
+    // time; Exact reads only the pages asked for.
+    enum class ReadAhead { System, Exact };
+
     // Opens a regular file. Anything else (folder, device, FIFO, socket,
     // missing or unreadable file) leaves the source closed.
-    explicit ImageSource(const QString &path);
+    explicit ImageSource(const QString &path, ReadAhead readAhead = ReadAhead::System);
     // Bytes in memory, not copied; they must outlive the source.
     ImageSource(const char *data, qint64 size);
     ~ImageSource();

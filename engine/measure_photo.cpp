@@ -98,7 +98,12 @@ PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pi
 PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
                          qint32 unitRadixPoint)
 {
-    const ImageHeader header = ReadImageHeader(path);
+    return MeasureHeader(path, ReadImageHeader(path), photoSize, photoArea, unitRadixPoint);
+}
+
+PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const QString &photoSize,
+                           const QString &photoArea, qint32 unitRadixPoint)
+{
     if (!header.valid) {
         PhotoMeasure m;
         m.QuotedPath = QuotePath(path);

@@ -7,6 +7,7 @@
 namespace kestova {
 
 class Dialogs;
+struct ImageHeader;
 
 struct PhotoMeasure {
     bool Succeeded = false;
@@ -27,6 +28,10 @@ struct PhotoMeasure {
 // Pure measurement, safe to call from any thread; never shows anything.
 PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
                          qint32 unitRadixPoint);
+
+// MeasureFile for a header read already.
+PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const QString &photoSize,
+                           const QString &photoArea, qint32 unitRadixPoint);
 
 // MeasureFile, then the arithmetic-error message (no icon, default title,
 // OK) through the dialogs when there is one.

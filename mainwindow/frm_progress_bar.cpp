@@ -80,6 +80,23 @@ void frmProgressBar::RunScan()
     accept();
 }
 
+bool frmProgressBar::Listing(int found)
+{
+    Q_UNUSED(found);
+    if (m_bar->maximum() != 0)
+        m_bar->setRange(0, 0); // busy until the number of files is known
+    if (m_sinceYield.elapsed() >= m_yieldIntervalMs)
+        Yield();
+    return m_stop;
+}
+
+bool frmProgressBar::Waiting(int done)
+{
+    m_bar->setValue(done);
+    Yield();
+    return m_stop;
+}
+
 void frmProgressBar::FilesListed(int count)
 {
     m_found = count;
@@ -92,7 +109,8 @@ void frmProgressBar::FilesListed(int count)
 bool frmProgressBar::FileDone(int done)
 {
     m_done = done;
-    if (m_sinceYield.elapsed() >= m_yieldIntervalMs) {
+    // The last file shows a full bar while the totals are worked out.
+    if (m_sinceYield.elapsed() >= m_yieldIntervalMs || done == m_found) {
         m_bar->setValue(done);
         Yield();
     }

@@ -5,9 +5,11 @@
 // The scan runs on the user-interface thread. While it runs, the window lets
 // the event loop run at least ten times a second (not after every file,
 // which would cost more than the measuring), so every window of the program
-// keeps repainting. Escape pressed in any window stops the scan after the
-// file being measured; an application-wide event filter catches the key
-// before any window could act on it.
+// keeps repainting: also while the folders are listed (the bar then runs as
+// a busy bar) and while the next file is awaited from a slow share. Escape
+// pressed in any window stops the scan at the next turn of the event loop,
+// without waiting for files still being read; an application-wide event
+// filter catches the key before any window could act on it.
 #pragma once
 
 #include "folder_scan.h"
@@ -52,7 +54,9 @@ protected:
 
 private:
     void RunScan();
+    bool Listing(int found) override;
     void FilesListed(int count) override;
+    bool Waiting(int done) override;
     bool FileDone(int done) override;
     void Yield();
 

@@ -1,17 +1,22 @@
 // kestova-count run as a shop's script would run it: exit status, stdout and
 // stderr, and the store it leaves.
 #include "sandbox.h"
+#include "slow_mount.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QStringEncoder>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using kestova::test::JpegBytes;
 using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
+using kestova::test::SlowMount;
 
 namespace {
 
@@ -91,6 +96,44 @@ TEST(KestovaCount, FailuresHaveTheirOwnExitStatus)
     r = Count({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(r.out.contains("kestova-count scan"));
+}
+
+// Ctrl-C while a share holds up a folder's listing or a file: the count
+// stops at once, without waiting for the share, and ends with 130. (The
+// process itself may only end once the share answers: the system does not
+// let a process go while a FUSE server has its request in hand.)
+TEST(KestovaCount, CtrlCStopsACountTheShareHoldsUp)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    ASSERT_EQ(Count({"setup", "--program-dir", dir}).status, 0);
+    for (int i = 0; i < 8; ++i)
+        box.writeFile(QString("share/f%1.jpg").arg(i), JpegBytes(96, 96));
+    box.writeFile("share/held/x.jpg", JpegBytes(96, 96));
+    for (const QString hold : {"held", "f5.jpg"}) {
+        SCOPED_TRACE(hold.toStdString());
+        SlowMount share(box.path("share"), 0, hold);
+        if (!share.whyNot().isEmpty())
+            GTEST_SKIP() << share.whyNot().toStdString();
+        QProcess count;
+        count.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), {"scan", "--program-dir", dir, share.path()});
+        ASSERT_TRUE(count.waitForStarted());
+        for (int i = 0; i < 4000 && !share.held(); ++i)
+            QThread::msleep(5);
+        ASSERT_TRUE(share.held());
+        ::kill(pid_t(count.processId()), SIGINT);
+        count.setReadChannel(QProcess::StandardError);
+        QString err;
+        for (int i = 0; i < 100 && !err.contains("已中断"); ++i) {
+            count.waitForReadyRead(100);
+            err += QString::fromUtf8(count.readAllStandardError());
+        }
+        EXPECT_TRUE(err.contains("已中断")) << err.toStdString();
+        EXPECT_FALSE(share.letGo()) << "the count waited for the share";
+        share.release();
+        ASSERT_TRUE(count.waitForFinished(60000));
+        EXPECT_EQ(count.exitCode(), 130);
+    }
 }
 
 TEST(KestovaCount, SettingsPrintsTheNineValuesTheProgramUses)

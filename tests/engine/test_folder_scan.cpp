@@ -7,6 +7,7 @@
 #include "recording_dialogs.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "slow_mount.h"
 #include "store_statements.h"
 
 #include <QDir>
@@ -16,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 #include <sys/stat.h>
@@ -24,6 +26,7 @@ using namespace kestova;
 using kestova::test::JpegBytes;
 using kestova::test::RecordingDialogs;
 using kestova::test::Sandbox;
+using kestova::test::SlowMount;
 
 namespace {
 
@@ -329,4 +332,65 @@ TEST_F(ScanTest, FoldersDeeperThanThePathLimitAreCounted)
     for (const QStringList &row : rows)
         EXPECT_EQ(row.mid(1), (QStringList{"25.4*12.7", "1"})) << row[0].size();
     EXPECT_EQ(Totals().last().mid(0, 2), (QStringList{"合计", QString::number(photos)}));
+}
+
+// Through a share that answers every request 2 ms late, folders are listed
+// and files measured by many threads at once, out of order; the rows still
+// come in list order, and folders reached twice through links are counted
+// where the depth-first order reaches them first.
+TEST_F(ScanTest, OnASlowShareTheRowsComeInListOrder)
+{
+    const QStringList folders = {"d0", "D1", "_x", "[y]", "Zeta", "a/b", "a/B2", "a/b/c", "e", "f", "g", "h"};
+    for (int d = 0; d < folders.size(); ++d) {
+        for (int f = 0; f < 9; ++f) {
+            const QString name = f % 2 ? QString("IMG_%1.jpg").arg(f) : QString("img%1.JPG").arg(f);
+            box.writeFile(QString("share/%1/%2").arg(folders[d], name), JpegBytes(96 * (f + 1), 96 * (d + 1)));
+        }
+    }
+    box.writeRawFile("share/" + GbkPhotos + "/" + GbkPictures + ".jpg", JpegBytes(960, 480));
+    box.writeFile("share/notes.txt", "text");
+    const QString root = box.path("share");
+    ASSERT_TRUE(QFile::link("..", root + "/a/b/c/up"));  // a loop
+    ASSERT_TRUE(QFile::link("../e", root + "/D1/e-again")); // e, reached first from here
+    ASSERT_EQ(ScanFolder(root + '/', settings, *store, dialogs), ScanEnd::Completed);
+    const auto local = Rows("SELECT PhotoPath,WidthAndHeight,IsSucceed FROM PhotoDetail ORDER BY rowid");
+    ASSERT_EQ(local.size(), 12 * 9 + 2); // e is counted once, under D1 (before E)
+    EXPECT_EQ(local[1][0], root + "/a/b/img0.JPG");
+    EXPECT_TRUE(std::any_of(local.begin(), local.end(),
+                            [&](const QStringList &row) { return row[0] == root + "/D1/e-again/img0.JPG"; }));
+
+    SlowMount share(root, 2000);
+    if (!share.whyNot().isEmpty())
+        GTEST_SKIP() << share.whyNot().toStdString();
+    QStringList listed;
+    ASSERT_TRUE(ListFiles(share.path(), "*.*", listed, {}).deviceWaits) << "the mirror answers too fast for a share";
+    EXPECT_EQ(ScanFolder(share.path() + '/', settings, *store, dialogs), ScanEnd::Completed);
+    auto rows = Rows("SELECT PhotoPath,WidthAndHeight,IsSucceed FROM PhotoDetail ORDER BY rowid");
+    for (QStringList &row : rows)
+        row[0].replace(share.path(), root);
+    EXPECT_EQ(rows, local);
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// A share that stops answering for one file does not hold up a stop: the
+// scan returns while the file is still being read, with the rows before it.
+TEST_F(ScanTest, AStopWhileTheShareHoldsAFileUpReturnsWithoutWaitingForIt)
+{
+    QList<QStringList> expected;
+    for (int i = 0; i < 12; ++i)
+        box.writeFile(QString("held/f%1.jpg").arg(i, 2, 10, QChar(u'0')), JpegBytes(96, 96));
+    SlowMount share(box.path("held"), 0, "f05.jpg");
+    if (!share.whyNot().isEmpty())
+        GTEST_SKIP() << share.whyNot().toStdString();
+    for (int i = 0; i < 5; ++i)
+        expected.append({share.path() + QString("/f%1.jpg").arg(i, 2, 10, QChar(u'0'))});
+
+    class StopAtTheHeldFile : public ScanObserver
+    {
+        bool Waiting(int done) override { return done == 5; }
+    } observer;
+    EXPECT_EQ(ScanFolder(share.path() + '/', settings, *store, dialogs, &observer), ScanEnd::Stopped);
+    EXPECT_TRUE(share.held());
+    EXPECT_FALSE(share.letGo()) << "the scan waited for the held file";
+    EXPECT_EQ(Rows("SELECT PhotoPath FROM PhotoDetail ORDER BY rowid"), expected);
 }

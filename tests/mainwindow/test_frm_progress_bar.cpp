@@ -9,6 +9,7 @@
 #include "result_grids.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "slow_mount.h"
 #include "store_statements.h"
 
 #include <QCoreApplication>
@@ -147,6 +148,40 @@ TEST_F(ScanWindowTest, TheCloseBoxWaitsForTheScan)
     Run(window);
     EXPECT_EQ(window.End(), ScanEnd::Completed);
     EXPECT_EQ(DetailRows(), 4);
+}
+
+// A share that stops answering, first while a folder is listed, then while a
+// file is read: the event loop keeps turning, and Escape stops the scan at
+// once instead of waiting for the share.
+TEST_F(ScanWindowTest, EscapeStopsAScanTheShareHoldsUp)
+{
+    Folder(QStringLiteral("share"), 6); // f000.png … f005.png
+    sandbox.writeFile(QStringLiteral("share/held/x.png"), PngBytes(30, 20, 300));
+    for (const QString &hold : {QStringLiteral("held"), QStringLiteral("f003.png")}) {
+        SCOPED_TRACE(hold.toStdString());
+        SlowMount share(sandbox.path(QStringLiteral("share")), 0, hold);
+        if (!share.whyNot().isEmpty())
+            GTEST_SKIP() << share.whyNot().toStdString();
+        frmProgressBar window(share.path() + u'/', settings, *store, dialogs);
+        QWidget elsewhere;
+        QTimer watch; // runs whenever the event loop gets a turn
+        watch.setInterval(0);
+        bool pressed = false;
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (!pressed && share.held()) {
+                pressed = true;
+                QCoreApplication::postEvent(&elsewhere,
+                                            new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+            }
+        });
+        watch.start();
+        Run(window);
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(window.End(), ScanEnd::Stopped);
+        EXPECT_FALSE(share.letGo()) << "the scan waited for the share";
+        EXPECT_FALSE(window.isVisible());
+        EXPECT_LE(DetailRows(), hold == QStringLiteral("held") ? 0 : 3);
+    }
 }
 
 namespace {
