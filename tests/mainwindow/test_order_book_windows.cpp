@@ -120,6 +120,13 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
     EXPECT_EQ(window.mfgLines->item(0, 4)->text(), QStringLiteral("9.60"));
     EXPECT_EQ(window.mfgLines->item(1, 3)->text(), QString());
     EXPECT_FALSE(window.cmdReprint->isVisibleTo(&window)); // no printer action handed in
+    // 补打 and 保存为PDF hand the chosen order, as recorded, to the printing.
+    QList<qint64> reprinted;
+    window.SetOrderActions([&](const OrderRecordData &o) { reprinted << o.noteNumber; },
+                           [&](const OrderRecordData &o) { reprinted << -o.noteNumber; });
+    QTest::mouseClick(window.cmdReprint, Qt::LeftButton);
+    QTest::mouseClick(window.cmdSavePdf, Qt::LeftButton);
+    EXPECT_EQ(reprinted, (QList<qint64>{5, -5}));
 
     const QString csv = box.path(QStringLiteral("orders.csv"));
     dialogs.saveAnswers = {csv};
