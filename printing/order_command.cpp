@@ -104,6 +104,19 @@ std::unique_ptr<PhotoStore> OpenStore(const OrderOptions &o, Dialogs &dialogs)
     return store;
 }
 
+// The file or the print queue the options name.
+std::unique_ptr<PrintTarget> OutputTarget(const OrderOptions &o)
+{
+    if (o.print)
+        return MakeSystemPrintTarget(o.printer);
+    return std::make_unique<PdfPrintTarget>(o.pdf);
+}
+
+AsyncJob OutputKind(const OrderOptions &o)
+{
+    return o.print ? AsyncJob::Print : AsyncJob::Export;
+}
+
 int UsageError(const QString &wrong)
 {
     Error(wrong);
@@ -147,12 +160,11 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     }
 
     ReportSlot layout(rptPrintA4());
-    const std::unique_ptr<PrintTarget> target =
-        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     target->SetDocumentName(OrderDocumentName(info.NoteNumber));
     const PrintJobResult result =
         RunPrintJob(*store, info, Settings::Load(), layout, *target, dialogs,
-                    o.print ? AsyncJob::Print : AsyncJob::Export);
+                    OutputKind(o));
     if (result.printerFailed || result.readFailed)
         return 3;
     if (result.Accepted())
@@ -185,12 +197,11 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
         return 1;
     }
     ReportSlot layout(rptPrintA4());
-    const std::unique_ptr<PrintTarget> target =
-        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     target->SetDocumentName(OrderDocumentName(QString::number(number)));
     const QList<QSqlRecord> pageSource = store->ReadPageSource(&ok);
     const PrintJobResult result = PrintOrderContent(RecordedOrder(*order), pageSource, layout, *target, dialogs,
-                                                    o.print ? AsyncJob::Print : AsyncJob::Export);
+                                                    OutputKind(o));
     return result.Accepted() ? 0 : 3;
 }
 
@@ -219,8 +230,7 @@ int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs)
         Error(QStringLiteral("日结读取失败"));
         return 3;
     }
-    const std::unique_ptr<PrintTarget> target =
-        o.print ? MakeSystemPrintTarget(o.printer) : std::make_unique<PdfPrintTarget>(o.pdf);
+    const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     target->SetDocumentName(QStringLiteral("日结"));
     return PrintDailySummary(days, from, to, *target, dialogs) ? 0 : 3;
 }

@@ -50,9 +50,7 @@ protected:
         sandbox.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        QSqlQuery q(store->database());
-        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")));
-        ASSERT_TRUE(store->InsertGrandTotal(2));
+        ASSERT_TRUE(PutSmallOrder(*store));
         target = MakeSystemPrintTarget();
         printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
         firstJob = server->Jobs().isEmpty() ? 1 : server->Jobs().last().id + 1;

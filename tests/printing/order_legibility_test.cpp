@@ -35,9 +35,7 @@ protected:
         sandbox.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        QSqlQuery q(store->database());
-        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")));
-        ASSERT_TRUE(store->InsertGrandTotal(2));
+        ASSERT_TRUE(PutSmallOrder(*store));
         info.NoteNumber = QStringLiteral("8");
         pdf = sandbox.path(QStringLiteral("order.pdf"));
     }

@@ -41,9 +41,7 @@ protected:
         sandbox.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        QSqlQuery q(store->database());
-        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")));
-        ASSERT_TRUE(store->InsertGrandTotal(2));
+        ASSERT_TRUE(PutSmallOrder(*store));
         pdf = sandbox.path(QStringLiteral("order.pdf"));
         target = std::make_unique<PdfPrintTarget>(pdf);
         printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);

@@ -1,6 +1,10 @@
 // pdftotext wrappers and the order page reader.
 #include "pdf_text.h"
 
+#include "photo_store.h"
+
+#include <QSqlQuery>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -34,6 +38,12 @@ const Column Columns[] = {
 };
 
 } // namespace
+
+bool PutSmallOrder(PhotoStore &store)
+{
+    QSqlQuery q(store.database());
+    return q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")) && store.InsertGrandTotal(2);
+}
 
 bool HavePdfToText()
 {

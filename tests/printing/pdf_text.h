@@ -7,7 +7,15 @@
 #include <QString>
 #include <QStringList>
 
+namespace kestova {
+class PhotoStore;
+}
+
 namespace kestova::test {
+
+// The totals of a small order in the store: one size, 3 photos, 0.05 m²,
+// and the total row. False when the store refused them.
+bool PutSmallOrder(PhotoStore &store);
 
 // False when pdftotext is not installed (tests then skip).
 bool HavePdfToText();
