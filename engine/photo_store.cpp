@@ -200,6 +200,12 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
     return store;
 }
 
+QStringList StarterServiceNames()
+{
+    return {QStringLiteral("数码冲印（光面）"), QStringLiteral("数码冲印（绒面）"), QStringLiteral("证件照"),
+            QStringLiteral("写真海报")};
+}
+
 bool PhotoStore::Create(const QString &path, QString *error)
 {
     if (QFileInfo::exists(path)) {
@@ -216,10 +222,7 @@ bool PhotoStore::Create(const QString &path, QString *error)
         ok = ok && db.transaction();
         for (const char *table : Statement::Schema)
             ok = ok && q.exec(QString::fromLatin1(table));
-        const QStringList starters = {
-            QStringLiteral("数码冲印（光面）"), QStringLiteral("数码冲印（绒面）"),
-            QStringLiteral("证件照"), QStringLiteral("写真海报"),
-        };
+        const QStringList starters = StarterServiceNames();
         for (int i = 0; ok && i < starters.size(); ++i) {
             ok = q.prepare(Statement::InsertServiceName);
             q.addBindValue(i + 1);

@@ -49,6 +49,9 @@ struct TotalRow {
     QVariant PhotoArea;
 };
 
+// The service list a new store starts with (and a new shared order book).
+QStringList StarterServiceNames();
+
 class PhotoStore
 {
 public:

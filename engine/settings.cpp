@@ -4,6 +4,8 @@
 #include "ini_file.h"
 #include "numbers.h"
 
+#include <QSysInfo>
+
 #include <limits>
 
 namespace kestova {
@@ -77,7 +79,15 @@ Settings Settings::Load()
     text("PhotoArea", &s.PhotoArea);
     text("EditPath", &s.EditPath);
     text("Preview", &s.Preview);
+    s.OrderBookConnection =
+        ReadIniValue(QStringLiteral("OrderBook"), QStringLiteral("Connection"), &ok).trimmed();
+    s.CounterName = ReadIniValue(QStringLiteral("OrderBook"), QStringLiteral("CounterName"), &ok).trimmed();
     return s;
+}
+
+QString Settings::CounterNameOrHost() const
+{
+    return CounterName.isEmpty() ? QSysInfo::machineHostName() : CounterName;
 }
 
 bool Settings::Save(QString *error) const
@@ -90,7 +100,7 @@ bool Settings::Save(const TypedNumbers &typed, QString *error) const
     const QString sum = QStringLiteral("Sum");
     const QString one = QStringLiteral("1");
     const QString zero = QStringLiteral("0");
-    return WriteIniValues({{sum, QStringLiteral("PhotoSize"), PhotoSize},
+    QList<ProfileValue> values{{sum, QStringLiteral("PhotoSize"), PhotoSize},
                            {sum, QStringLiteral("PhotoArea"), PhotoArea},
                            {sum, QStringLiteral("EditPath"), EditPath},
                            {sum, QStringLiteral("Preview"), Preview},
@@ -98,8 +108,18 @@ bool Settings::Save(const TypedNumbers &typed, QString *error) const
                            {sum, QStringLiteral("UnitRadixPoint"), typed.UnitRadixPoint},
                            {sum, QStringLiteral("Sameness"), Sameness ? one : zero},
                            {QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), PathAsMemberName ? one : zero},
-                           {QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), typed.AlarmNum}},
-                          error);
+                           {QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), typed.AlarmNum}};
+    const QString orderBook = QStringLiteral("OrderBook");
+    const QList<ProfileValue> orderBookKeys{{orderBook, QStringLiteral("Connection"), OrderBookConnection},
+                                            {orderBook, QStringLiteral("CounterName"), CounterName}};
+    bool ok = true;
+    for (const ProfileValue &key : orderBookKeys) {
+        if (!key.value.isEmpty() || !ReadIniValue(key.section, key.key, &ok).isEmpty()) {
+            values.append(orderBookKeys);
+            break;
+        }
+    }
+    return WriteIniValues(values, error);
 }
 
 QString LoadLastPath()

@@ -1,5 +1,6 @@
 // The Settings record: the nine keys of Config.ini, their defaults and the
-// conversions from stored text. This is the only place that knows them.
+// conversions from stored text, and the [OrderBook] section that says where
+// the order book lives. This is the only place that knows them.
 #pragma once
 
 #include <QString>
@@ -18,14 +19,26 @@ struct Settings {
     QString EditPath = QStringLiteral("0");   // "0": no picture editor
     QString Preview = QStringLiteral("1");
 
+    // [OrderBook] Connection: a libpq connection string naming the shared
+    // order book on a PostgreSQL server; empty keeps the order book in the
+    // local Data.mdb. [OrderBook] CounterName: the name this counter's orders
+    // carry; empty stands for the machine's host name (CounterNameOrHost()).
+    QString OrderBookConnection;
+    QString CounterName;
+    QString CounterNameOrHost() const;
+
     // Reads the nine keys from Config.ini in the program folder, in start-up
-    // order. A missing file or key, or a value that does not convert, leaves
-    // that field at its default; nothing here ever stops the program.
+    // order, then the [OrderBook] keys. A missing file or key, or a value that
+    // does not convert, leaves that field at its default; nothing here ever
+    // stops the program.
     static Settings Load();
 
     // Writes all nine keys in the settings dialog's order, in one
     // replacement of Config.ini, so that a fresh file holds the sections Sum,
-    // MemberName, DPIAlarm in that order. Text fields are written as they
+    // MemberName, DPIAlarm in that order. The [OrderBook] keys follow, after
+    // the sections already in the file, when they hold something or the file
+    // has them already (a file of a shop without a server keeps its three
+    // sections). Text fields are written as they
     // are, numbers as decimal text, or as typed when given. On failure
     // Config.ini stays as it was and *error says why.
     bool Save(QString *error = nullptr) const;

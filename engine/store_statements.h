@@ -78,22 +78,82 @@ inline const QString SelectTableNames = QStringLiteral("SELECT name FROM sqlite_
 // "yyyy-MM-dd HH:mm:ss", with the day apart for the daily summary.
 namespace OrderBook {
 
-// Added to a store of an earlier version on open; existing tables are
-// never touched.
-inline const char *const Schema[] = {
+// The layout is versioned: OrderBookVersion holds the number of the last
+// step applied, and an order book is brought up to date by applying the
+// steps after it in order, in one transaction. A store of the first release
+// has the tables of step 1 and no version table.
+inline const char *const Step1[] = {
     "CREATE TABLE IF NOT EXISTS PriceList(ServiceName VARCHAR(255) NOT NULL PRIMARY KEY,"
-    " PerSquareMetre INTEGER)",
+    " PerSquareMetre BIGINT)",
     "CREATE TABLE IF NOT EXISTS SizePrice(ServiceName VARCHAR(255) NOT NULL, PhotoSize VARCHAR(64) NOT NULL,"
-    " Price INTEGER NOT NULL, PRIMARY KEY(ServiceName, PhotoSize))",
+    " Price BIGINT NOT NULL, PRIMARY KEY(ServiceName, PhotoSize))",
     "CREATE TABLE IF NOT EXISTS OrderRecord(NoteNumber INTEGER NOT NULL PRIMARY KEY, IssuedAt VARCHAR(19) NOT NULL,"
     " IssuedOn VARCHAR(10) NOT NULL, MemberName VARCHAR(255), Remark VARCHAR(2000), ServiceName VARCHAR(255),"
     " AppendText VARCHAR(2000), Folder VARCHAR(4000), SizeUnit VARCHAR(8), AreaUnit VARCHAR(8),"
-    " PhotoCount INTEGER, PhotoArea DOUBLE PRECISION, Amount INTEGER)",
+    " PhotoCount BIGINT, PhotoArea DOUBLE PRECISION, Amount BIGINT)",
     "CREATE INDEX IF NOT EXISTS OrderRecordByDay ON OrderRecord(IssuedOn)",
     "CREATE TABLE IF NOT EXISTS OrderLine(NoteNumber INTEGER NOT NULL, LineNo INTEGER NOT NULL,"
-    " PhotoSize VARCHAR(64) NOT NULL, PhotoAmount INTEGER, PhotoArea DOUBLE PRECISION, Price INTEGER,"
-    " Amount INTEGER, PRIMARY KEY(NoteNumber, LineNo))",
+    " PhotoSize VARCHAR(64) NOT NULL, PhotoAmount BIGINT, PhotoArea DOUBLE PRECISION, Price BIGINT,"
+    " Amount BIGINT, PRIMARY KEY(NoteNumber, LineNo))",
 };
+// Step 2: each order carries the name of the counter that printed it.
+inline const char *const Step2[] = {
+    "ALTER TABLE OrderRecord ADD COLUMN CounterName VARCHAR(255)",
+    "CREATE TABLE OrderBookVersion(Version INTEGER NOT NULL)",
+    "INSERT INTO OrderBookVersion(Version) VALUES(0)",
+};
+inline constexpr int Version = 2;
+inline const QString SelectVersion = QStringLiteral("SELECT Version FROM OrderBookVersion");
+inline const QString UpdateVersion = QStringLiteral("UPDATE OrderBookVersion SET Version = ?");
+
+// A shared order book on a server also holds what the local store keeps in
+// its own tables: the service list and the note numbers. Note numbers come
+// from one counter row, raised in the transaction that issues a number, so
+// that numbers are never lost to a rolled-back transaction (no gaps) and two
+// counters never get the same one; NoteNumber logs who was given which.
+namespace Server {
+
+inline const char *const Step1[] = {
+    "CREATE TABLE IF NOT EXISTS ServiceName(ServiceNameID INTEGER, ServiceName VARCHAR(255))",
+    "CREATE TABLE IF NOT EXISTS NoteCounter(LastNumber BIGINT NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS NoteNumber(NoteNumberID BIGINT NOT NULL PRIMARY KEY, PrintDate DATE,"
+    " CounterName VARCHAR(255))",
+};
+// Two counters connecting to a new server at once: the second waits here
+// until the first has laid out the tables, then finds them.
+inline const QString LockLayout = QStringLiteral("SELECT pg_advisory_xact_lock(74536587)");
+inline const QString InsertCounter = QStringLiteral("INSERT INTO NoteCounter(LastNumber) VALUES(0)");
+inline const QString RaiseCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber + 1");
+inline const QString SelectCounter = QStringLiteral("SELECT LastNumber FROM NoteCounter");
+inline const QString SetCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = ?");
+inline const QString InsertNoteNumber =
+    QStringLiteral("INSERT INTO NoteNumber(NoteNumberID, PrintDate, CounterName) VALUES(?, ?, ?)");
+inline const QString DeleteServiceNames = QStringLiteral("DELETE FROM ServiceName");
+inline const QString DeletePriceKinds = QStringLiteral("DELETE FROM PriceList");
+inline const QString DeleteAllSizePrices = QStringLiteral("DELETE FROM SizePrice");
+inline const QString CountOrders = QStringLiteral("SELECT COUNT(*) FROM OrderRecord");
+
+} // namespace Server
+
+// Reading a whole local order book, to copy it onto a server.
+inline const QString SelectServiceRows = QStringLiteral("SELECT ServiceNameID, ServiceName FROM ServiceName");
+inline const QString SelectAllPriceKinds = QStringLiteral("SELECT ServiceName, PerSquareMetre FROM PriceList");
+inline const QString SelectAllSizePrices = QStringLiteral("SELECT ServiceName, PhotoSize, Price FROM SizePrice");
+inline const QString SelectAllOrders = QStringLiteral(
+    "SELECT NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder, SizeUnit,"
+    " AreaUnit, PhotoCount, PhotoArea, Amount, CounterName FROM OrderRecord ORDER BY NoteNumber");
+inline const QString SelectAllOrderLines = QStringLiteral(
+    "SELECT NoteNumber, LineNo, PhotoSize, PhotoAmount, PhotoArea, Price, Amount FROM OrderLine"
+    " ORDER BY NoteNumber, LineNo");
+inline const QString SelectHighestNoteNumber = QStringLiteral(
+    "SELECT MAX(n) FROM (SELECT MAX(NoteNumberID) AS n FROM NoteNumber"
+    " UNION ALL SELECT MAX(NoteNumber) FROM OrderRecord) AS highest");
+// The local store's AUTOINCREMENT keeps the highest number issued even
+// when its rows were deleted.
+inline const QString SelectNoteSequence =
+    QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'NoteNumber'");
+inline const QString InsertServiceRow =
+    QStringLiteral("INSERT INTO ServiceName(ServiceNameID, ServiceName) VALUES(?, ?)");
 
 inline const QString SelectPriceKinds = QStringLiteral(
     "SELECT s.ServiceName, p.PerSquareMetre FROM ServiceName s LEFT JOIN PriceList p"
@@ -114,7 +174,8 @@ inline const QString InsertSizePrice =
 
 inline const QString InsertOrder = QStringLiteral(
     "INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder,"
-    " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount, CounterName)"
+    " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
 inline const QString DeleteOrder = QStringLiteral("DELETE FROM OrderRecord WHERE NoteNumber = ?");
 inline const QString DeleteOrderLines = QStringLiteral("DELETE FROM OrderLine WHERE NoteNumber = ?");
 inline const QString InsertOrderLine = QStringLiteral(
@@ -122,12 +183,13 @@ inline const QString InsertOrderLine = QStringLiteral(
     " VALUES(?, ?, ?, ?, ?, ?, ?)");
 inline const QString SelectOrder = QStringLiteral(
     "SELECT NoteNumber, IssuedAt, MemberName, Remark, ServiceName, AppendText, Folder, SizeUnit, AreaUnit,"
-    " PhotoCount, PhotoArea, Amount FROM OrderRecord WHERE NoteNumber = ?");
+    " PhotoCount, PhotoArea, Amount, CounterName FROM OrderRecord WHERE NoteNumber = ?");
 inline const QString SelectOrderLines = QStringLiteral(
     "SELECT PhotoSize, PhotoAmount, PhotoArea, Price, Amount FROM OrderLine WHERE NoteNumber = ? ORDER BY LineNo");
 // The search: every condition can be switched off by binding its switch 0.
 inline const QString SearchOrders = QStringLiteral(
-    "SELECT NoteNumber, IssuedAt, MemberName, ServiceName, PhotoCount, PhotoArea, Amount FROM OrderRecord"
+    "SELECT NoteNumber, IssuedAt, MemberName, ServiceName, PhotoCount, PhotoArea, Amount, CounterName"
+    " FROM OrderRecord"
     " WHERE (? = 0 OR IssuedOn >= ?) AND (? = 0 OR IssuedOn <= ?) AND (? = 0 OR MemberName LIKE ? ESCAPE '!')"
     " AND (? = 0 OR NoteNumber = ?) ORDER BY NoteNumber DESC");
 // Per day: orders, photos, area in square metres and the amount of the

@@ -4,9 +4,11 @@
 #include "dialogs.h"
 #include "layout.h"
 #include "numbers.h"
+#include "order_book_source.h"
 #include "photo_preview.h"
 #include "settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -117,6 +119,17 @@ frmConfig::frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent)
     m_chkMemberName = new QCheckBox(QStringLiteral("是否将最后一层文件夹名称作为客户名称"), this);
     m_chkMemberName->setObjectName(QStringLiteral("chkMemberName"));
     m_txtDPI = NumberBox(QStringLiteral("txtDPI"), this);
+    m_txtOrderBook = new QLineEdit(this);
+    m_txtOrderBook->setObjectName(QStringLiteral("txtOrderBook"));
+    m_txtOrderBook->setPlaceholderText(QStringLiteral("空：订单记在本机；例 host=192.168.1.10 dbname=kestova user=counter1"));
+    m_txtOrderBook->setToolTip(QStringLiteral("几台电脑共用一个订单库时，填写 PostgreSQL 服务器的连接串（libpq 格式）。\n"
+                                              "密码不写在这里，放在 .pgpass 或 PGPASSFILE 指定的文件中。"));
+    m_txtCounterName = new QLineEdit(this);
+    m_txtCounterName->setObjectName(QStringLiteral("txtCounterName"));
+    m_txtCounterName->setPlaceholderText(Settings().CounterNameOrHost());
+    m_cmdTestConnection = new QPushButton(QStringLiteral("测试连接"), this);
+    m_cmdTestConnection->setObjectName(QStringLiteral("cmdTestConnection"));
+    m_cmdTestConnection->setAutoDefault(false);
     m_cmdOK = new QPushButton(QStringLiteral("确定"), this);
     m_cmdOK->setObjectName(QStringLiteral("cmdOK"));
     m_cmdCancel = new QPushButton(QStringLiteral("取消"), this);
@@ -128,7 +141,7 @@ frmConfig::frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent)
     const auto group = [this](const QString &caption, std::initializer_list<QLayout *> rows) {
         auto *box = new QGroupBox(caption, this);
         auto *column = new QVBoxLayout(box);
-        // Six groups and two buttons share 466 pixels of height.
+        // Seven groups and two buttons share the height.
         column->setContentsMargins(10, 2, 10, 4);
         column->setSpacing(2);
         for (QLayout *row : rows)
@@ -174,14 +187,20 @@ frmConfig::frmConfig(Settings &settings, Dialogs &dialogs, QWidget *parent)
     top->addWidget(group(QStringLiteral("客户信息"), {Row({m_chkMemberName})}));
     top->addWidget(group(QStringLiteral("DPI"),
                          {Row({label(QStringLiteral("当DPI低于")), m_txtDPI, label(QStringLiteral("警报"))})}));
+    auto *serverRow = new QHBoxLayout;
+    serverRow->addWidget(label(QStringLiteral("服务器")));
+    serverRow->addWidget(m_txtOrderBook, 1);
+    top->addWidget(group(QStringLiteral("订单库"),
+                         {serverRow, Row({label(QStringLiteral("本机柜台名称")), m_txtCounterName, m_cmdTestConnection})}));
     top->addStretch(1);
     top->addLayout(buttons);
 
-    // 6825 × 6990 twips of client area.
-    setFixedSize(TwipsToPixels(6825), TwipsToPixels(6990));
+    // 6825 × 6990 twips of client area, and the order book's group below.
+    setFixedSize(TwipsToPixels(6825), TwipsToPixels(6990 + 1170));
 
     connect(m_cmdBrow, &QPushButton::clicked, this, &frmConfig::OnBrowse);
     connect(m_cmdOK, &QPushButton::clicked, this, &frmConfig::OnOK);
+    connect(m_cmdTestConnection, &QPushButton::clicked, this, &frmConfig::OnTestConnection);
     connect(m_cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 
     Load();
@@ -201,6 +220,28 @@ void frmConfig::Load()
     m_chkSameness->setChecked(m_settings.Sameness);
     m_chkMemberName->setChecked(m_settings.PathAsMemberName);
     m_txtDPI->setText(QString::number(m_settings.AlarmNum));
+    m_txtOrderBook->setText(m_settings.OrderBookConnection);
+    m_txtCounterName->setText(m_settings.CounterName);
+}
+
+void frmConfig::OnTestConnection()
+{
+    const QString connection = m_txtOrderBook->text().trimmed();
+    if (connection.isEmpty()) {
+        m_dialogs.ShowMessage(QStringLiteral("没有填写服务器：订单记在本机的 Data.mdb 中。"), QStringLiteral("提示"),
+                              MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    QString report;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool answers = ProbeServer(connection, &report);
+    QApplication::restoreOverrideCursor();
+    if (answers) {
+        m_dialogs.ShowMessage(report, QStringLiteral("提示"), MessageIcon::Information, MessageButtons::Ok);
+    } else {
+        m_dialogs.ShowMessage(CannotConnectMessage(report), QStringLiteral("错误"), MessageIcon::Critical,
+                              MessageButtons::Ok);
+    }
 }
 
 void frmConfig::OnBrowse()
@@ -241,6 +282,8 @@ void frmConfig::OnOK()
     const QString editPath = m_txtFileName->text().trimmed();
     s.EditPath = editPath.isEmpty() ? QStringLiteral("0") : editPath;
     s.Preview = m_chkPreview->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    s.OrderBookConnection = m_txtOrderBook->text().trimmed();
+    s.CounterName = m_txtCounterName->text().trimmed();
 
     // Memory holds the rounded numbers; the file gets the texts as typed.
     QString error;

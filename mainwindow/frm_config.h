@@ -1,6 +1,6 @@
 // frmConfig, the settings dialog "参数设置": shows the Settings record, and on
-// OK checks the three number fields and writes all nine keys to Config.ini in
-// one replacement of the file; only when that succeeded does it update the
+// OK checks the three number fields and writes all nine keys (and the order
+// book's place) to Config.ini in one replacement of the file; only when that succeeded does it update the
 // record and close. A failed save says why and keeps the dialog open. Cancel
 // and the close box change nothing.
 #pragma once
@@ -37,6 +37,7 @@ private:
     void Load();
     void OnBrowse();
     void OnOK();
+    void OnTestConnection();
 
     Settings &m_settings;
     Dialogs &m_dialogs;
@@ -50,6 +51,9 @@ private:
     QCheckBox *m_chkSameness;
     QCheckBox *m_chkMemberName;
     QLineEdit *m_txtDPI;
+    QLineEdit *m_txtOrderBook;    // [OrderBook] Connection
+    QLineEdit *m_txtCounterName;  // [OrderBook] CounterName
+    QPushButton *m_cmdTestConnection;
     QPushButton *m_cmdOK;
     QPushButton *m_cmdCancel;
     QPushButton *m_cmdPriceList;

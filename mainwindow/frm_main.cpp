@@ -421,18 +421,18 @@ void frmMain::ShowSettings()
 
 OrderBook *frmMain::Book()
 {
-    if (!m_book && m_store) {
-        // A store of an earlier version gains the order book's tables here.
-        auto book = std::make_unique<OrderBook>(m_store->database());
-        QString error;
-        if (!book->Upgrade(&error)) {
-            m_dialogs.ShowMessage(QStringLiteral("订单库无法建立：") + error, QStringLiteral("错误"),
-                                  MessageIcon::Critical, MessageButtons::Ok);
-            return nullptr;
-        }
-        m_book = std::move(book);
+    if (!m_printing)
+        return nullptr;
+    // A store of an earlier version gains the order book's tables here; a
+    // shared order book is connected to (again, after a lost connection).
+    OrderBookSource &source = m_printing->source();
+    QString error;
+    OrderBook *book = source.Book(&error);
+    if (!book) {
+        m_dialogs.ShowMessage(source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error,
+                              QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
     }
-    return m_book.get();
+    return book;
 }
 
 void frmMain::ShowOrderBook()
@@ -520,7 +520,6 @@ void frmMain::Unload()
         m_mfgTotal->Detach();
     m_counted = CountedFolders();
     m_printing.reset(); // it holds the store
-    m_book.reset();
     m_store.reset();
 }
 

@@ -101,7 +101,6 @@ private:
     void Unload();
 
     std::unique_ptr<PhotoStore> m_store;
-    std::unique_ptr<OrderBook> m_book; // made on first use, over m_store
     Settings &m_settings;
     PrintInfo &m_printInfo;
     Dialogs &m_dialogs;

@@ -186,7 +186,8 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     cmdSearch->setDefault(true);
     mfgOrders = Table(QStringLiteral("mfgOrders"),
                       {QStringLiteral("单号"), QStringLiteral("开单时间"), QStringLiteral("客户"),
-                       QStringLiteral("服务"), QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额")},
+                       QStringLiteral("服务"), QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"),
+                       QStringLiteral("柜台")},
                       this);
     mfgOrders->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     mfgLines = Table(QStringLiteral("mfgLines"),
@@ -285,7 +286,7 @@ void frmOrderBook::Search()
     QList<QStringList> rows;
     for (const OrderListEntry &o : std::as_const(m_orders)) {
         rows.append({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
-                     AreaText(o.photoArea), Money(o.amount)});
+                     AreaText(o.photoArea), Money(o.amount), o.counterName});
     }
     Fill(mfgOrders, rows);
     mfgLines->setRowCount(0);

@@ -86,11 +86,22 @@ bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, Q
         return false;
     }
     for (const auto &[text, values] : statements) {
-        QSqlQuery q(m_db);
-        bool done = q.prepare(text);
-        for (const QVariant &v : values)
-            q.addBindValue(v);
-        done = done && q.exec();
+        // Each statement is prepared once per connection: on a server every
+        // preparation is a round trip of its own.
+        auto prepared = m_prepared.find(text);
+        if (prepared == m_prepared.end()) {
+            QSqlQuery q(m_db);
+            if (!q.prepare(text)) {
+                Fail(q, error);
+                m_db.rollback();
+                return false;
+            }
+            prepared = m_prepared.insert(text, q);
+        }
+        QSqlQuery &q = *prepared;
+        for (int i = 0; i < values.size(); ++i)
+            q.bindValue(i, values[i]);
+        bool done = q.exec();
         if (!done) {
             Fail(q, error);
             m_db.rollback();
@@ -105,12 +116,115 @@ bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, Q
     return false;
 }
 
+bool OrderBook::Shared() const
+{
+    return m_db.driverName() == QLatin1String("QPSQL");
+}
+
+int OrderBook::StoredVersion(bool *ok) const
+{
+    // The server folds the names to lower case.
+    const QStringList tables = m_db.tables();
+    const auto has = [&tables](const char *name) {
+        return tables.contains(QLatin1String(name), Qt::CaseInsensitive);
+    };
+    *ok = true;
+    if (!has("OrderBookVersion"))
+        return has("OrderRecord") ? 1 : 0;
+    QSqlQuery q(m_db);
+    *ok = q.exec(Sql::SelectVersion) && q.next();
+    return *ok ? q.value(0).toInt() : 0;
+}
+
 bool OrderBook::Upgrade(QString *error)
 {
-    QList<std::pair<QString, QVariantList>> statements;
-    for (const char *text : Sql::Schema)
-        statements.append({QString::fromLatin1(text), {}});
-    return Run(statements, error);
+    bool ok = false;
+    if (StoredVersion(&ok) == Sql::Version && ok)
+        return true;
+    if (!m_db.transaction()) {
+        if (error)
+            *error = m_db.lastError().text();
+        return false;
+    }
+    QSqlQuery q(m_db);
+    // The server cannot prepare DDL: statements without values run directly.
+    const auto exec = [&q](const QString &text, const QVariantList &values = {}) {
+        if (values.isEmpty())
+            return q.exec(text);
+        bool done = q.prepare(text);
+        for (const QVariant &v : values)
+            q.addBindValue(v);
+        return done && q.exec();
+    };
+    bool done = !Shared() || exec(Sql::Server::LockLayout);
+    const int version = done ? StoredVersion(&done) : 0;
+    if (done && version > Sql::Version) {
+        m_db.rollback();
+        if (error)
+            *error = QStringLiteral("订单库由较新版本的程序建立（版本 %1），请先升级本程序").arg(version);
+        return false;
+    }
+    if (done && version < 1) {
+        for (const char *text : Sql::Step1)
+            done = done && exec(QString::fromLatin1(text));
+        if (Shared()) {
+            for (const char *text : Sql::Server::Step1)
+                done = done && exec(QString::fromLatin1(text));
+            done = done && exec(Sql::Server::InsertCounter);
+            const QStringList starters = StarterServiceNames();
+            for (int i = 0; done && i < starters.size(); ++i)
+                done = exec(Sql::InsertServiceRow, {i + 1, starters[i]});
+        }
+    }
+    if (done && version < 2) {
+        for (const char *text : Sql::Step2)
+            done = done && exec(QString::fromLatin1(text));
+    }
+    done = done && exec(Sql::UpdateVersion, {Sql::Version});
+    if (done && m_db.commit())
+        return true;
+    if (error)
+        *error = q.lastError().text().isEmpty() ? m_db.lastError().text() : q.lastError().text();
+    m_db.rollback();
+    return false;
+}
+
+QStringList OrderBook::ServiceNames(bool *ok) const
+{
+    QStringList names;
+    QSqlQuery q(m_db);
+    const bool done = q.exec(Statement::S13_SelectServiceNames);
+    while (done && q.next())
+        names << q.value(0).toString();
+    if (ok)
+        *ok = done;
+    return names;
+}
+
+std::optional<qint64> OrderBook::IssueNoteNumber(const QString &counterName, QString *error)
+{
+    if (!m_db.transaction()) {
+        if (error)
+            *error = m_db.lastError().text();
+        return std::nullopt;
+    }
+    // The UPDATE locks the one counter row until the commit: another
+    // counter's number waits for this one and then takes the next.
+    QSqlQuery q(m_db);
+    bool done = q.exec(Sql::Server::RaiseCounter) && q.numRowsAffected() == 1;
+    done = done && q.exec(Sql::Server::SelectCounter) && q.next();
+    const qint64 number = done ? q.value(0).toLongLong() : 0;
+    done = done && q.prepare(Sql::Server::InsertNoteNumber);
+    q.addBindValue(number);
+    q.addBindValue(QDate::currentDate());
+    q.addBindValue(counterName);
+    done = done && q.exec();
+    if (done && m_db.commit())
+        return number;
+    if (error)
+        *error = q.lastError().text().isEmpty() ? m_db.lastError().text() : q.lastError().text();
+    m_db.rollback();
+    return std::nullopt;
 }
 
 QList<ServicePrices> OrderBook::Prices(bool *ok) const
@@ -224,7 +338,7 @@ bool OrderBook::Record(const OrderRecordData &order, QString *error, bool replac
                        {order.noteNumber, order.issuedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                         order.issuedAt.date().toString(DayFormat), order.memberName, order.remark, order.service,
                         order.append, order.folder, order.sizeUnit, order.areaUnit, total.count, total.area,
-                        FenValue(order.order.TotalAmount())}});
+                        FenValue(order.order.TotalAmount()), order.counterName}});
     int lineNo = 0;
     for (const PricedLine &line : order.order.lines) {
         statements.append({Sql::InsertOrderLine,
@@ -254,6 +368,7 @@ std::optional<OrderRecordData> OrderBook::Find(qint64 noteNumber, bool *ok) cons
     order.folder = q.value(6).toString();
     order.sizeUnit = q.value(7).toString();
     order.areaUnit = q.value(8).toString();
+    order.counterName = q.value(12).toString();
 
     QSqlQuery lines(m_db);
     done = lines.prepare(Sql::SelectOrderLines);
@@ -288,7 +403,8 @@ QList<OrderListEntry> OrderBook::Search(const OrderSearch &search, bool *ok) con
     done = done && q.exec();
     while (done && q.next()) {
         list.append(OrderListEntry{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
-                                   q.value(3).toString(), q.value(4), q.value(5), OptionalFen(q.value(6))});
+                                   q.value(3).toString(), q.value(4), q.value(5), OptionalFen(q.value(6)),
+                                   q.value(7).toString()});
     }
     if (ok)
         *ok = done;

@@ -1,6 +1,7 @@
 // The order book: the shop's prices per service, the amounts they give an
-// order, and every order that reached the printer or a PDF, kept in the
-// photo store next to the last count.
+// order, and every order that reached the printer or a PDF. It is kept in the
+// photo store next to the last count, or shared by several counters on a
+// PostgreSQL server (see order_book_source.h); the statements are the same.
 //
 // A service is priced one of two ways: one price per square metre for every
 // size (posters), or a price per photo for each print size, keyed by the size
@@ -13,7 +14,9 @@
 #include <QDateTime>
 #include <QList>
 #include <QMap>
+#include <QHash>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
@@ -63,6 +66,7 @@ struct OrderRecordData {
     QString sizeUnit; // "cm" or "in"
     QString areaUnit; // "m2" or "cm2"
     PricedOrder order;
+    QString counterName; // the counter that printed it
 };
 
 struct OrderSearch {
@@ -80,6 +84,7 @@ struct OrderListEntry {
     QVariant photoCount;
     QVariant photoArea;
     std::optional<qint64> amount;
+    QString counterName;
 };
 
 struct DaySummary {
@@ -96,9 +101,21 @@ class OrderBook
 public:
     explicit OrderBook(const QSqlDatabase &db);
 
-    // Adds the order book's tables to a store that lacks them; nothing that
-    // exists is changed.
+    // On a PostgreSQL connection: the shared order book, which also holds
+    // the service list and issues the note numbers.
+    bool Shared() const;
+
+    // Brings the tables up to the layout of this program: a store that
+    // lacks them gains them, one of an earlier version is upgraded in
+    // place; existing rows are kept. Refused for a layout newer than this
+    // program knows.
     bool Upgrade(QString *error = nullptr);
+
+    // The service list, in its order.
+    QStringList ServiceNames(bool *ok = nullptr) const;
+    // Shared order book only: the next note number, issued to the counter in
+    // one transaction on the server.
+    std::optional<qint64> IssueNoteNumber(const QString &counterName, QString *error = nullptr);
 
     QList<ServicePrices> Prices(bool *ok = nullptr) const;
     ServicePrices PricesOf(const QString &service, bool *ok = nullptr) const;
@@ -120,10 +137,12 @@ public:
     QList<DaySummary> Daily(const QDate &from, const QDate &to, bool *ok = nullptr) const;
 
 private:
+    int StoredVersion(bool *ok) const;
     bool ServiceExists(const QString &service, QString *error) const;
     bool Run(const QList<std::pair<QString, QVariantList>> &statements, QString *error);
 
     QSqlDatabase m_db;
+    QHash<QString, QSqlQuery> m_prepared;
 };
 
 } // namespace kestova

@@ -4,8 +4,11 @@
 #include "dialogs.h"
 #include "numbers.h"
 #include "order_book.h"
+#include "order_book_copy.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "program_folder.h"
+#include "settings.h"
 
 #include <QDate>
 
@@ -20,9 +23,15 @@ const char OrderBookUsage[] =
     "  kestova-count price set SERVICE (--size SIZE PRICE | --per-m2 PRICE) [--program-dir DIR]\n"
     "      设定服务的单价（元，最多两位小数）：按尺寸每张，或按每平方米。\n"
     "  kestova-count orders [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--customer TEXT] [--program-dir DIR]\n"
-    "      输出订单记录（新的在前）：单号、开单时间、客户、服务、张数、面积、金额。\n"
+    "      输出订单记录（新的在前）：单号、开单时间、客户、服务、张数、面积、金额、柜台。\n"
     "  kestova-count daily [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--program-dir DIR]\n"
-    "      日结：每天的单数、张数、面积（平方米）、金额、未定价单数，最后一行合计。\n";
+    "      日结：每天的单数、张数、面积（平方米）、金额、未定价单数，最后一行合计。\n"
+    "  kestova-count orderbook status [--program-dir DIR]\n"
+    "      说明正在使用的订单库（本机 Data.mdb，或 Config.ini [OrderBook] Connection 指定的\n"
+    "      PostgreSQL 服务器）以及它能否连接。\n"
+    "  kestova-count orderbook copy --to CONNINFO [--program-dir DIR]\n"
+    "      把本机的服务、价格、订单和单号位置复制到服务器上空的订单库（只能一次）；\n"
+    "      CONNINFO 是 libpq 连接串，例如 \"host=192.168.1.10 dbname=kestova user=counter1\"。\n";
 
 namespace {
 
@@ -143,7 +152,8 @@ int Orders(OrderBook &book, const Arguments &a)
     bool ok = false;
     for (const OrderListEntry &o : book.Search(search, &ok)) {
         Out({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
-             o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()), AmountText(o.amount)});
+             o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()), AmountText(o.amount),
+             o.counterName});
     }
     return ok ? 0 : 3;
 }
@@ -165,16 +175,68 @@ int Daily(OrderBook &book, const Arguments &a)
     return ok ? 0 : 3;
 }
 
+// orderbook status: which order book, and does it answer.
+int Status(OrderBookSource &source)
+{
+    Out({QStringLiteral("订单库"), source.Description()});
+    Out({QStringLiteral("柜台"), source.CounterName()});
+    QString report;
+    if (!source.Shared()) {
+        QString error;
+        const bool ok = source.Book(&error) != nullptr;
+        Out({QStringLiteral("状态"), ok ? QStringLiteral("可用") : QStringLiteral("无法使用：") + error});
+        return ok ? 0 : 3;
+    }
+    const bool answers = ProbeServer(Settings::Load().OrderBookConnection, &report);
+    Out({QStringLiteral("状态"), answers ? report : CannotConnectMessage(report)});
+    return answers ? 0 : 3;
+}
+
+// orderbook copy --to CONNINFO: the local order book onto the server.
+int Copy(PhotoStore &store, const Arguments &a)
+{
+    if (a.to.trimmed().isEmpty() || !a.positional.isEmpty()) {
+        Error(QStringLiteral("需要 --to CONNINFO（服务器的连接串）"));
+        return 2;
+    }
+    const QString name = QStringLiteral("OrderBook-copy");
+    int status = 0;
+    {
+        QString error;
+        const QSqlDatabase server = OpenServer(a.to.trimmed(), name, &error);
+        if (!server.isValid()) {
+            Error(CannotConnectMessage(error));
+            return 3;
+        }
+        CopyCounts counts;
+        if (CopyOrderBook(store.database(), server, &counts, &error)) {
+            Out({QStringLiteral("已复制"), QStringLiteral("服务 %1 项，价格 %2 条，订单 %3 张")
+                                               .arg(counts.services)
+                                               .arg(counts.prices)
+                                               .arg(counts.orders)});
+            Out({QStringLiteral("下一个单号"), QString::number(counts.lastNoteNumber + 1)});
+        } else {
+            Error(QStringLiteral("复制失败：") + ServerErrorText(error));
+            status = 3;
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return status;
+}
+
 } // namespace
 
 bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialogs &dialogs, int *status)
 {
     if (command != QLatin1String("prices") && command != QLatin1String("price") && command != QLatin1String("orders")
-        && command != QLatin1String("daily"))
+        && command != QLatin1String("daily") && command != QLatin1String("orderbook"))
         return false;
-    const Arguments a = Parse(args);
-    if (!a.bad.isEmpty()) {
-        Error(QStringLiteral("未知的参数：%1").arg(a.bad));
+    Arguments a = Parse(args);
+    const QString sub = command == QLatin1String("orderbook") && !a.positional.isEmpty() ? a.positional.takeFirst()
+                                                                                          : QString();
+    if (!a.bad.isEmpty() || (command == QLatin1String("orderbook") && sub != QLatin1String("copy")
+                             && sub != QLatin1String("status"))) {
+        Error(QStringLiteral("未知的参数：%1").arg(a.bad.isEmpty() ? sub : a.bad));
         *status = 2;
         return true;
     }
@@ -185,13 +247,24 @@ bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialog
         *status = 2;
         return true;
     }
-    OrderBook book(store->database());
+    if (sub == QLatin1String("copy")) {
+        *status = Copy(*store, a);
+        return true;
+    }
+    const Settings settings = Settings::Load();
+    OrderBookSource source(*store, settings);
+    if (sub == QLatin1String("status")) {
+        *status = Status(source);
+        return true;
+    }
     QString error;
-    if (!book.Upgrade(&error)) {
-        Error(QStringLiteral("订单库无法建立：") + error);
+    OrderBook *opened = source.Book(&error);
+    if (!opened) {
+        Error(source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error);
         *status = 3;
         return true;
     }
+    OrderBook &book = *opened;
     if (command == QLatin1String("prices"))
         *status = a.positional.isEmpty() ? Prices(book) : 2;
     else if (command == QLatin1String("price"))

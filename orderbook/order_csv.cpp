@@ -38,10 +38,10 @@ QByteArray OrdersCsv(const QList<OrderListEntry> &orders)
     for (const OrderListEntry &o : orders) {
         rows.append({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
                      o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()),
-                     o.amount ? YuanText(*o.amount) : QString()});
+                     o.amount ? YuanText(*o.amount) : QString(), o.counterName});
     }
     return Csv({QStringLiteral("单号"), QStringLiteral("开单时间"), QStringLiteral("客户"), QStringLiteral("服务"),
-                QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额")},
+                QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"), QStringLiteral("柜台")},
                rows);
 }
 

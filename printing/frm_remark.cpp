@@ -3,7 +3,7 @@
 
 #include "blanks.h"
 #include "numbers.h"
-#include "photo_store.h"
+#include "order_book_source.h"
 #include "print_job.h"
 #include "rpt_print_a4.h"
 #include "settings.h"
@@ -51,24 +51,24 @@ QPlainTextEdit *MultiLine(QWidget *parent)
 
 } // namespace
 
-RemarkSources LoadRemarkSources(PhotoStore &store)
+RemarkSources LoadRemarkSources(OrderBookSource &source)
 {
     RemarkSources sources;
-    const std::optional<qint64> number = store.IssueNoteNumber();
+    const std::optional<qint64> number = source.IssueNoteNumber(&sources.error);
     if (!number)
         return sources;
     sources.noteNumber = QString::number(*number);
     bool ok = false;
-    const QStringList names = store.ServiceNames(&ok);
+    const QStringList names = source.ServiceNames(&ok, &sources.error);
     if (ok)
         sources.serviceNames = names;
     return sources;
 }
 
-frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &info, QWidget *parent)
+frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInfo &info, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
-    , m_store(store)
+    , m_source(source)
     , m_settings(settings)
     , m_info(info)
 {
@@ -122,16 +122,30 @@ frmRemark::frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &inf
     connect(txtRemark, &QPlainTextEdit::textChanged, this, &frmRemark::txtRemark_Change);
     connect(cbServiceName, &QComboBox::currentTextChanged, this, &frmRemark::ShowAmount);
 
-    Load(store);
+    Load();
 }
 
-void frmRemark::Load(PhotoStore &store)
+RemarkSources frmRemark::Load()
 {
     txtMemberName->setEnabled(!m_settings.PathAsMemberName);
-    const RemarkSources sources = LoadRemarkSources(store);
+    const RemarkSources sources = LoadRemarkSources(m_source);
     txtNoteNumber->setText(sources.noteNumber);
+    cbServiceName->clear();
     cbServiceName->addItems(sources.serviceNames);
     cbServiceName->setCurrentIndex(sources.serviceNames.isEmpty() ? -1 : 0);
+    return sources;
+}
+
+bool frmRemark::HasNoteNumber() const
+{
+    return !txtNoteNumber->text().isEmpty();
+}
+
+bool frmRemark::LoadAgain(QString *error)
+{
+    const RemarkSources sources = Load();
+    *error = sources.error;
+    return !sources.noteNumber.isEmpty();
 }
 
 QString frmRemark::Show()
@@ -158,9 +172,12 @@ void frmRemark::ShowAmount()
     PrintInfo info;
     info.ServiceName = cbServiceName->currentText();
     bool ok = false;
-    const OrderContent order = CurrentOrder(m_store, info, m_settings, &ok);
+    QString orderBookError;
+    const OrderContent order = CurrentOrder(m_source, info, m_settings, &ok, &orderBookError);
     const std::optional<qint64> amount = order.order.TotalAmount();
-    if (!ok || order.order.lines.size() < 2)
+    if (!orderBookError.isEmpty())
+        lblAmount->setText(QStringLiteral("金额：订单库无法连接"));
+    else if (!ok || order.order.lines.size() < 2)
         lblAmount->setText(QString());
     else if (amount)
         lblAmount->setText(QStringLiteral("金额：%1 元").arg(YuanText(*amount)));

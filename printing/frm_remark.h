@@ -18,24 +18,30 @@ class QPushButton;
 
 namespace kestova {
 
-class PhotoStore;
+class OrderBookSource;
 struct Settings;
 
-// What the load takes from the store: a newly issued note number, then the
-// service names. The first failure ends the load quietly, leaving what
-// follows it empty.
+// What the load takes from the order book: a newly issued note number, then
+// the service names. The first failure ends the load, leaving what follows
+// it empty and its reason in `error`.
 struct RemarkSources {
     QString noteNumber;
     QStringList serviceNames;
+    QString error;
 };
-RemarkSources LoadRemarkSources(PhotoStore &store);
+RemarkSources LoadRemarkSources(OrderBookSource &source);
 
 class frmRemark : public QDialog
 {
     Q_OBJECT
 public:
     // Loads the dialog: this issues a note number.
-    frmRemark(PhotoStore &store, const Settings &settings, PrintInfo &info, QWidget *parent = nullptr);
+    frmRemark(OrderBookSource &source, const Settings &settings, PrintInfo &info, QWidget *parent = nullptr);
+
+    // A load that got no note number (the shared order book did not
+    // answer) is tried again by this; false with *error the reason.
+    bool HasNoteNumber() const;
+    bool LoadAgain(QString *error);
 
     // Shows the dialog modally; returns the result text, "1" after OK and
     // "0" otherwise.
@@ -61,13 +67,13 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void Load(PhotoStore &store);
+    RemarkSources Load();
     void ShowAmount();
     void cmdOK_Click();
     void cmdCancel_Click();
     void txtRemark_Change();
 
-    PhotoStore &m_store;
+    OrderBookSource &m_source;
     const Settings &m_settings;
     PrintInfo &m_info;
     QString m_result = QStringLiteral("0");

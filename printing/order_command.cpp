@@ -144,7 +144,15 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     if (!store)
         return 2;
 
-    const RemarkSources sources = LoadRemarkSources(*store);
+    const Settings settings = Settings::Load();
+    OrderBookSource source(*store, settings);
+    const RemarkSources sources = LoadRemarkSources(source);
+    // Without its server a shared order book issues no number: nothing is
+    // printed.
+    if (source.Shared() && !sources.error.isEmpty()) {
+        Error(CannotConnectMessage(sources.error));
+        return 3;
+    }
     if (!o.service.isEmpty() && !sources.serviceNames.contains(o.service)) {
         Error(QStringLiteral("没有这项服务：%1").arg(o.service));
         return 2;
@@ -163,12 +171,11 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     target->SetDocumentName(OrderDocumentName(info.NoteNumber));
     const PrintJobResult result =
-        RunPrintJob(*store, info, Settings::Load(), layout, *target, dialogs,
-                    OutputKind(o));
+        RunPrintJob(source, info, settings, layout, *target, dialogs, OutputKind(o));
     if (result.printerFailed || result.readFailed)
         return 3;
     if (result.Accepted())
-        RecordOrder(*store, result.printed, QString(), dialogs);
+        RecordOrder(source, result.printed, QString(), dialogs);
     return result.pages > 0 ? 0 : 1;
 }
 
@@ -189,9 +196,16 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
     const std::unique_ptr<PhotoStore> store = OpenStore(o, dialogs);
     if (!store)
         return 2;
-    OrderBook book(store->database());
+    const Settings settings = Settings::Load();
+    OrderBookSource source(*store, settings);
+    QString error;
+    OrderBook *book = source.Book(&error);
+    if (!book && source.Shared()) {
+        Error(CannotConnectMessage(error));
+        return 3;
+    }
     bool ok = false;
-    const std::optional<OrderRecordData> order = book.Upgrade() ? book.Find(number, &ok) : std::nullopt;
+    const std::optional<OrderRecordData> order = book ? book->Find(number, &ok) : std::nullopt;
     if (!order) {
         Error(QStringLiteral("订单记录中没有单号 %1").arg(number));
         return 1;
@@ -223,11 +237,14 @@ int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs)
     const std::unique_ptr<PhotoStore> store = OpenStore(o, dialogs);
     if (!store)
         return 2;
-    OrderBook book(store->database());
-    bool ok = book.Upgrade();
-    const QList<DaySummary> days = ok ? book.Daily(from, to, &ok) : QList<DaySummary>();
+    const Settings settings = Settings::Load();
+    OrderBookSource source(*store, settings);
+    QString error;
+    OrderBook *book = source.Book(&error);
+    bool ok = book != nullptr;
+    const QList<DaySummary> days = ok ? book->Daily(from, to, &ok) : QList<DaySummary>();
     if (!ok) {
-        Error(QStringLiteral("日结读取失败"));
+        Error(source.Shared() && !book ? CannotConnectMessage(error) : QStringLiteral("日结读取失败"));
         return 3;
     }
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);

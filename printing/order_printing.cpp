@@ -17,6 +17,7 @@ QString OrderDocumentName(const QString &noteNumber)
 OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
                              PrintTarget &target, QWidget *owner)
     : m_store(store)
+    , m_source(store, settings)
     , m_settings(settings)
     , m_dialogs(dialogs)
     , m_info(info)
@@ -34,7 +35,16 @@ OrderPrinting::~OrderPrinting()
 bool OrderPrinting::AskPrintInfo()
 {
     if (!m_remark)
-        m_remark = new frmRemark(m_store, m_settings, m_info, m_owner);
+        m_remark = new frmRemark(m_source, m_settings, m_info, m_owner);
+    // A shared order book that gave no note number is asked again; without
+    // one nothing is printed (a number made up here could be another
+    // counter's).
+    QString error;
+    if (m_source.Shared() && !m_remark->HasNoteNumber() && !m_remark->LoadAgain(&error)) {
+        m_dialogs.ShowMessage(CannotConnectMessage(error), QStringLiteral("错误"), MessageIcon::Critical,
+                              MessageButtons::Ok);
+        return false;
+    }
     return m_remark->Show().toInt() == 1;
 }
 
@@ -43,10 +53,10 @@ void OrderPrinting::Print()
     if (!AskPrintInfo())
         return;
     m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
-    const PrintJobResult result = RunPrintJob(m_store, m_info, m_settings, m_layout, m_target, m_dialogs,
+    const PrintJobResult result = RunPrintJob(m_source, m_info, m_settings, m_layout, m_target, m_dialogs,
                                               AsyncJob::Print);
     if (result.Accepted())
-        RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
+        RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
 }
 
 void OrderPrinting::PrintPreview()
@@ -61,10 +71,10 @@ void OrderPrinting::PrintPreview()
     m_target.Preview(
         [this](PrintTarget &target) {
             const PrintJobResult result =
-                RunPrintJob(m_store, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
+                RunPrintJob(m_source, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
             m_layout.Discard();
             if (!target.OnScreen() && result.Accepted())
-                RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
+                RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
         },
         [this] { SaveAsPdf(); }, m_owner);
 }
@@ -92,10 +102,10 @@ void OrderPrinting::SaveAsPdf()
         return;
     m_layout.Discard();
     PdfPrintTarget pdf(fileName, OrderDocumentName(m_info.NoteNumber));
-    const PrintJobResult result = RunPrintJob(m_store, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    const PrintJobResult result = RunPrintJob(m_source, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
     m_layout.Discard();
     if (result.Accepted())
-        RecordOrder(m_store, result.printed, m_countedFolder, m_dialogs);
+        RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
 }
 
 void OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)

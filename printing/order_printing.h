@@ -9,6 +9,7 @@
 #pragma once
 
 #include "order_book.h"
+#include "order_book_source.h"
 
 #include "frm_remark.h"
 #include "print_info.h"
@@ -59,6 +60,8 @@ public:
 
     // Null before the first Print or PrintPreview.
     frmRemark *remarkDialog() const { return m_remark; }
+    // The order book the orders go to, also the windows' way to it.
+    OrderBookSource &source() { return m_source; }
     ReportSlot &layout() { return m_layout; }
 
 private:
@@ -66,6 +69,7 @@ private:
     void PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
 
     PhotoStore &m_store;
+    OrderBookSource m_source;
     const Settings &m_settings;
     Dialogs &m_dialogs;
     PrintInfo &m_info;

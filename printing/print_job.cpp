@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "numbers.h"
 #include "order_book.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "settings.h"
 #include "print_target.h"
@@ -39,7 +40,8 @@ QString ValueText(const QVariant &value)
 
 } // namespace
 
-OrderContent CurrentOrder(PhotoStore &store, const PrintInfo &info, const Settings &settings, bool *ok)
+OrderContent CurrentOrder(OrderBookSource &source, const PrintInfo &info, const Settings &settings, bool *ok,
+                          QString *orderBookError)
 {
     OrderContent content;
     content.info = info;
@@ -48,11 +50,18 @@ OrderContent CurrentOrder(PhotoStore &store, const PrintInfo &info, const Settin
     content.date = QDate::currentDate().toString(QStringLiteral("yyyy/M/d"));
     content.sizeUnit = settings.PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
     content.areaUnit = settings.PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2");
-    const QList<TotalRow> totals = store.ReadTotalsForPrint(ok);
-    // Without the order book (a store that cannot take its tables) the order
-    // prints as before, without amounts.
-    OrderBook book(store.database());
-    const ServicePrices prices = book.Upgrade() ? book.PricesOf(info.ServiceName) : ServicePrices{};
+    const QList<TotalRow> totals = source.store().ReadTotalsForPrint(ok);
+    // Without a local order book (a store that cannot take its tables) the
+    // order prints as before, without amounts.
+    QString error;
+    OrderBook *book = source.Book(&error);
+    bool priced = book != nullptr;
+    const ServicePrices prices = book ? book->PricesOf(info.ServiceName, &priced) : ServicePrices{};
+    if (source.Shared() && !priced) {
+        *ok = false;
+        if (orderBookError)
+            *orderBookError = book ? QStringLiteral("与服务器的连接已中断（价格读取失败）") : error;
+    }
     content.order = PriceTotals(totals, prices, content.areaUnit == QLatin1String("cm2"));
     return content;
 }
@@ -73,16 +82,18 @@ OrderContent RecordedOrder(const OrderRecordData &order)
     return content;
 }
 
-PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
+PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
                            PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
 {
     bool ok = false;
-    const OrderContent content = CurrentOrder(store, info, settings, &ok);
+    QString orderBookError;
+    const OrderContent content = CurrentOrder(source, info, settings, &ok, &orderBookError);
     const QList<QSqlRecord> pageSource =
-        ok && !content.order.lines.isEmpty() ? store.ReadPageSource(&ok) : QList<QSqlRecord>();
+        ok && !content.order.lines.isEmpty() ? source.store().ReadPageSource(&ok) : QList<QSqlRecord>();
     if (!ok) {
-        dialogs.ShowMessage(QStringLiteral("无法读取统计结果，订单未打印。"), QStringLiteral("错误"),
-                            MessageIcon::Critical, MessageButtons::Ok);
+        dialogs.ShowMessage(orderBookError.isEmpty() ? QStringLiteral("无法读取统计结果，订单未打印。")
+                                                     : CannotConnectMessage(orderBookError),
+                            QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
         PrintJobResult result;
         result.readFailed = true;
         return result;
@@ -181,7 +192,7 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
     return result;
 }
 
-void RecordOrder(PhotoStore &store, const OrderContent &content, const QString &folder, Dialogs &dialogs)
+void RecordOrder(OrderBookSource &source, const OrderContent &content, const QString &folder, Dialogs &dialogs)
 {
     OrderRecordData order;
     bool number = false;
@@ -199,11 +210,13 @@ void RecordOrder(PhotoStore &store, const OrderContent &content, const QString &
         order.sizeUnit = content.sizeUnit;
         order.areaUnit = content.areaUnit;
         order.order = content.order;
-        OrderBook book(store.database());
-        if (book.Upgrade(&error))
-            book.Record(order, &error, true);
-        else if (error.isEmpty())
-            error = QStringLiteral("订单库无法建立");
+        order.counterName = source.CounterName();
+        if (OrderBook *book = source.Book(&error)) {
+            if (!book->Record(order, &error, true) && source.Shared())
+                error = ServerErrorText(error);
+        } else {
+            error = source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error;
+        }
         if (error.isEmpty())
             return;
     }

@@ -11,7 +11,7 @@
 namespace kestova {
 
 class Dialogs;
-class PhotoStore;
+class OrderBookSource;
 class PrintTarget;
 struct Settings;
 
@@ -35,8 +35,12 @@ struct PrintJobResult {
 };
 
 // The content of a new order: the current totals, priced for the order's
-// service when the order book has prices for it, dated today.
-OrderContent CurrentOrder(PhotoStore &store, const PrintInfo &info, const Settings &settings, bool *ok);
+// service when the order book has prices for it, dated today. *ok is false
+// when the totals cannot be read, or when a shared order book does not
+// answer (its reason then in *orderBookError): an order is never priced
+// without its server.
+OrderContent CurrentOrder(OrderBookSource &source, const PrintInfo &info, const Settings &settings, bool *ok,
+                          QString *orderBookError = nullptr);
 // A recorded order as it was printed.
 OrderContent RecordedOrder(const OrderRecordData &order);
 
@@ -48,13 +52,13 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
 
 // Puts an accepted order into the order book (the latest print of a note
 // number replaces an earlier one); a failure is told, never fatal.
-void RecordOrder(PhotoStore &store, const OrderContent &content, const QString &folder, Dialogs &dialogs);
+void RecordOrder(OrderBookSource &source, const OrderContent &content, const QString &folder, Dialogs &dialogs);
 
 // Fills the layout held by `layout` and prints it page by page onto the
 // target, then ends the target's document. The column captions name the
 // units of `settings`, those the totals were counted in. Failures are told
 // through `dialogs`. `kind` is what the layout's progress notices report.
-PrintJobResult RunPrintJob(PhotoStore &store, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
+PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
                            PrintTarget &target, Dialogs &dialogs, AsyncJob kind = AsyncJob::Print);
 
 } // namespace kestova

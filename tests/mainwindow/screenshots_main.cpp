@@ -10,6 +10,7 @@
 #include "frm_remark.h"
 #include "frm_price_list.h"
 #include "layout.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "print_info.h"
 #include "print_target.h"
@@ -233,7 +234,8 @@ int main(int argc, char *argv[])
         QTest::qWaitForWindowExposed(&daily);
         ok &= Save(daily.grab().toImage(), prefix + QStringLiteral("-daily.png"));
         daily.close();
-        frmRemark remark(*orderStore, settings, printInfo, &window);
+        OrderBookSource source(*orderStore, settings);
+        frmRemark remark(source, settings, printInfo, &window);
         remark.show();
         QTest::qWaitForWindowExposed(&remark);
         ok &= Save(remark.grab().toImage(), prefix + QStringLiteral("-remark.png"));

@@ -3,6 +3,7 @@
 #include "frm_config.h"
 
 #include "ini_file.h"
+#include "pg_server.h"
 #include "program_folder.h"
 #include "recording_dialogs.h"
 #include "sandbox.h"
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -77,7 +79,7 @@ TEST_F(SettingsDialogTest, LoadShowsTheRecord)
     Open();
 
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("参数设置"));
-    EXPECT_EQ(dialog->size(), QSize(455, 466));
+    EXPECT_EQ(dialog->size(), QSize(455, 544));
     auto *size = Get<QComboBox>("cmbPhotoSize");
     ASSERT_EQ(size->count(), 2);
     EXPECT_EQ(size->itemText(0), QStringLiteral("厘米"));
@@ -161,6 +163,45 @@ TEST_F(SettingsDialogTest, AFreshConfigIniHoldsTheKeysInTheDialogsOrder)
     EXPECT_EQ(settings.PhotoArea, QStringLiteral("1"));
     EXPECT_EQ(settings.Preview, QStringLiteral("0"));
     EXPECT_TRUE(settings.PathAsMemberName);
+}
+
+// The shared order book's server: 测试连接 asks the real server and tells
+// its answer in Chinese; OK writes the [OrderBook] section after the others.
+TEST_F(SettingsDialogTest, TheOrderBookServerIsTestedAndSaved)
+{
+    PgServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+    const QString connection = server.NewDatabase();
+    Open();
+    Type("txtOrderBook", PgServer::Nowhere());
+    Press("cmdTestConnection");
+    Type("txtOrderBook", connection + QStringLiteral(" dbname=missing"));
+    Press("cmdTestConnection");
+    Type("txtOrderBook", QStringLiteral("  ") + connection);
+    Press("cmdTestConnection");
+    ASSERT_EQ(dialogs.messages.size(), 3);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("订单库无法连接：服务器没有运行")))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(QStringLiteral("订单库无法连接：服务器上没有这个数据库")))
+        << dialogs.messages[1].text.toStdString();
+    EXPECT_TRUE(dialogs.messages[2].text.startsWith(QStringLiteral("连接成功：PostgreSQL")))
+        << dialogs.messages[2].text.toStdString();
+
+    Type("txtCounterName", QStringLiteral("三号柜台"));
+    Press("cmdOK");
+    EXPECT_EQ(ConfigLines().mid(12, 2), (QStringList{"[OrderBook]", "Connection=" + connection}));
+    EXPECT_EQ(settings.OrderBookConnection, connection);
+    EXPECT_EQ(Settings::Load().CounterNameOrHost(), QStringLiteral("三号柜台"));
+
+    // Emptied, the keys stay in the file, empty: back to the local order book.
+    Open();
+    EXPECT_EQ(Text("txtOrderBook"), connection);
+    Type("txtOrderBook", QString());
+    Type("txtCounterName", QString());
+    Press("cmdOK");
+    EXPECT_TRUE(Settings::Load().OrderBookConnection.isEmpty());
+    EXPECT_EQ(Settings::Load().CounterNameOrHost(), QSysInfo::machineHostName());
 }
 
 struct CheckCase {

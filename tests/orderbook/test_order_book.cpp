@@ -11,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -239,13 +240,36 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
         if (!before.contains(entry) && entry[0] != QLatin1String("index"))
             added << entry[1];
     }
-    EXPECT_EQ(added, (QStringList{"OrderLine", "OrderRecord", "PriceList", "SizePrice"}));
+    EXPECT_EQ(added, (QStringList{"OrderBookVersion", "OrderLine", "OrderRecord", "PriceList", "SizePrice"}));
     EXPECT_EQ(QueryRows(store->database(), Statement::S8_SelectTotalExport), totals);
     // The old statements still work: a new note number follows the old one.
     const std::optional<qint64> number = store->IssueNoteNumber();
     ASSERT_TRUE(number);
     EXPECT_EQ(*number, 2);
     EXPECT_EQ(book.Prices().size(), 4);
+}
+
+// A store whose order book came with the first release (no counter names,
+// no version): its orders are kept and gain the counter column.
+TEST(OrderBookUpgrade, TheFirstOrderBookLayoutGainsTheCounterName)
+{
+    Sandbox box;
+    box.createStore();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store);
+    QSqlQuery q(store->database());
+    for (const char *text : Statement::OrderBook::Step1)
+        ASSERT_TRUE(q.exec(QString::fromLatin1(text)));
+    ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName)"
+                                      " VALUES(3, '2026-11-30 18:00:00', '2026-11-30', '老客户')")));
+    OrderBook book(store->database());
+    ASSERT_TRUE(book.Upgrade());
+    const std::optional<OrderRecordData> old = book.Find(3);
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->memberName, QStringLiteral("老客户"));
+    EXPECT_TRUE(old->counterName.isEmpty());
+    EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT Version FROM OrderBookVersion")),
+              (QList<QStringList>{{"2"}}));
 }
 
 TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
@@ -277,12 +301,13 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
         o.memberName = QStringLiteral("张三");
         o.service = QStringLiteral("数码冲印（光面）");
         o.areaUnit = QStringLiteral("m2");
+        o.counterName = QStringLiteral("前台");
         o.order = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), book.PricesOf(o.service), false);
         ASSERT_TRUE(book.Record(o));
     }
     r = RunCountTool({"orders", "--customer", "张", "--program-dir", dir});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("7\t2026-12-08 10:00:00\t张三\t数码冲印（光面）\t12\t0.19\t9.60\n"));
+    EXPECT_EQ(r.out, QStringLiteral("7\t2026-12-08 10:00:00\t张三\t数码冲印（光面）\t12\t0.19\t9.60\t前台\n"));
     r = RunCountTool({"daily", "--from", "2026-12-01", "--to", "2026-12-31", "--program-dir", dir});
     EXPECT_EQ(r.out, QStringLiteral("2026-12-08\t1\t12\t0.19\t9.60\t0\n合计\t1\t12\t0.19\t9.60\t0\n"));
     EXPECT_EQ(RunCountTool({"daily", "--from", "8/12/2026", "--program-dir", dir}).status, 2);
@@ -291,13 +316,13 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
 TEST(OrderCsv, BytesForASpreadsheet)
 {
     OrderListEntry plain{7, QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("张三"),
-                         QStringLiteral("数码冲印（光面）"), 12, 0.19, 960};
+                         QStringLiteral("数码冲印（光面）"), 12, 0.19, 960, QStringLiteral("柜台1")};
     OrderListEntry awkward{8, QStringLiteral("2026-12-08 11:00:00"), QStringLiteral("=1+1, \"王\""),
                            QStringLiteral("写真海报"), QVariant(), QVariant(), std::nullopt};
     EXPECT_EQ(OrdersCsv({plain, awkward}),
-              QByteArray("\xEF\xBB\xBF") + QStringLiteral("单号,开单时间,客户,服务,张数,面积,金额\r\n"
-                                                          "7,2026-12-08 10:00:00,张三,数码冲印（光面）,12,0.19,9.60\r\n"
-                                                          "8,2026-12-08 11:00:00,\"'=1+1, \"\"王\"\"\",写真海报,,,\r\n")
+              QByteArray("\xEF\xBB\xBF") + QStringLiteral("单号,开单时间,客户,服务,张数,面积,金额,柜台\r\n"
+                                                          "7,2026-12-08 10:00:00,张三,数码冲印（光面）,12,0.19,9.60,柜台1\r\n"
+                                                          "8,2026-12-08 11:00:00,\"'=1+1, \"\"王\"\"\",写真海报,,,,\r\n")
                                                 .toUtf8());
     EXPECT_EQ(DailyCsv({DaySummary{QStringLiteral("合计"), 3, 25, 0.44, 1920, 1}}),
               QByteArray("\xEF\xBB\xBF") + QStringLiteral("日期,单数,张数,面积(平方米),金额,未定价单数\r\n"

@@ -3,6 +3,7 @@
 #include "frm_remark.h"
 #include "order_book.h"
 #include "modal.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
@@ -29,6 +30,7 @@ protected:
         sandbox.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
+        source = std::make_unique<OrderBookSource>(*store, settings);
     }
 
     void Exec(const QString &statement)
@@ -48,13 +50,14 @@ protected:
     Sandbox sandbox;
     std::unique_ptr<PhotoStore> store;
     Settings settings;
+    std::unique_ptr<OrderBookSource> source;
     PrintInfo info;
 };
 
 TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
 {
     Exec(QStringLiteral("INSERT INTO NoteNumber(PrintDate) VALUES('2020-01-01')"));  // an earlier run
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     EXPECT_EQ(NotesIssued(), 2);
     const qint64 issued = Scalar(QStringLiteral("SELECT MAX(NoteNumberID) FROM NoteNumber"));
     EXPECT_EQ(dialog.txtNoteNumber->text(), QString::number(issued));
@@ -71,7 +74,7 @@ TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
 
 TEST_F(FrmRemarkTest, IsAFixedWindowWithTheServiceInSightAndTwoControlsBeyondItsRightEdge)
 {
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打印信息"));
     EXPECT_EQ(dialog.size(), QSize(295, 298));  // 4425 x 4470 twips
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
@@ -104,7 +107,7 @@ TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
     ASSERT_TRUE(book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500));
     ASSERT_TRUE(book.SetSizePrice(QStringLiteral("证件照"), QStringLiteral("15.24*10.16"), 80));
 
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     dialog.cbServiceName->setCurrentText(QStringLiteral("写真海报"));
     EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：12.60 元")); // 0.28 m² at 45 yuan
     dialog.cbServiceName->setCurrentText(QStringLiteral("证件照"));
@@ -113,7 +116,7 @@ TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
 
 TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
 {
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     AnswerModal<frmRemark>([](frmRemark &d) {
         d.txtMemberName->setText(QStringLiteral("  李 四  "));
         d.txtRemark->setPlainText(QStringLiteral("  第一行\n第二行 "));
@@ -149,7 +152,7 @@ TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
 
 TEST_F(FrmRemarkTest, ShowingItAgainKeepsTheTextsAndTheNumber)
 {
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     AnswerModal<frmRemark>([](frmRemark &d) {
         d.txtMemberName->setText(QStringLiteral("张三"));
         d.txtRemark->setPlainText(QStringLiteral("加急"));
@@ -174,7 +177,7 @@ TEST_F(FrmRemarkTest, WithPathAsMemberNameTheNameBoxIsDisabledAndIgnored)
 {
     settings.PathAsMemberName = true;
     info.MemberName = QStringLiteral("Smith");
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     EXPECT_FALSE(dialog.txtMemberName->isEnabled());
     QString shown;
     AnswerModal<frmRemark>([&](frmRemark &d) {
@@ -193,7 +196,7 @@ TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
         SCOPED_TRACE("empty service table");
         Exec(QStringLiteral("DELETE FROM ServiceName"));
         PrintInfo answers;
-        frmRemark dialog(*store, settings, answers);
+        frmRemark dialog(*source, settings, answers);
         EXPECT_EQ(dialog.txtNoteNumber->text(), QStringLiteral("1"));
         EXPECT_EQ(dialog.cbServiceName->count(), 0);
         AnswerModal<frmRemark>(Ok);
@@ -206,7 +209,7 @@ TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
         Exec(QStringLiteral("INSERT INTO ServiceName VALUES(1,'证件照')"));
         Exec(QStringLiteral("DROP TABLE NoteNumber"));
         PrintInfo answers;
-        frmRemark dialog(*store, settings, answers);
+        frmRemark dialog(*source, settings, answers);
         EXPECT_EQ(dialog.txtNoteNumber->text(), QString());
         EXPECT_EQ(dialog.cbServiceName->count(), 0);
         AnswerModal<frmRemark>(Ok);
@@ -220,7 +223,7 @@ TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
 // four lines fit it, a fifth is undone; so is a paste too long for it.
 TEST_F(FrmRemarkTest, TheRemarkBoxTakesNoMoreThanTheOrderShowsWhole)
 {
-    frmRemark dialog(*store, settings, info);
+    frmRemark dialog(*source, settings, info);
     const QString four = QStringLiteral("第一行\n第二行\n第三行\n第四行");
     dialog.txtRemark->setPlainText(four);
     EXPECT_EQ(dialog.txtRemark->toPlainText(), four);

@@ -4,6 +4,7 @@
 // whatever the print information dialog accepts. Read back from the PDF.
 #include "frm_remark.h"
 #include "pdf_text.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "print_job.h"
 #include "print_target.h"
@@ -43,7 +44,7 @@ protected:
     OrderPage Print()
     {
         PdfPrintTarget target(pdf);
-        EXPECT_EQ(RunPrintJob(*store, info, settings, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(RunPrintJob(Source(), info, settings, layout, target, dialogs).pages, 1);
         return OrderPage(PdfWords(pdf), 0);
     }
 
@@ -84,6 +85,13 @@ protected:
     std::unique_ptr<PhotoStore> store;
     PrintInfo info;
     Settings settings;
+    std::unique_ptr<OrderBookSource> source;
+    OrderBookSource &Source()
+    {
+        if (!source)
+            source = std::make_unique<OrderBookSource>(*store, settings);
+        return *source;
+    }
     RecordingDialogs dialogs;
     ReportSlot layout{rptPrintA4()};
     QString pdf;
@@ -91,7 +99,7 @@ protected:
 
 TEST_F(OrderLegibilityTest, TheFirstStarterServiceKeepsItsLineAndStaysOffTheRules)
 {
-    info.ServiceName = LoadRemarkSources(*store).serviceNames.value(0);
+    info.ServiceName = LoadRemarkSources(Source()).serviceNames.value(0);
     ASSERT_EQ(info.ServiceName, QStringLiteral("数码冲印（光面）"));
     const OrderPage page = Print();
     const QList<PdfWord> lines = Lines(page.WordsIn(ServiceCell));

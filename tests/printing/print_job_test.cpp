@@ -2,6 +2,7 @@
 // total line, the heading, printer failures and the layout's lifetime.
 #include "program_title.h"
 #include "pdf_text.h"
+#include "order_book_source.h"
 #include "photo_store.h"
 #include "print_job.h"
 #include "print_target.h"
@@ -90,7 +91,7 @@ protected:
     PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
     {
         PdfPrintTarget target(pdf);
-        return RunPrintJob(*store, info, settings, layout, target, dialogs, kind);
+        return RunPrintJob(Source(), info, settings, layout, target, dialogs, kind);
     }
 
     QList<OrderPage> Pages()
@@ -144,6 +145,13 @@ protected:
     std::unique_ptr<PhotoStore> store;
     PrintInfo info;
     Settings settings;
+    std::unique_ptr<OrderBookSource> source;
+    OrderBookSource &Source()
+    {
+        if (!source)
+            source = std::make_unique<OrderBookSource>(*store, settings);
+        return *source;
+    }
     RecordingDialogs dialogs;
     ReportSlot layout{rptPrintA4()};
     QString pdf;
@@ -239,7 +247,7 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     AddSizes(12);
     {
         FailingTarget target(pdf, 1);
-        const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
+        const PrintJobResult result = RunPrintJob(Source(), info, settings, layout, target, dialogs);
         EXPECT_TRUE(result.printerFailed);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(target.requests, 1);  // no later page is attempted
@@ -261,7 +269,7 @@ TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
 {
     AddSizes(12);
     FailingTarget target(pdf, 2);
-    const PrintJobResult result = RunPrintJob(*store, info, settings, layout, target, dialogs);
+    const PrintJobResult result = RunPrintJob(Source(), info, settings, layout, target, dialogs);
     EXPECT_EQ(result.pages, 1);
     EXPECT_TRUE(result.printerFailed);
     EXPECT_EQ(target.requests, 2);
@@ -305,7 +313,7 @@ TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
     printer.setOutputFileName(pdf);
     {
         BorrowedPrinterTarget target(printer);
-        EXPECT_EQ(RunPrintJob(*store, info, settings, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(RunPrintJob(Source(), info, settings, layout, target, dialogs).pages, 1);
     }
     const OrderPage page = Pages().value(0);
     EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));

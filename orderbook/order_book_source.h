@@ -1,0 +1,81 @@
+// Where the order book lives: in the local Data.mdb, or on a PostgreSQL
+// server shared by the shop's counters ([OrderBook] Connection in
+// Config.ini). OrderBookSource hands out the order book ready for use and
+// issues note numbers from the right place, so the printing and the windows
+// never ask which one it is.
+//
+// A shared order book is reached through one connection kept for the run.
+// Every use first checks that the server still answers (one round trip) and
+// connects anew when it does not, so a server restarted between two orders
+// is found again. Nothing falls back to the local store: without the server
+// there is no note number and no order.
+#pragma once
+
+#include "order_book.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace kestova {
+
+class PhotoStore;
+struct Settings;
+
+// The message that begins every report of an unusable shared order book.
+QString CannotConnectMessage(const QString &reason);
+
+// A server's or libpq's error in the operator's words: what went wrong in
+// Chinese, then the first line of the original text for the technician.
+QString ServerErrorText(const QString &original);
+
+// A connection to the server named by `connection` (a libpq connection
+// string), opened under the Qt connection name `name`. Short timeouts are
+// added unless the string sets its own, so that an unreachable server is
+// reported within seconds rather than after the system's TCP timeout.
+// Null database with *error set when it cannot be opened.
+QSqlDatabase OpenServer(const QString &connection, const QString &name, QString *error);
+
+// What 测试连接 and `orderbook status` report: whether the server answers,
+// its version, and whether the order book is laid out there (with the
+// number of its orders). True when it answers.
+bool ProbeServer(const QString &connection, QString *report);
+
+class OrderBookSource
+{
+public:
+    // `settings` is read at every use: a connection string changed in the
+    // settings dialog takes effect with the next order.
+    OrderBookSource(PhotoStore &store, const Settings &settings);
+    ~OrderBookSource();
+    OrderBookSource(const OrderBookSource &) = delete;
+    OrderBookSource &operator=(const OrderBookSource &) = delete;
+
+    PhotoStore &store() const { return m_store; }
+    bool Shared() const;
+    QString CounterName() const;
+    // "本机 Data.mdb" or the server's connection string.
+    QString Description() const;
+
+    // The order book with its tables up to date; null with *error the
+    // reason (for a server, already in Chinese).
+    OrderBook *Book(QString *error = nullptr);
+
+    // A new note number: from the store's NoteNumber table, or issued by the
+    // server in one transaction. None with *error the reason.
+    std::optional<qint64> IssueNoteNumber(QString *error = nullptr);
+    QStringList ServiceNames(bool *ok = nullptr, QString *error = nullptr);
+
+private:
+    void Close();
+
+    PhotoStore &m_store;
+    const Settings &m_settings;
+    QString m_openConnection;  // the connection string m_book was opened with
+    QString m_connectionName;  // Qt's name of the server connection
+    std::unique_ptr<OrderBook> m_book;
+};
+
+} // namespace kestova

@@ -1,0 +1,80 @@
+// Printing against a shared order book whose server goes away: the order is
+// refused with the server's reason and nothing is printed or recorded, and
+// once the server is back the next order gets the next number.
+#include "modal.h"
+#include "order_printing.h"
+#include "pdf_text.h"
+#include "pg_server.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace kestova::test {
+namespace {
+
+TEST(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollows)
+{
+    PgServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+    Sandbox sandbox;
+    sandbox.createStore();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store && PutSmallOrder(*store));
+    Settings settings;
+    settings.OrderBookConnection = server.NewDatabase();
+    settings.CounterName = QStringLiteral("二号柜台");
+    const QString pdf = sandbox.path(QStringLiteral("order.pdf"));
+    PdfPrintTarget target(pdf);
+    RecordingDialogs dialogs;
+    PrintInfo info;
+
+    // The dialog issued number 1 at its load; the server stops before OK.
+    {
+        OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+        AnswerModal<frmRemark>([&server](frmRemark &d) {
+            EXPECT_EQ(d.txtNoteNumber->text(), QStringLiteral("1"));
+            EXPECT_TRUE(server.Stop());
+            d.cmdOK->click();
+        });
+        run.Print();
+    }
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("订单库无法连接："))) << dialogs.messages[0].text.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+
+    // The next run cannot even get a number: no dialog, the same message.
+    OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+    run.Print();
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_TRUE(dialogs.messages[1].text.startsWith(QStringLiteral("订单库无法连接：")));
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+
+    ASSERT_TRUE(server.Start()) << server.Problem().toStdString();
+    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    run.Print();
+    EXPECT_EQ(dialogs.messages.size(), 2);
+    ASSERT_TRUE(QFileInfo::exists(pdf));
+    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("2"));
+
+    OrderBook *book = run.source().Book();
+    ASSERT_TRUE(book);
+    EXPECT_FALSE(book->Find(1));
+    const std::optional<OrderRecordData> recorded = book->Find(2);
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(recorded->counterName, QStringLiteral("二号柜台"));
+    // The counter's own store issued nothing.
+    EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
+              (QList<QStringList>{{"0"}}));
+}
+
+} // namespace
+} // namespace kestova::test
