@@ -14,6 +14,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
@@ -259,6 +260,33 @@ TEST_F(SharedOrderBookTest, AnOlderLayoutIsUpgradedInPlaceAndANewerOneRefused)
         EXPECT_TRUE(error.contains(QStringLiteral("较新版本"))) << error.toStdString();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+// The password is not in Config.ini: libpq finds it in its password file.
+TEST(SharedOrderBookPassword, ThePasswordComesFromLibpqsOwnFile)
+{
+    PgServer server(QStringLiteral("s3cret"));
+    if (!server.Start())
+        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+    const QString connection = server.NewDatabase();
+    ASSERT_FALSE(connection.isEmpty()) << server.Problem().toStdString();
+    Sandbox box;
+    const QString dir = box.path(QStringLiteral("counter"));
+    ASSERT_EQ(RunCountTool({"setup", "--program-dir", dir}).status, 0);
+    ASSERT_TRUE(WriteProfileStrings(dir + QStringLiteral("/Config.ini"),
+                                    {{QStringLiteral("OrderBook"), QStringLiteral("Connection"), connection}}));
+
+    const QString passFile = box.writeFile(QStringLiteral("pgpass"), "*:*:*:postgres:s3cret\n");
+    QFile::setPermissions(passFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    qputenv("PGPASSFILE", box.path(QStringLiteral("none")).toLocal8Bit());
+    const CountToolRun without = RunCountTool({"orderbook", "status", "--program-dir", dir});
+    qputenv("PGPASSFILE", passFile.toLocal8Bit());
+    const CountToolRun with = RunCountTool({"orderbook", "status", "--program-dir", dir});
+    qunsetenv("PGPASSFILE");
+    EXPECT_EQ(without.status, 3);
+    EXPECT_TRUE(without.out.contains(QStringLiteral("订单库无法连接：服务器要求密码"))) << without.out.toStdString();
+    EXPECT_EQ(with.status, 0) << with.out.toStdString();
+    EXPECT_TRUE(with.out.contains(QStringLiteral("连接成功"))) << with.out.toStdString();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "pg_server.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -43,7 +44,8 @@ const passwd *ServerAccount()
 
 } // namespace
 
-PgServer::PgServer()
+PgServer::PgServer(const QString &password)
+    : m_password(password)
 {
     char pattern[] = "/tmp/kpg-XXXXXX";
     if (mkdtemp(pattern))
@@ -100,9 +102,21 @@ bool PgServer::Start()
             m_problem = QStringLiteral("no account to run the server under");
             return false;
         }
-        if (!Run(QStringLiteral("initdb"), {QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
-                                            QStringLiteral("--auth=trust"), QStringLiteral("-E"), QStringLiteral("UTF8"),
-                                            QStringLiteral("--locale=C"), QStringLiteral("--no-sync")}))
+        QStringList args{QStringLiteral("-D"), data, QStringLiteral("-U"), QStringLiteral("postgres"),
+                         QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
+                         QStringLiteral("--no-sync")};
+        if (m_password.isEmpty()) {
+            args << QStringLiteral("--auth=trust");
+        } else {
+            const QString file = m_root + QStringLiteral("/password");
+            QFile f(file);
+            if (!f.open(QIODevice::WriteOnly) || f.write(m_password.toUtf8() + '\n') < 0)
+                return false;
+            f.close();
+            f.setPermissions(QFileDevice::ReadOwner | QFileDevice::ReadOther);
+            args << QStringLiteral("--auth=scram-sha-256") << QStringLiteral("--pwfile=") + file;
+        }
+        if (!Run(QStringLiteral("initdb"), args))
             return false;
         m_made = true;
     }
@@ -137,7 +151,8 @@ QString PgServer::NewDatabase()
     bool made = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
-        db.setConnectOptions(Connection(QStringLiteral("postgres")));
+        db.setConnectOptions(Connection(QStringLiteral("postgres"))
+                             + (m_password.isEmpty() ? QString() : QStringLiteral(" password=") + m_password));
         made = db.open() && QSqlQuery(db).exec(QStringLiteral("CREATE DATABASE ") + name);
         if (!made)
             m_problem = db.lastError().text();

@@ -16,7 +16,9 @@ namespace kestova::test {
 class PgServer
 {
 public:
-    PgServer();
+    // With a password, the server asks every client for it (SCRAM) instead
+    // of trusting the socket.
+    explicit PgServer(const QString &password = QString());
     ~PgServer();
     PgServer(const PgServer &) = delete;
     PgServer &operator=(const PgServer &) = delete;
@@ -42,6 +44,7 @@ private:
     QString m_root;     // the temporary folder, also the socket's
     QString m_bin;      // the server's programs
     QString m_problem;
+    QString m_password;
     bool m_made = false;
     int m_databases = 0;
 };
