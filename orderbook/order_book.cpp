@@ -37,6 +37,16 @@ bool Fail(const QSqlQuery &q, QString *error)
 
 } // namespace
 
+bool ExecStatement(QSqlQuery &q, const QString &text, const QVariantList &values)
+{
+    if (values.isEmpty())
+        return q.exec(text);
+    bool done = q.prepare(text);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    return done && q.exec();
+}
+
 std::optional<qint64> PricedOrder::TotalAmount() const
 {
     return lines.isEmpty() ? std::nullopt : lines.last().amount;
@@ -147,14 +157,8 @@ bool OrderBook::Upgrade(QString *error)
         return false;
     }
     QSqlQuery q(m_db);
-    // The server cannot prepare DDL: statements without values run directly.
     const auto exec = [&q](const QString &text, const QVariantList &values = {}) {
-        if (values.isEmpty())
-            return q.exec(text);
-        bool done = q.prepare(text);
-        for (const QVariant &v : values)
-            q.addBindValue(v);
-        return done && q.exec();
+        return ExecStatement(q, text, values);
     };
     bool done = !Shared() || exec(Sql::Server::LockLayout);
     const int version = done ? StoredVersion(&done) : 0;

@@ -96,6 +96,10 @@ struct DaySummary {
     qint64 ordersWithoutAmount = 0;
 };
 
+// Runs one statement: prepared with its values bound, or directly when it
+// has none (a server cannot prepare DDL).
+bool ExecStatement(QSqlQuery &q, const QString &text, const QVariantList &values = {});
+
 class OrderBook
 {
 public:

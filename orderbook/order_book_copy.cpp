@@ -35,6 +35,22 @@ bool ReadRows(const QSqlDatabase &db, const QString &statement, Rows *rows, QStr
     return true;
 }
 
+// The statement is prepared once for all its rows.
+bool InsertRows(QSqlQuery &q, const QString &statement, const Rows &rows)
+{
+    if (rows.isEmpty())
+        return true;
+    if (!q.prepare(statement))
+        return false;
+    for (const QVariantList &row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            q.bindValue(i, row[i]);
+        if (!q.exec())
+            return false;
+    }
+    return true;
+}
+
 qint64 FirstNumber(const QSqlDatabase &db, const QString &statement, bool *ok)
 {
     QSqlQuery q(db);
@@ -70,14 +86,8 @@ bool CopyOrderBook(const QSqlDatabase &local, const QSqlDatabase &server, CopyCo
         return false;
     }
     QSqlQuery q(db);
-    // The server cannot prepare DDL: statements without values run directly.
     const auto exec = [&q](const QString &text, const QVariantList &values = {}) {
-        if (values.isEmpty())
-            return q.exec(text);
-        bool done = q.prepare(text);
-        for (const QVariant &v : values)
-            q.addBindValue(v);
-        return done && q.exec();
+        return ExecStatement(q, text, values);
     };
     // Locking the counter row first: no counter can issue a number while
     // the copy looks and writes.
@@ -92,16 +102,9 @@ bool CopyOrderBook(const QSqlDatabase &local, const QSqlDatabase &server, CopyCo
     }
     done = done && exec(Sql::Server::DeleteServiceNames) && exec(Sql::Server::DeletePriceKinds)
         && exec(Sql::Server::DeleteAllSizePrices);
-    for (qsizetype i = 0; done && i < services.size(); ++i)
-        done = exec(Sql::InsertServiceRow, services[i]);
-    for (qsizetype i = 0; done && i < kinds.size(); ++i)
-        done = exec(Sql::InsertPriceKind, kinds[i]);
-    for (qsizetype i = 0; done && i < sizes.size(); ++i)
-        done = exec(Sql::InsertSizePrice, sizes[i]);
-    for (qsizetype i = 0; done && i < orders.size(); ++i)
-        done = exec(Sql::InsertOrder, orders[i]);
-    for (qsizetype i = 0; done && i < lines.size(); ++i)
-        done = exec(Sql::InsertOrderLine, lines[i]);
+    done = done && InsertRows(q, Sql::InsertServiceRow, services) && InsertRows(q, Sql::InsertPriceKind, kinds)
+        && InsertRows(q, Sql::InsertSizePrice, sizes) && InsertRows(q, Sql::InsertOrder, orders)
+        && InsertRows(q, Sql::InsertOrderLine, lines);
     done = done && exec(Sql::Server::SetCounter, {last});
     if (done && db.commit()) {
         counts->services = services.size();
