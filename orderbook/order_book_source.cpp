@@ -175,6 +175,11 @@ QString OrderBookSource::CounterName() const
     return m_settings.CounterNameOrHost();
 }
 
+QString OrderBookSource::Place() const
+{
+    return m_settings.OrderBookConnection;
+}
+
 QString OrderBookSource::Description() const
 {
     return Shared() ? QStringLiteral("服务器（%1）").arg(m_settings.OrderBookConnection)
@@ -193,7 +198,7 @@ void OrderBookSource::Close()
 
 OrderBook *OrderBookSource::Book(QString *error)
 {
-    const QString connection = Shared() ? m_settings.OrderBookConnection : QString();
+    const QString connection = Place();
     if (m_book && connection != m_openConnection)
         Close();
     if (m_book && (!Shared() || Answers(QSqlDatabase::database(m_connectionName, false))))

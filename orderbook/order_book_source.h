@@ -58,6 +58,10 @@ public:
     QString CounterName() const;
     // "本机 Data.mdb" or the server's connection string.
     QString Description() const;
+    // Where numbers come from now: empty for the local store, else the
+    // server's connection string. A number issued by one place is never
+    // used with another.
+    QString Place() const;
 
     // The order book with its tables up to date; null with *error the
     // reason (for a server, already in Chinese).

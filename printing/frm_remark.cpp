@@ -128,6 +128,7 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
 RemarkSources frmRemark::Load()
 {
     txtMemberName->setEnabled(!m_settings.PathAsMemberName);
+    m_numberPlace = m_source.Place();
     const RemarkSources sources = LoadRemarkSources(m_source);
     txtNoteNumber->setText(sources.noteNumber);
     cbServiceName->clear();
@@ -139,6 +140,11 @@ RemarkSources frmRemark::Load()
 bool frmRemark::HasNoteNumber() const
 {
     return !txtNoteNumber->text().isEmpty();
+}
+
+bool frmRemark::NumberFromElsewhere() const
+{
+    return HasNoteNumber() && m_numberPlace != m_source.Place();
 }
 
 bool frmRemark::LoadAgain(QString *error)

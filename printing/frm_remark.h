@@ -39,8 +39,10 @@ public:
     frmRemark(OrderBookSource &source, const Settings &settings, PrintInfo &info, QWidget *parent = nullptr);
 
     // A load that got no note number (the shared order book did not
-    // answer) is tried again by this; false with *error the reason.
+    // answer), or got it from another order book than the one now set, is
+    // made again by LoadAgain; false with *error the reason.
     bool HasNoteNumber() const;
+    bool NumberFromElsewhere() const;
     bool LoadAgain(QString *error);
 
     // Shows the dialog modally; returns the result text, "1" after OK and
@@ -77,6 +79,7 @@ private:
     const Settings &m_settings;
     PrintInfo &m_info;
     QString m_result = QStringLiteral("0");
+    QString m_numberPlace; // the order book that issued the number
     // The remark as it last fitted the printed field.
     QString m_fittingRemark;
 };

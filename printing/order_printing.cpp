@@ -36,14 +36,17 @@ bool OrderPrinting::AskPrintInfo()
 {
     if (!m_remark)
         m_remark = new frmRemark(m_source, m_settings, m_info, m_owner);
-    // A shared order book that gave no note number is asked again; without
-    // one nothing is printed (a number made up here could be another
-    // counter's).
+    // A shared order book that gave no note number is asked again, and a
+    // number from the order book used before the settings changed is
+    // replaced: it could be another counter's. Without a number from the
+    // server nothing is printed.
     QString error;
-    if (m_source.Shared() && !m_remark->HasNoteNumber() && !m_remark->LoadAgain(&error)) {
-        m_dialogs.ShowMessage(CannotConnectMessage(error), QStringLiteral("错误"), MessageIcon::Critical,
-                              MessageButtons::Ok);
-        return false;
+    if (m_remark->NumberFromElsewhere() || (m_source.Shared() && !m_remark->HasNoteNumber())) {
+        if (!m_remark->LoadAgain(&error) && m_source.Shared()) {
+            m_dialogs.ShowMessage(CannotConnectMessage(error), QStringLiteral("错误"), MessageIcon::Critical,
+                                  MessageButtons::Ok);
+            return false;
+        }
     }
     return m_remark->Show().toInt() == 1;
 }

@@ -11,6 +11,7 @@
 #include "sandbox.h"
 #include "settings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -74,6 +75,43 @@ TEST(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollow
     // The counter's own store issued nothing.
     EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
               (QList<QStringList>{{"0"}}));
+}
+
+// The server set in the middle of a run: the number the dialog took from
+// the local store is not used on the server, where it could be another
+// counter's.
+TEST(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
+{
+    PgServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+    Sandbox sandbox;
+    sandbox.createStore();
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store && PutSmallOrder(*store));
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(store->IssueNoteNumber());
+    Settings settings;
+    const QString pdf = sandbox.path(QStringLiteral("order.pdf"));
+    PdfPrintTarget target(pdf);
+    RecordingDialogs dialogs;
+    PrintInfo info;
+    OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+
+    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    run.Print();
+    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("7"));
+
+    settings.OrderBookConnection = server.NewDatabase();
+    QFile::remove(pdf);
+    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    run.Print();
+    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("1"));
+    OrderBook *book = run.source().Book();
+    ASSERT_TRUE(book);
+    EXPECT_TRUE(book->Find(1));
+    EXPECT_FALSE(book->Find(7));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
 } // namespace
