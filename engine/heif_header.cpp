@@ -6,6 +6,9 @@
 // libheif is loaded the first time a file may be HEIF, not at start: with
 // its decoders and encoders (x265, aom, dav1d) it is several megabytes of
 // libraries, which a count of a folder without a phone photo never needs.
+// The coded pictures, which libheif copies but does not look at, are not
+// read (heif_coded_ranges.h).
+#include "heif_coded_ranges.h"
 #include "image_formats.h"
 
 #include <QByteArray>
@@ -13,6 +16,7 @@
 
 #include <libheif/heif.h>
 
+#include <algorithm>
 #include <type_traits>
 
 namespace kestova {
@@ -71,7 +75,16 @@ constexpr size_t MaxExifSize = 1 << 20;
 struct ReaderState {
     ImageSource *source;
     qint64 position;
+    std::vector<ByteRange> coded;
 };
+
+// Whether [start, end) lies within one of the sorted ranges.
+bool InCodedPicture(const std::vector<ByteRange> &coded, qint64 start, qint64 end)
+{
+    const auto after = std::upper_bound(coded.begin(), coded.end(), start,
+                                        [](qint64 value, const ByteRange &r) { return value < r.start; });
+    return after != coded.begin() && std::prev(after)->end >= end;
+}
 
 int64_t GetPosition(void *userdata)
 {
@@ -81,8 +94,13 @@ int64_t GetPosition(void *userdata)
 int Read(void *data, size_t size, void *userdata)
 {
     auto *s = static_cast<ReaderState *>(userdata);
-    if (size > size_t(s->source->size()) || !s->source->read(s->position, data, qint64(size)))
+    if (size > size_t(s->source->size()))
         return 1;
+    if (InCodedPicture(s->coded, s->position, s->position + qint64(size))) {
+        std::memset(data, 0, size);
+    } else if (!s->source->read(s->position, data, qint64(size))) {
+        return 1;
+    }
     s->position += qint64(size);
     return 0;
 }
@@ -142,7 +160,7 @@ bool ReadHeifHeader(ImageSource &source, ImageHeader *header)
     heif_context *context = heif->contextAlloc();
     if (!context)
         return false;
-    ReaderState state{&source, 0};
+    ReaderState state{&source, 0, CodedPictureRanges(source)};
     bool ok = false;
     heif_image_handle *handle = nullptr;
     if (heif->readFromReader(context, &Reader, &state, nullptr).code == heif_error_Ok
