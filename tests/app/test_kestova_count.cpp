@@ -240,7 +240,9 @@ TEST(KestovaCount, ScanLoadsGuiAndHeifOnlyForFilesThatNeedThem)
     if (heif.isEmpty())
         GTEST_SKIP() << "libheif has no HEVC encoder here";
     box.writeFile("photos/b.heic", heif);
-    box.writeFile("photos/c.ico", EncodeImage(QImage(16, 32, QImage::Format_ARGB32), "ico"));
+    QImage icon(16, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::darkGreen);
+    box.writeFile("photos/c.ico", EncodeImage(icon, "ico"));
     r = CountWatchingLibraries(box, {"scan", "--details", "--program-dir", dir, box.path("photos")});
     ASSERT_EQ(r.run.status, 0) << r.run.err.toStdString();
     EXPECT_TRUE(r.run.out.contains("/b.heic\t1.69*1.27\t96\t96\t0.0002\t成功\n")) << r.run.out.toStdString();
