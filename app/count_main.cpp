@@ -1,5 +1,6 @@
 // kestova-count: the command-line counter. Same settings, store and scan as
-// the program, with messages on stderr instead of message boxes.
+// the program, with messages on stderr instead of message boxes. Links Qt
+// Core and Sql only: the commands that draw pages run in kestova-count-print.
 #include "console_dialogs.h"
 #include "folder_scan.h"
 #include "numbers.h"
@@ -13,12 +14,15 @@
 #include "totals_text.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
 #include <QStringList>
+#ifndef Q_OS_UNIX
+#include <QProcess>
+#endif
 
 #include <csignal>
 #include <cstdio>
@@ -52,15 +56,6 @@ void PrintUsage(std::FILE *to)
     std::fputs(OrderUsage, to);
     std::fputs(OrderBookUsage, to);
     std::fputs(UsageTail, to);
-}
-
-// Qt's own notices (no runtime folder, a painter that could not begin) are
-// not the tool's messages: a script reading stderr sees only those. A fatal
-// one still says why the tool stopped.
-void DropQtNotices(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
 }
 
 volatile std::sig_atomic_t g_interrupted = 0;
@@ -260,12 +255,33 @@ int Scan(const Options &o)
     return 0;
 }
 
+// The commands that draw pages (order, reprint, daily --pdf/--print) need
+// fonts, Qt Gui and Widgets and the print system: kestova-count-print, beside
+// this program, runs them with the same arguments, and its output and exit
+// status are this program's.
+int HandToPrintProgram(char *argv[])
+{
+    const QString program = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("kestova-count-print"));
+#ifdef Q_OS_UNIX
+    const QByteArray path = QFile::encodeName(program);
+    argv[0] = const_cast<char *>(path.constData());
+    ::execv(path.constData(), argv);
+#else
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.start(program, QCoreApplication::arguments().mid(1));
+    if (process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit)
+        return process.exitCode();
+#endif
+    Error(QStringLiteral("无法启动 %1").arg(program));
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // Order pages need fonts, so `order` runs as a GUI application, on the
-    // offscreen platform when there is no display.
     // `daily` prints pages only when asked for a PDF or a printer.
     const auto pages = [&] {
         for (int i = 2; i < argc; ++i) {
@@ -276,13 +292,9 @@ int main(int argc, char *argv[])
     };
     const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool order = first == "order" || first == "reprint" || (first == "daily" && pages());
+    QCoreApplication app(argc, argv);
     if (order)
-        qInstallMessageHandler(DropQtNotices);
-    if (order && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> app =
-        order ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QCoreApplication>(argc, argv);
+        return HandToPrintProgram(argv);
 #ifdef Q_OS_UNIX
     // Folder names among the arguments may be GBK: decoded as the scan
     // decodes names on disk, not with Qt's replacement characters.
@@ -297,18 +309,6 @@ int main(int argc, char *argv[])
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
-    if (command == QLatin1String("order")) {
-        ConsoleDialogs dialogs;
-        return RunOrderCommand(args, dialogs);
-    }
-    if (command == QLatin1String("reprint")) {
-        ConsoleDialogs dialogs;
-        return RunReprintCommand(args, dialogs);
-    }
-    if (command == QLatin1String("daily") && order) {
-        ConsoleDialogs dialogs;
-        return RunDailyPrintCommand(args, dialogs);
-    }
     {
         ConsoleDialogs dialogs;
         int status = 0;

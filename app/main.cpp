@@ -6,6 +6,7 @@
 #include "order_printing.h"
 #include "print_info.h"
 #include "program_title.h"
+#include "qt_image_readers.h"
 #include "qt_translations.h"
 #include "shell.h"
 #include "start_up.h"
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
 {
     kestova::UseChineseDates();
     QApplication app(argc, argv);
+    kestova::InstallQtImageReaders(&kestova::LinkedQtImageReaders());
     // The name, not the display name: a display name would be appended to
     // every window caption. Messages without a title of their own carry it.
     QCoreApplication::setApplicationName(kestova::ProgramTitle);

@@ -3,8 +3,9 @@
 # and against the floor of opening every file and reading its first 64 KiB,
 # on one corpus in one run, warm cache. Prints a table of times and ratios,
 # then the time per file at 10,000 and 40,000 files and the peak memory.
-# Then, as root, the cold cases: the local disk with the page cache dropped,
-# and the corpus on a slow share (slowfs, 1 ms and 5 ms per request).
+# Then, as root, the cold cases: the local disk with the page cache dropped
+# (part of `local`), and the corpus on a slow share (slowfs, 1 ms and 5 ms per
+# request; `share`).
 #
 #   bench/run_bench.sh [all|local|share]   (builds the corpora first when missing)
 set -euo pipefail
@@ -108,9 +109,8 @@ PY
 /usr/bin/time -f "%M" -o "$work/mem" $count "$root/corpus40k" >/dev/null
 echo "peak memory at 40,000 files: $(( $(cat "$work/mem") / 1024 )) MB  (target under 100 MB)"
 fi
-[ "$part" = local ] && exit 0
 
-# ---- Cold: the local disk with the page cache dropped, and a slow share ----
+# ---- Cold: the local disk with the page cache dropped, then a slow share ----
 if [ "$(id -u)" -ne 0 ]; then
     echo "Cold and share cases skipped: dropping the page cache and mounting slowfs need root."
     exit 0
@@ -133,6 +133,7 @@ median() {
 }
 secs() { python3 -c "print(f'{$1/1000:.2f}')"; }
 
+if [ "$part" != share ]; then
 echo
 echo "Cold local disk: $files files, page cache dropped before each run (median of 3)"
 floor4=$(median 3 "$work/rawfloor $corpus 4096")
@@ -140,6 +141,8 @@ kcold=$(median 3 "$count $corpus")
 printf '%-46s%8s s\n' "open + read 4 KiB, one after another (rawfloor)" "$(secs "$floor4")" \
     "kestova-count scan" "$(secs "$kcold")"
 python3 -c "print(f'kestova / cold 4 KiB floor: {$kcold/$floor4:.2f}  (target under 1)')"
+fi
+[ "$part" = local ] && exit 0
 
 cc -O2 -o "$work/slowfs" "${SLOWFS_SOURCE:-$top/../shared/bench/slowfs.c}" $(pkg-config --cflags --libs fuse3)
 cat > "$work/reader32.sh" <<SH

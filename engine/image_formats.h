@@ -51,10 +51,6 @@ bool ReadMngHeader(ImageSource &source, ImageHeader *header);
 // The file's first bytes name a HEIF brand libheif knows.
 bool IsHeif(const uchar *prefix, qint64 size);
 
-// Through QImageReader with the handler of the given format (a name Qt
-// knows, such as "ico"); size only, no resolution.
-bool ReadQtImageHeader(ImageSource &source, const QByteArray &format, ImageHeader *header);
-
 // The resolution in an EXIF block or TIFF structure whose header starts at
 // offset start and which spans length bytes: IFD0's XResolution and
 // YResolution in its ResolutionUnit (inch when absent, cm; "none" and

@@ -5,11 +5,7 @@
 #include "image_headers.h"
 
 #include "image_formats.h"
-
-#include <QImageReader>
-#include <QList>
-
-#include <algorithm>
+#include "qt_image_readers.h"
 
 namespace kestova {
 
@@ -65,33 +61,6 @@ Reader ReaderFor(const uchar *p, qint64 n)
     return nullptr;
 }
 
-// Qt's formats by extension, less those read above by signature (a file
-// without the signature is not of that format), vector drawings (no pixel
-// size) and camera raw formats, which a Qt plugin may decode but this
-// program does not measure.
-QByteArray QtFormatFor(const QString &name)
-{
-    static const QList<QByteArray> formats = [] {
-        static const char *const excluded[] = {
-            "bmp", "dib", "gif", "jpeg", "jpg", "jpe", "jfif", "png", "tif", "tiff", "webp", "heic", "heif",
-            "svg", "svgz", "pdf", "ps", "eps", "epsf", "epsi", "wmf", "emf",
-            "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "cs1", "dc2", "dcr", "dng", "drf", "eip",
-            "erf", "fff", "iiq", "k25", "kdc", "mdc", "mef", "mos", "mrw", "nef", "nrw", "obm", "orf", "pef",
-            "ptx", "pxn", "r3d", "raf", "raw", "rw2", "rwl", "rwz", "sr2", "srf", "srw", "sti", "x3f",
-        };
-        QList<QByteArray> list = QImageReader::supportedImageFormats();
-        list.removeIf([](const QByteArray &f) {
-            return std::any_of(std::begin(excluded), std::end(excluded), [&f](const char *e) { return f == e; });
-        });
-        return list;
-    }();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    if (dot < 0 || name.indexOf(u'/', dot) >= 0 || name.indexOf(u'\\', dot) >= 0)
-        return QByteArray();
-    const QByteArray suffix = name.mid(dot + 1).toLower().toLatin1();
-    return formats.contains(suffix) ? suffix : QByteArray();
-}
-
 } // namespace
 
 ImageHeader ReadImageHeader(ImageSource &source, const QString &name)
@@ -103,11 +72,12 @@ ImageHeader ReadImageHeader(ImageSource &source, const QString &name)
     if (const Reader reader = ReaderFor(source.prefix(), source.prefixSize())) {
         ok = reader(source, &header);
     } else if (source.size() > 0) {
-        const QByteArray format = QtFormatFor(name);
+        const QtImageReaders *qt = QtImages();
+        const QByteArray format = qt ? qt->formatFor(name) : QByteArray();
         if (format == "mng")
             ok = ReadMngHeader(source, &header);
         else
-            ok = !format.isEmpty() && ReadQtImageHeader(source, format, &header);
+            ok = !format.isEmpty() && qt->read(source, format, &header);
     }
     if (!ok)
         return ImageHeader();

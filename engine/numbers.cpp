@@ -3,11 +3,10 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
-#include <string>
 
 namespace kestova {
 
@@ -32,6 +31,15 @@ QString FormatG(double value, int digits)
 
 enum class Tie { Even, AwayFromZero };
 
+// The double nearest to the decimal text, as strtod gives it, but without
+// strtod's dependence on the locale and several times faster.
+double FromText(const char *first, const char *last)
+{
+    double result = 0;
+    std::from_chars(first, last, result);
+    return result;
+}
+
 double RoundDecimal(double value, int decimals, Tie tie)
 {
     if (value == 0 || !std::isfinite(value))
@@ -39,30 +47,29 @@ double RoundDecimal(double value, int decimals, Tie tie)
 
     // 15 significant digits: d.dddddddddddddde±X
     char buf[64];
-    char *end = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, 14).ptr;
-    *end = '\0';
-    std::string digits;
+    const char *const end = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14).ptr;
+    char digits[32];
+    int count = 0;
     const char *p = buf;
-    for (; *p && *p != 'e'; ++p) {
+    for (; p < end && *p != 'e'; ++p) {
         if (*p >= '0' && *p <= '9')
-            digits += *p;
+            digits[count++] = *p;
     }
-    const int exponent = std::atoi(p + 1);
+    int exponent = 0;
+    std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
     const bool negative = value < 0;
 
     // Digits kept: those before the decimal point plus the decimals.
     const long long keep = static_cast<long long>(exponent) + 1 + decimals;
-    if (keep >= static_cast<long long>(digits.size()))
-        return std::strtod(buf, nullptr) * (negative ? -1 : 1);
+    if (keep >= count)
+        return FromText(buf, end) * (negative ? -1 : 1);
     if (keep < 0)
         return negative ? -0.0 : 0.0;
 
-    std::string kept = digits.substr(0, static_cast<size_t>(keep));
-    const std::string rest = digits.substr(static_cast<size_t>(keep));
-    const int firstRest = rest[0] - '0';
+    const int firstRest = digits[keep] - '0';
     bool restBeyondHalf = false;
-    for (size_t i = 1; i < rest.size(); ++i)
-        restBeyondHalf |= rest[i] != '0';
+    for (int i = int(keep) + 1; i < count; ++i)
+        restBeyondHalf |= digits[i] != '0';
 
     bool up;
     if (firstRest > 5 || (firstRest == 5 && restBeyondHalf))
@@ -72,11 +79,17 @@ double RoundDecimal(double value, int decimals, Tie tie)
     else if (tie == Tie::AwayFromZero)
         up = true;
     else
-        up = !kept.empty() && ((kept.back() - '0') % 2 == 1);
+        up = keep > 0 && ((digits[keep - 1] - '0') % 2 == 1);
 
+    // "0." and the kept digits, with room before them for a carry out of
+    // the first, then the exponent.
+    char text[64] = {'0', '.', '0'};
+    char *kept = text + 3;
+    int length = int(keep);
+    std::copy(digits, digits + length, kept);
     int shift = exponent; // position of the first kept digit
     if (up) {
-        int i = static_cast<int>(kept.size()) - 1;
+        int i = length - 1;
         for (; i >= 0; --i) {
             if (kept[i] == '9') {
                 kept[i] = '0';
@@ -86,15 +99,20 @@ double RoundDecimal(double value, int decimals, Tie tie)
             }
         }
         if (i < 0) {
-            kept.insert(kept.begin(), '1');
+            --kept;
+            *kept = '1';
+            ++length;
             ++shift;
         }
     }
-    if (kept.empty())
+    if (length == 0)
         return negative ? -0.0 : 0.0;
-
-    const std::string text = "0." + kept + "e" + std::to_string(shift + 1);
-    const double result = std::strtod(text.c_str(), nullptr);
+    kept[-2] = '0';
+    kept[-1] = '.';
+    char *e = kept + length;
+    *e++ = 'e';
+    e = std::to_chars(e, text + sizeof text, shift + 1).ptr;
+    const double result = FromText(kept - 2, e);
     return negative ? -result : result;
 }
 
@@ -113,8 +131,7 @@ double StoredDouble(double value)
         significant += *p >= '0' && *p <= '9';
     if (significant <= 15)
         return value;
-    *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 15).ptr = '\0';
-    return std::strtod(buf, nullptr);
+    return FromText(buf, std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15).ptr);
 }
 
 double StoredSingle(float value)
@@ -122,8 +139,7 @@ double StoredSingle(float value)
     if (!std::isfinite(value))
         return value;
     char buf[64];
-    *std::to_chars(buf, buf + sizeof buf - 1, value, std::chars_format::general, 7).ptr = '\0';
-    return std::strtod(buf, nullptr);
+    return FromText(buf, std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 7).ptr);
 }
 
 QString NumberText(double value)

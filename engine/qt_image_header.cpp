@@ -1,17 +1,21 @@
 // Formats without a reader of our own, through Qt's image handler of the
-// named format (icons, PNM, XPM, TGA …). The handler reports the size from
-// its header where it can; a handler that cannot (ICNS) decodes the first
-// image, one file at a time, and only when the PNG images embedded in the
+// named format (icons, PNM, XPM, TGA …): the engine_qt_images library, the
+// one part of the engine that needs Qt Gui. The handler reports the size
+// from its header where it can; a handler that cannot (ICNS) decodes the
+// first image, one file at a time, and only when the PNG images embedded in the
 // file are whole and small: a count measures several files at once, and a
 // decode costs what the file claims, not what it holds.
 #include "decoder_claims.h"
 #include "image_formats.h"
+#include "qt_image_readers.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QList>
 
+#include <algorithm>
 #include <mutex>
 
 namespace kestova {
@@ -23,7 +27,32 @@ constexpr quint64 MaxDecodedPixels = 16 * 1024 * 1024;
 
 std::mutex decoding;
 
-} // namespace
+// Qt's formats by extension, less those the engine reads by signature (a file
+// without the signature is not of that format), vector drawings (no pixel
+// size) and camera raw formats, which a Qt plugin may decode but this
+// program does not measure.
+QByteArray QtFormatFor(const QString &name)
+{
+    static const QList<QByteArray> formats = [] {
+        static const char *const excluded[] = {
+            "bmp", "dib", "gif", "jpeg", "jpg", "jpe", "jfif", "png", "tif", "tiff", "webp", "heic", "heif",
+            "svg", "svgz", "pdf", "ps", "eps", "epsf", "epsi", "wmf", "emf",
+            "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "cs1", "dc2", "dcr", "dng", "drf", "eip",
+            "erf", "fff", "iiq", "k25", "kdc", "mdc", "mef", "mos", "mrw", "nef", "nrw", "obm", "orf", "pef",
+            "ptx", "pxn", "r3d", "raf", "raw", "rw2", "rwl", "rwz", "sr2", "srf", "srw", "sti", "x3f",
+        };
+        QList<QByteArray> list = QImageReader::supportedImageFormats();
+        list.removeIf([](const QByteArray &f) {
+            return std::any_of(std::begin(excluded), std::end(excluded), [&f](const char *e) { return f == e; });
+        });
+        return list;
+    }();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0 || name.indexOf(u'/', dot) >= 0 || name.indexOf(u'\\', dot) >= 0)
+        return QByteArray();
+    const QByteArray suffix = name.mid(dot + 1).toLower().toLatin1();
+    return formats.contains(suffix) ? suffix : QByteArray();
+}
 
 bool ReadQtImageHeader(ImageSource &source, const QByteArray &format, ImageHeader *header)
 {
@@ -48,6 +77,14 @@ bool ReadQtImageHeader(ImageSource &source, const QByteArray &format, ImageHeade
         size = reader.read().size();
     }
     return size.width() > 0 && size.height() > 0 && SetPixelSize(header, quint64(size.width()), quint64(size.height()));
+}
+
+} // namespace
+
+const QtImageReaders &LinkedQtImageReaders()
+{
+    static const QtImageReaders readers{QtFormatFor, ReadQtImageHeader};
+    return readers;
 }
 
 } // namespace kestova

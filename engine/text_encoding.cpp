@@ -82,7 +82,7 @@ bool ScoresHigher(const Score &a, const Score &b)
 
 } // namespace
 
-bool IsAscii(const QByteArray &bytes)
+bool IsAscii(QByteArrayView bytes)
 {
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80)
@@ -155,13 +155,19 @@ QStringDecoder DecoderFor(TextEncoding encoding)
 
 TextCodec::TextCodec(TextEncoding encoding)
     : m_encoding(encoding)
-    , m_decoder(DecoderFor(encoding))
 {
 }
 
 QString TextCodec::decode(QByteArrayView bytes)
 {
-    return m_decoder.decode(bytes);
+    // ASCII reads the same in GBK. GBK's decoder is built from ICU's tables,
+    // which a cold start would read from disk for a settings file that is
+    // plain ASCII, as most are.
+    if (m_encoding == TextEncoding::Gbk && IsAscii(bytes))
+        return QString::fromLatin1(bytes);
+    if (!m_decoder)
+        m_decoder = DecoderFor(m_encoding);
+    return m_decoder->decode(bytes);
 }
 
 bool TextCodec::encode(const QString &text, QByteArray *out) const

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringDecoder>
 
+#include <optional>
+
 namespace kestova {
 
 enum class TextEncoding {
@@ -28,7 +30,7 @@ struct DetectedEncoding {
 
 DetectedEncoding DetectEncoding(const QByteArray &bytes);
 
-bool IsAscii(const QByteArray &bytes);
+bool IsAscii(QByteArrayView bytes);
 
 // The byte-order mark written at the start of a file in that encoding.
 QByteArray ByteOrderMark(TextEncoding encoding);
@@ -50,7 +52,7 @@ public:
 
 private:
     TextEncoding m_encoding;
-    QStringDecoder m_decoder;
+    std::optional<QStringDecoder> m_decoder; // opened on first need
 };
 
 } // namespace kestova

@@ -19,17 +19,6 @@
 
 namespace kestova {
 
-const char OrderUsage[] =
-    "  kestova-count order --pdf FILE [--program-dir DIR] [--member NAME] [--remark TEXT] [--service NAME]\n"
-    "      以新的单号把当前的统计结果按冲印单排成 PDF 写入 FILE，并输出单号；\n"
-    "      按服务 NAME（默认为服务列表的第一项）的价格计算金额，并记入订单记录。\n"
-    "  kestova-count order --print [--printer QUEUE] [...同上]\n"
-    "      同上，但把冲印单交给打印队列 QUEUE（默认为系统默认打印机）。\n"
-    "  kestova-count reprint N (--pdf FILE | --print [--printer QUEUE]) [--program-dir DIR]\n"
-    "      按订单记录把单号 N 的冲印单原样补打（注明“补打”）。\n"
-    "  kestova-count daily (--pdf FILE | --print [--printer QUEUE]) [--from YYYY-MM-DD] [--to YYYY-MM-DD]\n"
-    "      把日结（默认为今天）按 A4 打印或写入 PDF。\n";
-
 namespace {
 
 struct OrderOptions {

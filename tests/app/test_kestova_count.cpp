@@ -1,18 +1,24 @@
 // kestova-count run as a shop's script would run it: exit status, stdout and
 // stderr, and the store it leaves.
+#include "heif_bytes.h"
 #include "sandbox.h"
 #include "slow_mount.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringEncoder>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 
+using kestova::test::EncodeImage;
+using kestova::test::HeifBytes;
 using kestova::test::JpegBytes;
 using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
@@ -25,6 +31,43 @@ using Outcome = kestova::test::CountToolRun;
 Outcome Count(const QStringList &args)
 {
     return kestova::test::RunCountTool(args);
+}
+
+// A run of kestova-count with the loader reporting every library the
+// process loads, at start or later; the names are in libraries.
+struct LoadedRun {
+    Outcome run;
+    QStringList libraries;
+};
+
+LoadedRun CountWatchingLibraries(const Sandbox &box, const QStringList &args)
+{
+    const QString report = box.path("loader");
+    QDir(report).removeRecursively();
+    QDir().mkpath(report);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_DEBUG", "files");
+    env.insert("LD_DEBUG_OUTPUT", report + "/ld");
+    p.setProcessEnvironment(env);
+    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
+    LoadedRun r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.run = {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    for (const QString &name : QDir(report).entryList(QDir::Files)) {
+        for (const QByteArray &line : ReadBytes(report + "/" + name).split('\n')) {
+            const qsizetype at = line.indexOf("file=");
+            if (at >= 0)
+                r.libraries << QString::fromUtf8(line.mid(at + 5, line.indexOf(' ', at) - at - 5));
+        }
+    }
+    return r;
+}
+
+bool AnyContains(const QStringList &names, const char *part)
+{
+    return std::any_of(names.begin(), names.end(), [part](const QString &n) { return n.contains(part); });
 }
 
 
@@ -173,4 +216,43 @@ TEST(KestovaCount, FolderArgumentInGbk)
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()),
               box.root() + "/照片/a.jpg\t25.4*12.7\t96\t96\t0.0323\t成功\n25.4*12.7 1 0.03\n合计 1 0.03\n");
+}
+
+// The counter starts without Qt Gui, the widgets, the print system and
+// libheif (their loading was a good part of a count of a small folder), and
+// loads Qt Gui (with its image plugins) and libheif when it meets a file that
+// needs them. The page-drawing commands still work through kestova-count.
+TEST(KestovaCount, ScanLoadsGuiAndHeifOnlyForFilesThatNeedThem)
+{
+    Sandbox box;
+    const QString dir = box.path("prog");
+    ASSERT_EQ(Count({"setup", "--program-dir", dir}).status, 0);
+    box.writeFile("photos/a.jpg", JpegBytes(960, 480));
+    const char *const heavy[] = {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libcups", "libheif"};
+
+    LoadedRun r = CountWatchingLibraries(box, {"scan", "--program-dir", dir, box.path("photos")});
+    ASSERT_EQ(r.run.status, 0) << r.run.err.toStdString();
+    ASSERT_TRUE(AnyContains(r.libraries, "libQt6Core")) << "the loader reported nothing";
+    for (const char *name : heavy)
+        EXPECT_FALSE(AnyContains(r.libraries, name)) << name;
+
+    const QByteArray heif = HeifBytes(64, 48, heif_orientation_normal);
+    if (heif.isEmpty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    box.writeFile("photos/b.heic", heif);
+    QImage icon(16, 32, QImage::Format_ARGB32);
+    icon.fill(Qt::darkGreen);
+    box.writeFile("photos/c.ico", EncodeImage(icon, "ico"));
+    r = CountWatchingLibraries(box, {"scan", "--details", "--program-dir", dir, box.path("photos")});
+    ASSERT_EQ(r.run.status, 0) << r.run.err.toStdString();
+    EXPECT_TRUE(r.run.out.contains("/b.heic\t1.69*1.27\t96\t96\t0.0002\t成功\n")) << r.run.out.toStdString();
+    EXPECT_TRUE(r.run.out.contains("/c.ico\t0.85*0.42\t96\t96\t0\t成功\n")) << r.run.out.toStdString();
+    EXPECT_TRUE(AnyContains(r.libraries, "libheif"));
+    EXPECT_TRUE(AnyContains(r.libraries, "libQt6Gui"));
+    EXPECT_FALSE(AnyContains(r.libraries, "libQt6Widgets"));
+
+    const QString pdf = box.path("order.pdf");
+    const Outcome order = Count({"order", "--pdf", pdf, "--program-dir", dir});
+    EXPECT_EQ(order.status, 0) << order.err.toStdString();
+    EXPECT_TRUE(ReadBytes(pdf).startsWith("%PDF")) << order.err.toStdString();
 }

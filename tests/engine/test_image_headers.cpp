@@ -3,6 +3,7 @@
 // input.
 #include "image_headers.h"
 #include "heif_bytes.h"
+#include "image_formats.h"
 #include "measure_photo.h"
 #include "sandbox.h"
 
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageWriter>
+#include <QRandomGenerator>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
@@ -29,6 +31,7 @@
 
 using namespace kestova;
 using kestova::test::HeifBytes;
+using kestova::test::HeifFromPicture;
 using kestova::test::Sandbox;
 
 namespace {
@@ -833,6 +836,106 @@ TEST(ImageHeaders, Heif)
         ExpectHeader(ReadImageHeader(box.writeFile(QStringLiteral("a.heic"), row.bytes)), row.expect);
         ExpectHeader(ReadImageHeader(row.bytes.constData(), row.bytes.size()), row.expect);
     }
+}
+
+// Bytes this process has read through system calls so far; -1 where the
+// system does not say.
+qint64 BytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+// A HEIF photo is measured from its boxes and its EXIF: libheif copies the
+// coded picture while it opens the file but does not look at it, so it is
+// not read (on a share or a cold disk, most of the cost of the photo).
+TEST(ImageHeaders, HeifCodedPictureIsNotRead)
+{
+    QImage noise(640, 480, QImage::Format_RGB888);
+    QRandomGenerator random(7);
+    for (int y = 0; y < noise.height(); ++y)
+        random.fillRange(reinterpret_cast<quint32 *>(noise.scanLine(y)), noise.bytesPerLine() / 4);
+    const QByteArray bytes = HeifFromPicture(noise, nullptr, TiffBytes({ResolutionTags(300, 150, 2)}, {.bigEndian = true}));
+    if (bytes.isEmpty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    ASSERT_GT(bytes.size(), 256 * 1024);
+    Sandbox box;
+    const QString path = box.writeFile(QStringLiteral("noise.heic"), bytes);
+    const qint64 before = BytesReadSoFar();
+    if (before < 0)
+        GTEST_SKIP() << "no /proc/self/io here";
+    const ImageHeader header = ReadImageHeader(path);
+    const qint64 read = BytesReadSoFar() - before;
+    ExpectHeader(header, {true, 640, 480, 300, 150});
+    EXPECT_LT(read, 32 * 1024);
+}
+
+// What libheif makes of the bytes when it reads every one of them: the
+// primary image's size and its EXIF's resolution.
+ImageHeader LibheifReadingAll(const QByteArray &bytes)
+{
+    ImageHeader h;
+    heif_context *context = heif_context_alloc();
+    heif_image_handle *handle = nullptr;
+    if (heif_context_read_from_memory_without_copy(context, bytes.constData(), size_t(bytes.size()), nullptr).code
+            == heif_error_Ok
+        && heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+        h.width = heif_image_handle_get_width(handle);
+        h.height = heif_image_handle_get_height(handle);
+        h.valid = h.width > 0 && h.height > 0;
+        heif_item_id id = 0;
+        if (h.valid && heif_image_handle_get_list_of_metadata_block_IDs(handle, "Exif", &id, 1) == 1) {
+            QByteArray exif(qsizetype(heif_image_handle_get_metadata_size(handle, id)), '\0');
+            if (exif.size() >= 4 && heif_image_handle_get_metadata(handle, id, exif.data()).code == heif_error_Ok) {
+                const quint32 offset = qFromBigEndian<quint32>(exif.constData());
+                ImageSource source(exif.constData(), exif.size());
+                if (offset <= quint32(exif.size() - 4))
+                    SetDpi(&h, ReadExifDpi(source, 4 + offset, exif.size() - 4 - offset));
+            }
+        }
+        heif_image_handle_release(handle);
+    }
+    heif_context_free(context);
+    if (!h.valid)
+        return ImageHeader();
+    return h;
+}
+
+// Damaged boxes, and files cut anywhere: the measure is libheif's reading
+// every byte, though the coded picture is not read.
+TEST(ImageHeaders, HeifDamagedAsLibheifReadsIt)
+{
+    const QByteArray exif = TiffBytes({ResolutionTags(300, 150, 2)}, {.bigEndian = true});
+    const QByteArray file = HeifBytes(64, 48, heif_orientation_rotate_90_cw, exif);
+    if (file.isEmpty())
+        GTEST_SKIP() << "libheif has no HEVC encoder here";
+    const qsizetype boxesEnd = file.indexOf("mdat") + 4;
+    ASSERT_GT(boxesEnd, 100);
+    const auto same = [](const QByteArray &bytes) {
+        const ImageHeader ours = ReadImageHeader(bytes.constData(), bytes.size());
+        const ImageHeader libheif = LibheifReadingAll(bytes);
+        return ours.valid == libheif.valid && ours.width == libheif.width && ours.height == libheif.height
+               && ours.horizontalDpi == libheif.horizontalDpi && ours.verticalDpi == libheif.verticalDpi;
+    };
+    ASSERT_TRUE(same(file));
+    ExpectHeader(ReadImageHeader(file.constData(), file.size()), {true, 48, 64, 300, 150});
+    // Every byte of the boxes after ftyp, changed three ways.
+    const qsizetype ftypEnd = qFromBigEndian<quint32>(file.constData());
+    for (qsizetype at = ftypEnd; at < boxesEnd; ++at) {
+        for (const char value : {char(0), char(0xFF), char(file[at] ^ 1)}) {
+            QByteArray damaged = file;
+            damaged[at] = value;
+            EXPECT_TRUE(same(damaged)) << "byte " << at << " set to " << int(uchar(value));
+        }
+    }
+    for (qsizetype cut = ftypEnd; cut < file.size(); cut += std::max<qsizetype>(1, (file.size() - ftypEnd) / 64))
+        EXPECT_TRUE(same(file.left(cut))) << "cut at " << cut;
 }
 
 // ---- What is not an image file ------------------------------------------

@@ -53,7 +53,7 @@ QByteArray HeifBytes(int width, int height, heif_orientation orientation, const 
     return out;
 }
 
-QByteArray HeifFromPicture(const QImage &picture, const heif_color_profile_nclx *nclx)
+QByteArray HeifFromPicture(const QImage &picture, const heif_color_profile_nclx *nclx, const QByteArray &exif)
 {
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
     const int width = rgb.width();
@@ -102,6 +102,8 @@ QByteArray HeifFromPicture(const QImage &picture, const heif_color_profile_nclx 
         options->output_nclx_profile = const_cast<heif_color_profile_nclx *>(nclx); // keeps the planes as they are
         heif_image_handle *handle = nullptr;
         if (heif_context_encode_image(context, image, encoder, options, &handle).code == heif_error_Ok) {
+            if (!exif.isEmpty())
+                heif_context_add_exif_metadata(context, handle, exif.constData(), int(exif.size()));
             heif_writer writer{1, AppendTo};
             heif_context_write(context, &writer, &out);
             heif_image_handle_release(handle);

@@ -2,12 +2,15 @@
 // on the offscreen platform.
 #include <QGuiApplication>
 
+#include "qt_image_readers.h"
+
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
+    kestova::InstallQtImageReaders(&kestova::LinkedQtImageReaders());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

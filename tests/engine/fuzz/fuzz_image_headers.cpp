@@ -2,10 +2,17 @@
 // readers and the same prefix-and-window reading as for a file). Besides
 // crashes, it stops on an answer that breaks the header's promises.
 #include "image_headers.h"
+#include "qt_image_readers.h"
 
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    kestova::InstallQtImageReaders(&kestova::LinkedQtImageReaders());
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,0 +1,55 @@
+// kestova-count-print: the commands of kestova-count that draw pages (order,
+// reprint, daily --pdf/--print). kestova-count hands them to this program
+// with their arguments, so that a count does not load fonts, Qt Widgets and
+// the print system at start; output and exit status are the command's.
+#include "console_dialogs.h"
+#include "order_command.h"
+#include "path_codec.h"
+
+#include <QGuiApplication>
+#include <QStringList>
+
+#include <cstdio>
+
+using namespace kestova;
+
+namespace {
+
+// Qt's own notices (no runtime folder, a painter that could not begin) are
+// not the tool's messages: a script reading stderr sees only those. A fatal
+// one still says why the tool stopped.
+void DropQtNotices(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Order pages need fonts, so this runs as a GUI application, on the
+    // offscreen platform when there is no display.
+    qInstallMessageHandler(DropQtNotices);
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+#ifdef Q_OS_UNIX
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << DecodePath(QByteArray(argv[i]));
+#else
+    QStringList args = QCoreApplication::arguments().mid(1);
+#endif
+    const QString command = args.isEmpty() ? QString() : args.takeFirst();
+    ConsoleDialogs dialogs;
+    if (command == QLatin1String("order"))
+        return RunOrderCommand(args, dialogs);
+    if (command == QLatin1String("reprint"))
+        return RunReprintCommand(args, dialogs);
+    if (command == QLatin1String("daily"))
+        return RunDailyPrintCommand(args, dialogs);
+    std::fprintf(stderr, "%s\n", QStringLiteral("未知的命令：%1（请用 kestova-count）").arg(command).toUtf8().constData());
+    return 2;
+}
