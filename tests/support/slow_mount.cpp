@@ -1,4 +1,4 @@
-// SlowMount: starting slow_mirror and waiting for its mount.
+// SlowMount: starting slowfs and waiting for its mount.
 #include "slow_mount.h"
 
 #include <QDir>
@@ -26,8 +26,8 @@ bool IsMountPoint(const QString &path)
 
 SlowMount::SlowMount(const QString &source, int delayUs, const QString &hold)
 {
-#ifndef KESTOVA_SLOW_MIRROR
-    m_whyNot = QStringLiteral("slow_mirror was not built (libfuse3-dev missing)");
+#ifndef KESTOVA_SLOWFS
+    m_whyNot = QStringLiteral("slowfs was not built (libfuse3-dev missing)");
     return;
 #else
     if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0) {
@@ -40,12 +40,15 @@ SlowMount::SlowMount(const QString &source, int delayUs, const QString &hold)
     if (!hold.isEmpty())
         args << hold;
     m_mirror.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_mirror.start(QStringLiteral(KESTOVA_SLOW_MIRROR), args);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("SLOWFS_FOREGROUND"), QStringLiteral("1"));
+    m_mirror.setProcessEnvironment(env);
+    m_mirror.start(QStringLiteral(KESTOVA_SLOWFS), args);
     QElapsedTimer clock;
     clock.start();
     while (!IsMountPoint(path())) {
         if (m_mirror.state() == QProcess::NotRunning || clock.elapsed() > 10000) {
-            m_whyNot = QStringLiteral("slow_mirror could not mount (no FUSE in this system?)");
+            m_whyNot = QStringLiteral("slowfs could not mount (no FUSE in this system?)");
             m_mirror.kill();
             m_mirror.waitForFinished();
             return;

@@ -1,4 +1,4 @@
-// SlowMount: a folder mirrored through slow_mirror (a FUSE file system that
+// SlowMount: a folder mirrored through slowfs (a FUSE file system that
 // answers every request late and can hold one name up entirely), mounted for
 // one test as a stand-in for a network share. Needs root and /dev/fuse.
 #pragma once

@@ -3,10 +3,15 @@
  * threads, so a client that keeps several requests in flight sees the delay overlap.
  *
  *   gcc -O2 -o slowfs slowfs.c $(pkg-config --cflags --libs fuse3)     (Debian: libfuse3-dev fuse3)
- *   slowfs SOURCE MOUNTPOINT [LATENCY_US]          (default 1000 µs; unmount with fusermount3 -u)
+ *   slowfs SOURCE MOUNTPOINT [LATENCY_US [CONTROL [HOLD]]]
+ *                                                  (default 1000 µs; unmount with fusermount3 -u)
  *
  * With SLOWFS_FOREGROUND set it stays in the foreground, so that a test can end it (killing it
  * makes every request that waits on it fail at once, as a share that went away).
+ *
+ * One name can be held up entirely, like a share that stops answering: reading a file named
+ * HOLD, or listing a folder named HOLD, creates CONTROL/held and waits until CONTROL/release
+ * exists (or 20 s have passed), then creates CONTROL/let-go and answers.
  *
  * The kernel caches attributes, names and pages as it would for a share (timeouts of 0 turn that
  * off); each cold open, directory read, attribute look-up and read pays the delay once. */
@@ -24,13 +29,47 @@
 #include <unistd.h>
 
 static char source[PATH_MAX];
+static char control[PATH_MAX];
+static const char *hold;
 static long latency_us = 1000;
+
+static void sleep_us(long us)
+{
+    struct timespec t = {us / 1000000, (us % 1000000) * 1000};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
+}
 
 static void pause_once(void)
 {
-    struct timespec t = {latency_us / 1000000, (latency_us % 1000000) * 1000};
-    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
-    }
+    sleep_us(latency_us);
+}
+
+static int exists_in_control(const char *name)
+{
+    char p[PATH_MAX];
+    snprintf(p, sizeof p, "%s/%s", control, name);
+    return access(p, F_OK) == 0;
+}
+
+static void touch_in_control(const char *name)
+{
+    char p[PATH_MAX];
+    snprintf(p, sizeof p, "%s/%s", control, name);
+    close(open(p, O_WRONLY | O_CREAT, 0600));
+}
+
+/* The delay of a listing or a read, and the hold of the held name. */
+static void answer_late(const char *path)
+{
+    pause_once();
+    const char *last = strrchr(path, '/');
+    if (!hold || strcmp(last ? last + 1 : path, hold) != 0 || exists_in_control("release"))
+        return;
+    touch_in_control("held");
+    for (int waited = 0; waited < 20000 && !exists_in_control("release"); waited += 5)
+        sleep_us(5000);
+    touch_in_control("let-go");
 }
 
 static void full(char *out, const char *path)
@@ -67,7 +106,7 @@ static int sf_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t o
     (void)flags;
     char p[PATH_MAX];
     full(p, path);
-    pause_once();
+    answer_late(path);
     DIR *d = opendir(p);
     if (!d)
         return -errno;
@@ -101,8 +140,7 @@ static int sf_open(const char *path, struct fuse_file_info *fi)
 
 static int sf_read(const char *path, char *buf, size_t size, off_t off, struct fuse_file_info *fi)
 {
-    (void)path;
-    pause_once();
+    answer_late(path);
     ssize_t n = pread((int)fi->fh, buf, size, off);
     return n < 0 ? -errno : (int)n;
 }
@@ -136,7 +174,7 @@ static const struct fuse_operations ops = {
 int main(int argc, char **argv)
 {
     if (argc < 3) {
-        fprintf(stderr, "usage: %s SOURCE MOUNTPOINT [LATENCY_US]\n", argv[0]);
+        fprintf(stderr, "usage: %s SOURCE MOUNTPOINT [LATENCY_US [CONTROL [HOLD]]]\n", argv[0]);
         return 2;
     }
     if (!realpath(argv[1], source)) {
@@ -145,6 +183,11 @@ int main(int argc, char **argv)
     }
     if (argc > 3)
         latency_us = atol(argv[3]);
+    if (argc > 4 && !realpath(argv[4], control)) {
+        perror(argv[4]);
+        return 2;
+    }
+    hold = argc > 5 ? argv[5] : NULL;
     /* -o max_threads raises libfuse's pool so that parallel requests really overlap. */
     char *fargv[] = {argv[0], argv[2], "-o", "ro,max_threads=64", NULL, NULL};
     int fargc = 4;
