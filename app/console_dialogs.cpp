@@ -1,5 +1,9 @@
-// Messages on stderr.
+// Messages on stderr, and the arguments.
 #include "console_dialogs.h"
+
+#include "path_codec.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -9,6 +13,20 @@ MessageAnswer ConsoleDialogs::ShowMessage(const QString &text, const QString &, 
 {
     std::fprintf(stderr, "%s\n", text.toUtf8().constData());
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+}
+
+QStringList CommandArguments(int argc, char **argv)
+{
+#ifdef Q_OS_UNIX
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << DecodePath(QByteArray(argv[i]));
+    return args;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return QCoreApplication::arguments().mid(1);
+#endif
 }
 
 } // namespace kestova

@@ -1,10 +1,18 @@
 // The Dialogs seam for the command-line tool: every message goes to stderr,
-// questions are answered No and file dialogs are cancelled.
+// questions are answered No and file dialogs are cancelled. Also the tool's
+// arguments as text.
 #pragma once
 
 #include "dialogs.h"
 
+#include <QStringList>
+
 namespace kestova {
+
+// The arguments after the program name. On Unix they are decoded as the
+// scan decodes names on disk (a GBK folder name stays that folder), not
+// with Qt's replacement characters.
+QStringList CommandArguments(int argc, char **argv);
 
 class ConsoleDialogs : public Dialogs
 {

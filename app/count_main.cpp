@@ -6,7 +6,6 @@
 #include "numbers.h"
 #include "order_book_command.h"
 #include "order_command.h"
-#include "path_codec.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
@@ -295,15 +294,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (order)
         return HandToPrintProgram(argv);
-#ifdef Q_OS_UNIX
-    // Folder names among the arguments may be GBK: decoded as the scan
-    // decodes names on disk, not with Qt's replacement characters.
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << DecodePath(QByteArray(argv[i]));
-#else
-    QStringList args = QCoreApplication::arguments().mid(1);
-#endif
+    // Folder names among the arguments may be GBK.
+    QStringList args = CommandArguments(argc, argv);
     if (args.isEmpty() || args.first() == QLatin1String("--help") || args.first() == QLatin1String("-h")) {
         PrintUsage(args.isEmpty() ? stderr : stdout);
         return args.isEmpty() ? 2 : 0;

@@ -4,7 +4,6 @@
 // the print system at start; output and exit status are the command's.
 #include "console_dialogs.h"
 #include "order_command.h"
-#include "path_codec.h"
 
 #include <QGuiApplication>
 #include <QStringList>
@@ -35,13 +34,7 @@ int main(int argc, char *argv[])
         && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-#ifdef Q_OS_UNIX
-    QStringList args;
-    for (int i = 1; i < argc; ++i)
-        args << DecodePath(QByteArray(argv[i]));
-#else
-    QStringList args = QCoreApplication::arguments().mid(1);
-#endif
+    QStringList args = CommandArguments(argc, argv);
     const QString command = args.isEmpty() ? QString() : args.takeFirst();
     ConsoleDialogs dialogs;
     if (command == QLatin1String("order"))
