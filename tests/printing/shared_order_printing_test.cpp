@@ -21,27 +21,39 @@
 namespace kestova::test {
 namespace {
 
-TEST(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollows)
+// A counter with a small count in its store; the server is started for
+// each test, as the tests stop it.
+class SharedOrderPrinting : public ::testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        if (!server.Start())
+            GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+        sandbox.createStore();
+        store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store && PutSmallOrder(*store));
+    }
+
     PgServer server;
-    if (!server.Start())
-        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
     Sandbox sandbox;
-    sandbox.createStore();
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(store && PutSmallOrder(*store));
+    std::unique_ptr<PhotoStore> store;
     Settings settings;
-    settings.OrderBookConnection = server.NewDatabase();
-    settings.CounterName = QStringLiteral("二号柜台");
     const QString pdf = sandbox.path(QStringLiteral("order.pdf"));
-    PdfPrintTarget target(pdf);
+    PdfPrintTarget target{pdf};
     RecordingDialogs dialogs;
     PrintInfo info;
+};
+
+TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollows)
+{
+    settings.OrderBookConnection = server.NewDatabase();
+    settings.CounterName = QStringLiteral("二号柜台");
 
     // The dialog issued number 1 at its load; the server stops before OK.
     {
         OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
-        AnswerModal<frmRemark>([&server](frmRemark &d) {
+        AnswerModal<frmRemark>([this](frmRemark &d) {
             EXPECT_EQ(d.txtNoteNumber->text(), QStringLiteral("1"));
             EXPECT_TRUE(server.Stop());
             d.cmdOK->click();
@@ -80,22 +92,10 @@ TEST(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollow
 // The server set in the middle of a run: the number the dialog took from
 // the local store is not used on the server, where it could be another
 // counter's.
-TEST(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
+TEST_F(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
 {
-    PgServer server;
-    if (!server.Start())
-        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
-    Sandbox sandbox;
-    sandbox.createStore();
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(store && PutSmallOrder(*store));
     for (int i = 0; i < 6; ++i)
         ASSERT_TRUE(store->IssueNoteNumber());
-    Settings settings;
-    const QString pdf = sandbox.path(QStringLiteral("order.pdf"));
-    PdfPrintTarget target(pdf);
-    RecordingDialogs dialogs;
-    PrintInfo info;
     OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
 
     AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
