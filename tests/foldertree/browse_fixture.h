@@ -1,5 +1,6 @@
 // Helpers of the folder tree tests: folders on disk, the items of a shown
-// control's tree, and a log of the control's events in raising order.
+// control's tree, a log of the control's events in raising order, and a
+// control under a chosen colour scheme.
 #pragma once
 
 #include "folder_dialog.h"
@@ -13,6 +14,7 @@
 
 #include <initializer_list>
 #include <ostream>
+#include <utility>
 
 #include "qt_printers.h"
 
@@ -84,5 +86,18 @@ public:
 
 inline const QString Initialized = QStringLiteral("Status SystemTreeView Initalized");
 inline const QString ShutDown = QStringLiteral("Status SystemTreeView ShutDown");
+
+// A control whose visual style reports a chosen colour-scheme name.
+class SchemedBrowse : public ucBrowse
+{
+public:
+    explicit SchemedBrowse(QString scheme, QWidget *parent = nullptr) : ucBrowse(parent), m_scheme(std::move(scheme)) {}
+
+protected:
+    QString ThemeColorName() const override { return m_scheme; }
+
+private:
+    QString m_scheme;
+};
 
 } // namespace kestova::test
