@@ -428,10 +428,8 @@ OrderBook *frmMain::Book()
     OrderBookSource &source = m_printing->source();
     QString error;
     OrderBook *book = source.Book(&error);
-    if (!book) {
-        m_dialogs.ShowMessage(source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error,
-                              QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
-    }
+    if (!book)
+        m_dialogs.ShowMessage(source.BookFailure(error), QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
     return book;
 }
 

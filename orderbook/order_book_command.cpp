@@ -260,7 +260,7 @@ bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialog
     QString error;
     OrderBook *opened = source.Book(&error);
     if (!opened) {
-        Error(source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error);
+        Error(source.BookFailure(error));
         *status = 3;
         return true;
     }

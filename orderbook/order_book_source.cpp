@@ -232,6 +232,11 @@ OrderBook *OrderBookSource::Book(QString *error)
     return m_book.get();
 }
 
+QString OrderBookSource::BookFailure(const QString &error) const
+{
+    return Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error;
+}
+
 std::optional<qint64> OrderBookSource::IssueNoteNumber(QString *error)
 {
     if (!Shared()) {

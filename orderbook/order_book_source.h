@@ -66,6 +66,8 @@ public:
     // The order book with its tables up to date; null with *error the
     // reason (for a server, already in Chinese).
     OrderBook *Book(QString *error = nullptr);
+    // The message for a Book() that failed with `error`.
+    QString BookFailure(const QString &error) const;
 
     // A new note number: from the store's NoteNumber table, or issued by the
     // server in one transaction. None with *error the reason.

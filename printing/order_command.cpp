@@ -233,7 +233,7 @@ int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs)
     bool ok = book != nullptr;
     const QList<DaySummary> days = ok ? book->Daily(from, to, &ok) : QList<DaySummary>();
     if (!ok) {
-        Error(source.Shared() && !book ? CannotConnectMessage(error) : QStringLiteral("日结读取失败"));
+        Error(book ? QStringLiteral("日结读取失败") : source.BookFailure(error));
         return 3;
     }
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);

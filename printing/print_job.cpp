@@ -215,7 +215,7 @@ void RecordOrder(OrderBookSource &source, const OrderContent &content, const QSt
             if (!book->Record(order, &error, true) && source.Shared())
                 error = ServerErrorText(error);
         } else {
-            error = source.Shared() ? CannotConnectMessage(error) : QStringLiteral("订单库无法建立：") + error;
+            error = source.BookFailure(error);
         }
         if (error.isEmpty())
             return;
