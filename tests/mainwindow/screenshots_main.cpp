@@ -142,7 +142,7 @@ int main(int argc, char *argv[])
     dialogs.setOwner(&window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    bool ok = QTest::qWaitForWindowExposed(&window);
 
     const QString folder = MakeOrder(tmp.path());
     emit window.FolderTree()->PathChange(folder); // as a click in the tree would
@@ -158,17 +158,17 @@ int main(int argc, char *argv[])
         }
     }
     QTest::qWait(200);
-    bool ok = Save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), prefix + QStringLiteral("-main.png"));
+    ok &= Save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), prefix + QStringLiteral("-main.png"));
 
     frmConfig config(settings, dialogs, &window);
     config.show();
-    QTest::qWaitForWindowExposed(&config);
+    ok &= QTest::qWaitForWindowExposed(&config);
     ok &= Save(config.grab().toImage(), prefix + QStringLiteral("-settings.png"));
     config.close();
 
     frmAbout about(shell, &window);
     about.show();
-    QTest::qWaitForWindowExposed(&about);
+    ok &= QTest::qWaitForWindowExposed(&about);
     ok &= Save(about.grab().toImage(), prefix + QStringLiteral("-about.png"));
     about.close();
 
@@ -176,7 +176,7 @@ int main(int argc, char *argv[])
     QMessageBox question(QMessageBox::Information, QStringLiteral("提示"),
                          QStringLiteral("此文件夹已统计过，是否重新统计？"), QMessageBox::Yes | QMessageBox::No, &window);
     question.show();
-    QTest::qWaitForWindowExposed(&question);
+    ok &= QTest::qWaitForWindowExposed(&question);
     ok &= Save(question.grab().toImage(), prefix + QStringLiteral("-question.png"));
     question.close();
 
@@ -184,7 +184,7 @@ int main(int argc, char *argv[])
     save.setAcceptMode(QFileDialog::AcceptSave);
     save.setOption(QFileDialog::DontUseNativeDialog);
     save.show();
-    QTest::qWaitForWindowExposed(&save);
+    ok &= QTest::qWaitForWindowExposed(&save);
     ok &= Save(save.grab().toImage(), prefix + QStringLiteral("-save.png"));
     save.close();
 
@@ -196,7 +196,7 @@ int main(int argc, char *argv[])
     });
     preview.resize(900, 600);
     preview.show();
-    QTest::qWaitForWindowExposed(&preview);
+    ok &= QTest::qWaitForWindowExposed(&preview);
     QTest::qWait(200);
     ok &= Save(preview.grab().toImage(), prefix + QStringLiteral("-preview.png"));
     preview.close();
@@ -221,23 +221,23 @@ int main(int argc, char *argv[])
         }
         frmPriceList prices(book, dialogs, {QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")}, &window);
         prices.show();
-        QTest::qWaitForWindowExposed(&prices);
+        ok &= QTest::qWaitForWindowExposed(&prices);
         ok &= Save(prices.grab().toImage(), prefix + QStringLiteral("-prices.png"));
         prices.close();
         frmOrderBook orders(book, dialogs, &window);
         orders.show();
-        QTest::qWaitForWindowExposed(&orders);
+        ok &= QTest::qWaitForWindowExposed(&orders);
         ok &= Save(orders.grab().toImage(), prefix + QStringLiteral("-orders.png"));
         orders.close();
         frmDailySummary daily(book, dialogs, &window);
         daily.show();
-        QTest::qWaitForWindowExposed(&daily);
+        ok &= QTest::qWaitForWindowExposed(&daily);
         ok &= Save(daily.grab().toImage(), prefix + QStringLiteral("-daily.png"));
         daily.close();
         OrderBookSource source(*orderStore, settings);
         frmRemark remark(source, settings, printInfo, &window);
         remark.show();
-        QTest::qWaitForWindowExposed(&remark);
+        ok &= QTest::qWaitForWindowExposed(&remark);
         ok &= Save(remark.grab().toImage(), prefix + QStringLiteral("-remark.png"));
         remark.close();
     }
