@@ -3,8 +3,7 @@
 // size, and only what still cannot fit is cut with "…"; the remark shows
 // whatever the print information dialog accepts. Read back from the PDF.
 #include "frm_remark.h"
-#include "pdf_text.h"
-#include "order_book_source.h"
+#include "order_pdf_fixture.h"
 #include "photo_store.h"
 #include "print_job.h"
 #include "print_target.h"
@@ -26,19 +25,16 @@ const QRectF ServiceCell(0, 1320, 1410, 225);
 const QRectF MemberCell(1500, 510, 2745, 225);
 const QRectF RemarkField(1515, 4035, 6960, 435);
 
-class OrderLegibilityTest : public ::testing::Test
+class OrderLegibilityTest : public OrderPdfTest
 {
 protected:
     void SetUp() override
     {
-        if (!HavePdfToText())
-            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-        sandbox.createStore();
-        store = PhotoStore::Open(DataMdbPath());
-        ASSERT_TRUE(store);
+        OrderPdfTest::SetUp();
+        if (Stopped())
+            return;
         ASSERT_TRUE(PutSmallOrder(*store));
         info.NoteNumber = QStringLiteral("8");
-        pdf = sandbox.path(QStringLiteral("order.pdf"));
     }
 
     OrderPage Print()
@@ -81,20 +77,6 @@ protected:
         }
     }
 
-    Sandbox sandbox;
-    std::unique_ptr<PhotoStore> store;
-    PrintInfo info;
-    Settings settings;
-    std::unique_ptr<OrderBookSource> source;
-    OrderBookSource &Source()
-    {
-        if (!source)
-            source = std::make_unique<OrderBookSource>(*store, settings);
-        return *source;
-    }
-    RecordingDialogs dialogs;
-    ReportSlot layout{rptPrintA4()};
-    QString pdf;
 };
 
 TEST_F(OrderLegibilityTest, TheFirstStarterServiceKeepsItsLineAndStaysOffTheRules)

@@ -1,8 +1,7 @@
 // The print job rendered into PDF files and read back: pages, rows, the
 // total line, the heading, printer failures and the layout's lifetime.
 #include "program_title.h"
-#include "pdf_text.h"
-#include "order_book_source.h"
+#include "order_pdf_fixture.h"
 #include "photo_store.h"
 #include "print_job.h"
 #include "print_target.h"
@@ -51,22 +50,19 @@ private:
     int m_failAt;
 };
 
-class PrintJobTest : public ::testing::Test
+class PrintJobTest : public OrderPdfTest
 {
 protected:
     void SetUp() override
     {
-        if (!HavePdfToText())
-            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
-        sandbox.createStore();
-        store = PhotoStore::Open(DataMdbPath());
-        ASSERT_TRUE(store);
+        OrderPdfTest::SetUp();
+        if (Stopped())
+            return;
         info.MemberName = QStringLiteral("张三");
         info.Remark = QStringLiteral("加急 Friday");
         info.ServiceName = QStringLiteral("证件照");
         info.Append = QStringLiteral("过塑");
         info.NoteNumber = QStringLiteral("1207");
-        pdf = sandbox.path(QStringLiteral("order.pdf"));
     }
 
     void AddRow(const QString &size, const QVariant &amount, const QVariant &area)
@@ -141,20 +137,6 @@ protected:
         }
     }
 
-    Sandbox sandbox;
-    std::unique_ptr<PhotoStore> store;
-    PrintInfo info;
-    Settings settings;
-    std::unique_ptr<OrderBookSource> source;
-    OrderBookSource &Source()
-    {
-        if (!source)
-            source = std::make_unique<OrderBookSource>(*store, settings);
-        return *source;
-    }
-    RecordingDialogs dialogs;
-    ReportSlot layout{rptPrintA4()};
-    QString pdf;
 };
 
 TEST_F(PrintJobTest, NothingIsPrintedForAnEmptyTableOrOneHoldingOnlyTheTotalRow)
