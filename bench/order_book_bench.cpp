@@ -62,7 +62,7 @@ int main(int argc, char *argv[])
             rows.append(TotalRow{QStringLiteral("%1*10.16").arg(10 + i), 1 + n % 7, 0.0155 * (1 + n % 7)});
         rows.append(TotalRow{QStringLiteral("合计"), 9, 0.5});
         ServicePrices prices{o.service, PricingKind::PerSquareMetre, 4500, {}};
-        o.order = PriceTotals(rows, prices, false);
+        o.order = PriceTotals(rows, prices, LengthUnit::Centimetre);
         o.counterName = QStringLiteral("bench");
         return o;
     };

@@ -8,6 +8,8 @@
 #include "photo_store.h"
 #include "settings.h"
 
+#include <QDateTime>
+
 namespace kestova {
 
 namespace {
@@ -34,6 +36,12 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
         return ScanEnd::Busy;
     }
     if (!lock)
+        return StoreFailed(store, dialogs);
+    // From here until the count completes, the store says that its totals
+    // are not this folder's: nothing prints them as this customer's order.
+    CountRecord record{folder,          QDateTime::currentDateTime(), settings.SizeUnit(), settings.AreaUnit(),
+                       settings.RadixPoint, settings.UnitRadixPoint,  false};
+    if (!store.BeginBatch() || !store.BeginCount(record) || !store.EndBatch())
         return StoreFailed(store, dialogs);
 
     QStringList files;
@@ -103,7 +111,7 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
     // The totals are replaced in the batch's last transaction: they are
     // either all new or, after a failure, all as they were.
     if (!store.DeletePhotoTotal() || !store.InsertSizeTotals(settings.RadixPoint)
-        || !store.InsertGrandTotal(settings.RadixPoint) || !store.EndBatch())
+        || !store.InsertGrandTotal(settings.RadixPoint) || !store.CompleteCount() || !store.EndBatch())
         return StoreFailed(store, dialogs);
     return ScanEnd::Completed;
 }

@@ -10,6 +10,9 @@
 //                   stops at the first write the store refuses, and PhotoTotal
 //                   is only ever replaced as a whole
 //   busy            nothing touched: another count holds the store
+// Every count but a busy one first marks the store's CountState as not
+// complete for this folder; only a completed count marks it complete, in the
+// transaction that replaces PhotoTotal.
 #pragma once
 
 #include "folder_list.h"

@@ -211,37 +211,98 @@ bool ParseYuan(const QString &text, qint64 *fen)
     return true;
 }
 
-qint64 AreaAmountFen(double area, bool squareCentimetres, qint64 fenPerSquareMetre)
+namespace {
+
+// A side of a size text as digits and decimals: "15.24" is 1524 and 2. Only
+// plain decimals of up to nine digits.
+struct Side {
+    qint64 digits = 0;
+    int decimals = 0;
+};
+
+std::optional<Side> ReadSide(QStringView text)
 {
-    // The area's text as digits and a power of ten: "0.0155" is 155 × 10^-4.
-    const QString text = NumberText(area);
-    const qsizetype e = text.indexOf(u'E');
-    QString mantissa = e < 0 ? text : text.left(e);
-    int exponent = e < 0 ? 0 : text.mid(e + 1).toInt();
-    const bool negative = mantissa.startsWith(u'-');
-    if (negative)
-        mantissa.remove(0, 1);
-    const qsizetype point = mantissa.indexOf(u'.');
-    if (point >= 0) {
-        exponent -= int(mantissa.size() - point - 1);
-        mantissa.remove(point, 1);
+    Side side;
+    bool point = false;
+    int count = 0;
+    for (const QChar c : text) {
+        if (c == u'.' && !point) {
+            point = true;
+        } else if (c.isDigit() && c.unicode() < 128 && ++count <= 9) {
+            side.digits = side.digits * 10 + (c.unicode() - '0');
+            side.decimals += point ? 1 : 0;
+        } else {
+            return std::nullopt;
+        }
     }
-    if (squareCentimetres)
-        exponent -= 4;
-    if (exponent > 12)
-        return std::numeric_limits<qint64>::max(); // no print order covers 10^12 m²
-    __int128 value = __int128(mantissa.toLongLong()) * fenPerSquareMetre;
-    for (; exponent > 0; --exponent)
-        value *= 10;
-    if (exponent < -36)
-        return 0; // far below half a fen
-    __int128 unit = 1;
-    for (; exponent < 0; ++exponent)
-        unit *= 10;
-    __int128 whole = value / unit;
-    if ((value % unit) * 2 >= unit)
+    if (count == 0)
+        return std::nullopt;
+    return side;
+}
+
+std::optional<std::pair<Side, Side>> ReadSize(const QString &size, LengthUnit unit)
+{
+    const qsizetype star = size.indexOf(u'*');
+    if (star < 0)
+        return std::nullopt;
+    const std::optional<Side> width = ReadSide(QStringView(size).left(star));
+    const std::optional<Side> height = ReadSide(QStringView(size).mid(star + 1));
+    if (!width || !height)
+        return std::nullopt;
+    const double cmPerUnit = unit == LengthUnit::Inch ? 2.54 : 1.0;
+    for (const Side &side : {*width, *height}) {
+        const double cm = double(side.digits) / std::pow(10.0, side.decimals) * cmPerUnit;
+        if (side.digits == 0 || cm > LongestPrintSideCm)
+            return std::nullopt;
+    }
+    return std::pair{*width, *height};
+}
+
+__int128 PowerOfTen(int n)
+{
+    __int128 p = 1;
+    while (n-- > 0)
+        p *= 10;
+    return p;
+}
+
+} // namespace
+
+bool PrintableSize(const QString &size, LengthUnit unit)
+{
+    return ReadSize(size, unit).has_value();
+}
+
+std::optional<qint64> PhotoAmountFen(qint64 count, qint64 fenEach)
+{
+    qint64 amount = 0;
+    if (count < 0 || fenEach < 0 || __builtin_mul_overflow(count, fenEach, &amount) || amount > MaxAmountFen)
+        return std::nullopt;
+    return amount;
+}
+
+std::optional<qint64> SizeAmountFen(const QString &size, LengthUnit unit, qint64 count, qint64 fenPerSquareMetre)
+{
+    const auto sides = ReadSize(size, unit);
+    if (!sides || count < 0 || fenPerSquareMetre < 0)
+        return std::nullopt;
+    // Sides below 10^9 and a price below 10^10 fen keep the product within
+    // 128 bits until the count; the count is checked.
+    __int128 value = __int128(sides->first.digits) * sides->second.digits * fenPerSquareMetre;
+    int decimals = sides->first.decimals + sides->second.decimals + 4; // cm² to m²
+    if (unit == LengthUnit::Inch) {
+        value *= 64516; // 2.54² = 6.4516
+        decimals += 4;
+    }
+    if (__builtin_mul_overflow(value, __int128(count), &value))
+        return std::nullopt;
+    const __int128 unitValue = PowerOfTen(decimals);
+    __int128 whole = value / unitValue;
+    if ((value % unitValue) * 2 >= unitValue)
         ++whole;
-    return negative ? -qint64(whole) : qint64(whole);
+    if (whole > MaxAmountFen)
+        return std::nullopt;
+    return qint64(whole);
 }
 
 } // namespace kestova

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace kestova {
 
 // A double as text: up to 15 significant digits, "." as decimal point, no
@@ -37,10 +39,25 @@ QString YuanText(qint64 fen);
 // A price the operator typed: yuan with at most two decimals, not negative,
 // below 100 million yuan ("12", "12.5", "12.50"); false for anything else.
 bool ParseYuan(const QString &text, qint64 *fen);
-// The amount for an area at a price per square metre: the area's decimal
-// text (15 digits, as stored) times the price, in square centimetres divided
-// by 10,000 first, rounded to the fen half away from zero. Exact: no binary
-// fraction enters the product.
-qint64 AreaAmountFen(double area, bool squareCentimetres, qint64 fenPerSquareMetre);
+// The length unit print sizes are written in: "15.24*10.16" (cm) or "6*4" (in).
+enum class LengthUnit { Centimetre, Inch };
+
+// The longest side any printer makes, 10 m; a size with a longer side, or a
+// side of zero, is no print size.
+inline constexpr double LongestPrintSideCm = 1000;
+// The most one order, or one of its rows, may cost: 99,999,999.99 yuan.
+inline constexpr qint64 MaxAmountFen = 9'999'999'999LL;
+
+// The two sides of a size text "W*H" when both are plain decimals within
+// the printable range; false for anything else.
+bool PrintableSize(const QString &size, LengthUnit unit);
+
+// count × price, or none when it exceeds MaxAmountFen (never overflows).
+std::optional<qint64> PhotoAmountFen(qint64 count, qint64 fenEach);
+// The amount of `count` prints of `size` at a price per square metre: count ×
+// width × height (in m²; an inch is 2.54 cm exactly) × price, computed on the
+// sides' decimal digits and rounded once to the fen, half away from zero.
+// None when the size is not printable or the amount exceeds MaxAmountFen.
+std::optional<qint64> SizeAmountFen(const QString &size, LengthUnit unit, qint64 count, qint64 fenPerSquareMetre);
 
 } // namespace kestova

@@ -420,10 +420,75 @@ std::optional<qint64> PhotoStore::IssueNoteNumber()
     EndBatch(); // the number must be on disk before anyone sees it
     QSqlQuery q(database());
     if (!q.exec(Statement::S11_InsertNoteNumber) || !q.exec(Statement::S12_SelectIdentity) || !q.next()) {
-        m_lastError = q.lastError().text();
+        NoteFailure(q.lastError().nativeErrorCode().toInt(), q.lastError().text());
         return std::nullopt;
     }
     return q.value(0).toLongLong();
+}
+
+bool PhotoStore::ReturnNoteNumber(qint64 number)
+{
+    EndBatch();
+    QSqlDatabase db = database();
+    QSqlQuery q(db);
+    bool done = db.transaction();
+    done = done && q.prepare(Statement::DeleteLastNoteNumber);
+    q.addBindValue(number);
+    done = done && q.exec() && q.numRowsAffected() == 1;
+    done = done && q.prepare(Statement::LowerNoteSequence);
+    q.addBindValue(number);
+    done = done && q.exec() && q.numRowsAffected() == 1;
+    if (done && db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+bool PhotoStore::BeginCount(const CountRecord &record)
+{
+    QSqlQuery q(database());
+    bool done = q.exec(Statement::CreateCountState) && q.exec(Statement::DeleteCountState);
+    done = done && q.prepare(Statement::InsertCountState);
+    q.addBindValue(record.folder);
+    q.addBindValue(record.countedAt.toString(Qt::ISODate));
+    q.addBindValue(record.sizeUnit);
+    q.addBindValue(record.areaUnit);
+    q.addBindValue(record.radixPoint);
+    q.addBindValue(record.unitRadixPoint);
+    done = done && q.exec();
+    if (!done)
+        NoteFailure(q.lastError().nativeErrorCode().toInt(), q.lastError().text());
+    return done;
+}
+
+bool PhotoStore::CompleteCount()
+{
+    return Exec(Statement::CompleteCountState);
+}
+
+std::optional<CountRecord> PhotoStore::ReadCount(bool *ok)
+{
+    QSqlQuery q(database());
+    bool done = q.exec(Statement::CountStateExists) && q.next();
+    const bool exists = done && q.value(0).toLongLong() > 0;
+    std::optional<CountRecord> record;
+    if (exists) {
+        done = q.exec(Statement::SelectCountState);
+        if (done && q.next()) {
+            record = CountRecord{q.value(0).toString(),
+                                 QDateTime::fromString(q.value(1).toString(), Qt::ISODate),
+                                 q.value(2).toString(),
+                                 q.value(3).toString(),
+                                 q.value(4).toInt(),
+                                 q.value(5).toInt(),
+                                 q.value(6).toLongLong() == 1};
+        }
+    }
+    if (!done)
+        m_lastError = q.lastError().text();
+    if (ok)
+        *ok = done;
+    return record;
 }
 
 QStringList PhotoStore::ServiceNames(bool *ok)

@@ -17,6 +17,7 @@
 // two, never write PhotoDetail at the same time.
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QLockFile>
 #include <QSqlDatabase>
@@ -47,6 +48,20 @@ struct TotalRow {
     QString PhotoSize;
     QVariant PhotoAmount;
     QVariant PhotoArea;
+};
+
+// What the totals in PhotoTotal are: the folder counted, when, in which
+// units ("cm"/"in", "m2"/"cm2") and decimals, and whether the count
+// completed. A count that was stopped, failed or found no file leaves
+// complete false: PhotoTotal then holds an earlier folder's totals.
+struct CountRecord {
+    QString folder;
+    QDateTime countedAt;
+    QString sizeUnit;
+    QString areaUnit;
+    qint32 radixPoint = 2;
+    qint32 unitRadixPoint = 4;
+    bool complete = false;
 };
 
 // The service list a new store starts with (and a new shared order book).
@@ -84,6 +99,13 @@ public:
     bool InsertSizeTotals(qint32 radixPoint);
     bool InsertGrandTotal(qint32 radixPoint);
 
+    // The count's record: written when a count starts (durably, not
+    // complete), marked complete with the totals in the count's last
+    // transaction. ReadCount gives none (and *ok true) before a first count.
+    bool BeginCount(const CountRecord &record);
+    bool CompleteCount();
+    std::optional<CountRecord> ReadCount(bool *ok = nullptr);
+
     // Statement 8 (export): PhotoTotal in insertion order.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
     // Statement 9 (print): the same rows, read by column name.
@@ -93,6 +115,9 @@ public:
 
     // Statements 11 and 12: a new note number dated today, durably stored.
     std::optional<qint64> IssueNoteNumber();
+    // Gives back `number` when it is still the last one issued; false
+    // otherwise (it then stays a number without an order).
+    bool ReturnNoteNumber(qint64 number);
 
     // Statement 13.
     QStringList ServiceNames(bool *ok = nullptr);

@@ -85,6 +85,16 @@ Settings Settings::Load()
     return s;
 }
 
+QString Settings::SizeUnit() const
+{
+    return PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
+}
+
+QString Settings::AreaUnit() const
+{
+    return PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2");
+}
+
 QString Settings::CounterNameOrHost() const
 {
     return CounterName.isEmpty() ? QSysInfo::machineHostName() : CounterName;

@@ -27,6 +27,11 @@ struct Settings {
     QString CounterName;
     QString CounterNameOrHost() const;
 
+    // The units a count made with these settings writes: "cm" or "in" for
+    // the sizes, "m2" or "cm2" for the areas.
+    QString SizeUnit() const;
+    QString AreaUnit() const;
+
     // Reads the nine keys from Config.ini in the program folder, in start-up
     // order, then the [OrderBook] keys. A missing file or key, or a value that
     // does not convert, leaves that field at its default; nothing here ever

@@ -57,6 +57,30 @@ inline const QString S12_SelectIdentity = QStringLiteral("SELECT last_insert_row
 inline const QString S13_SelectServiceNames =
     QStringLiteral("SELECT ServiceName FROM ServiceName ORDER BY ServiceNameID");
 
+// What PhotoTotal holds: the folder last counted, when, in which units, and
+// whether that count completed. One row; a store of an earlier release gains
+// the table with its first count.
+inline const QString CreateCountState = QStringLiteral(
+    "CREATE TABLE IF NOT EXISTS CountState(Folder TEXT, CountedAt TEXT, SizeUnit TEXT, AreaUnit TEXT,"
+    " RadixPoint INTEGER, UnitRadixPoint INTEGER, Complete INTEGER NOT NULL)");
+inline const QString DeleteCountState = QStringLiteral("DELETE FROM CountState");
+inline const QString InsertCountState = QStringLiteral(
+    "INSERT INTO CountState(Folder,CountedAt,SizeUnit,AreaUnit,RadixPoint,UnitRadixPoint,Complete)"
+    " VALUES(?,?,?,?,?,?,0)");
+inline const QString CompleteCountState = QStringLiteral("UPDATE CountState SET Complete = 1");
+inline const QString SelectCountState = QStringLiteral(
+    "SELECT Folder,CountedAt,SizeUnit,AreaUnit,RadixPoint,UnitRadixPoint,Complete FROM CountState");
+inline const QString CountStateExists =
+    QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND name='CountState'");
+
+// A note number issued for an order that was never recorded goes back when
+// no later number was issued since, so the sequence has no gap.
+inline const QString DeleteLastNoteNumber = QStringLiteral(
+    "DELETE FROM NoteNumber WHERE NoteNumberID = ?"
+    " AND NoteNumberID = (SELECT seq FROM sqlite_sequence WHERE name = 'NoteNumber')");
+inline const QString LowerNoteSequence =
+    QStringLiteral("UPDATE sqlite_sequence SET seq = seq - 1 WHERE name = 'NoteNumber' AND seq = ?");
+
 // The schema of a fresh Data.mdb. NoteNumber's identity never repeats, even
 // after rows are deleted (AUTOINCREMENT keeps the highest number issued).
 inline const char *const Schema[] = {
@@ -102,7 +126,13 @@ inline const char *const Step2[] = {
     "CREATE TABLE OrderBookVersion(Version INTEGER NOT NULL)",
     "INSERT INTO OrderBookVersion(Version) VALUES(0)",
 };
-inline constexpr int Version = 2;
+// Step 3: an order is recorded before it goes to the printer, as pending
+// ('pending', 待确认), and marked printed (NULL) once the printer or the PDF
+// took it; an operator can void ('void') a pending order that never came out.
+inline const char *const Step3[] = {
+    "ALTER TABLE OrderRecord ADD COLUMN Status VARCHAR(8)",
+};
+inline constexpr int Version = 3;
 inline const QString SelectVersion = QStringLiteral("SELECT Version FROM OrderBookVersion");
 inline const QString UpdateVersion = QStringLiteral("UPDATE OrderBookVersion SET Version = ?");
 
@@ -126,6 +156,11 @@ inline const QString InsertCounter = QStringLiteral("INSERT INTO NoteCounter(Las
 inline const QString RaiseCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber + 1");
 inline const QString SelectCounter = QStringLiteral("SELECT LastNumber FROM NoteCounter");
 inline const QString SetCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = ?");
+// A number issued for an order that was never recorded goes back when no
+// counter took a later one since.
+inline const QString LowerCounter =
+    QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber - 1 WHERE LastNumber = ?");
+inline const QString DeleteNoteNumber = QStringLiteral("DELETE FROM NoteNumber WHERE NoteNumberID = ?");
 inline const QString InsertNoteNumber =
     QStringLiteral("INSERT INTO NoteNumber(NoteNumberID, PrintDate, CounterName) VALUES(?, ?, ?)");
 inline const QString DeleteServiceNames = QStringLiteral("DELETE FROM ServiceName");
@@ -141,7 +176,7 @@ inline const QString SelectAllPriceKinds = QStringLiteral("SELECT ServiceName, P
 inline const QString SelectAllSizePrices = QStringLiteral("SELECT ServiceName, PhotoSize, Price FROM SizePrice");
 inline const QString SelectAllOrders = QStringLiteral(
     "SELECT NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder, SizeUnit,"
-    " AreaUnit, PhotoCount, PhotoArea, Amount, CounterName FROM OrderRecord ORDER BY NoteNumber");
+    " AreaUnit, PhotoCount, PhotoArea, Amount, CounterName, Status FROM OrderRecord ORDER BY NoteNumber");
 inline const QString SelectAllOrderLines = QStringLiteral(
     "SELECT NoteNumber, LineNo, PhotoSize, PhotoAmount, PhotoArea, Price, Amount FROM OrderLine"
     " ORDER BY NoteNumber, LineNo");
@@ -174,31 +209,41 @@ inline const QString InsertSizePrice =
 
 inline const QString InsertOrder = QStringLiteral(
     "INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName, Remark, ServiceName, AppendText, Folder,"
-    " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount, CounterName)"
-    " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-inline const QString DeleteOrder = QStringLiteral("DELETE FROM OrderRecord WHERE NoteNumber = ?");
-inline const QString DeleteOrderLines = QStringLiteral("DELETE FROM OrderLine WHERE NoteNumber = ?");
+    " SizeUnit, AreaUnit, PhotoCount, PhotoArea, Amount, CounterName, Status)"
+    " VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+// Only a pending order is ever replaced or removed: a printed one stays.
+inline const QString DeletePendingOrderLines = QStringLiteral(
+    "DELETE FROM OrderLine WHERE NoteNumber = ?"
+    " AND NoteNumber IN (SELECT NoteNumber FROM OrderRecord WHERE NoteNumber = ? AND Status = 'pending')");
+inline const QString DeletePendingOrder =
+    QStringLiteral("DELETE FROM OrderRecord WHERE NoteNumber = ? AND Status = 'pending'");
+inline const QString SetOrderStatus =
+    QStringLiteral("UPDATE OrderRecord SET Status = ? WHERE NoteNumber = ? AND Status = 'pending'");
 inline const QString InsertOrderLine = QStringLiteral(
     "INSERT INTO OrderLine(NoteNumber, LineNo, PhotoSize, PhotoAmount, PhotoArea, Price, Amount)"
     " VALUES(?, ?, ?, ?, ?, ?, ?)");
 inline const QString SelectOrder = QStringLiteral(
     "SELECT NoteNumber, IssuedAt, MemberName, Remark, ServiceName, AppendText, Folder, SizeUnit, AreaUnit,"
-    " PhotoCount, PhotoArea, Amount, CounterName FROM OrderRecord WHERE NoteNumber = ?");
+    " PhotoCount, PhotoArea, Amount, CounterName, Status FROM OrderRecord WHERE NoteNumber = ?");
 inline const QString SelectOrderLines = QStringLiteral(
     "SELECT PhotoSize, PhotoAmount, PhotoArea, Price, Amount FROM OrderLine WHERE NoteNumber = ? ORDER BY LineNo");
 // The search: every condition can be switched off by binding its switch 0.
 inline const QString SearchOrders = QStringLiteral(
-    "SELECT NoteNumber, IssuedAt, MemberName, ServiceName, PhotoCount, PhotoArea, Amount, CounterName"
+    "SELECT NoteNumber, IssuedAt, MemberName, ServiceName, PhotoCount, PhotoArea, Amount, CounterName, Status"
     " FROM OrderRecord"
     " WHERE (? = 0 OR IssuedOn >= ?) AND (? = 0 OR IssuedOn <= ?) AND (? = 0 OR MemberName LIKE ? ESCAPE '!')"
     " AND (? = 0 OR NoteNumber = ?) ORDER BY NoteNumber DESC");
-// Per day: orders, photos, area in square metres and the amount of the
-// orders that have one; the last column counts the orders without an amount.
+// Per day: printed orders, photos, area in square metres and the amount of
+// the orders that have one, the printed orders without an amount, and the
+// pending orders (counted apart, in nothing else). Voided orders are left out.
 inline const QString DailySummary = QStringLiteral(
-    "SELECT IssuedOn, COUNT(*), SUM(PhotoCount),"
-    " SUM(CASE WHEN AreaUnit = 'cm2' THEN PhotoArea / 10000 ELSE PhotoArea END), SUM(Amount),"
-    " COUNT(*) - COUNT(Amount)"
-    " FROM OrderRecord WHERE IssuedOn >= ? AND IssuedOn <= ? GROUP BY IssuedOn ORDER BY IssuedOn");
+    "SELECT IssuedOn, COUNT(*) - COUNT(Status), SUM(CASE WHEN Status IS NULL THEN PhotoCount END),"
+    " SUM(CASE WHEN Status IS NOT NULL THEN NULL WHEN AreaUnit = 'cm2' THEN PhotoArea / 10000"
+    " ELSE PhotoArea END), SUM(CASE WHEN Status IS NULL THEN Amount END),"
+    " SUM(CASE WHEN Status IS NULL AND Amount IS NULL THEN 1 ELSE 0 END),"
+    " SUM(CASE WHEN Status = 'pending' THEN 1 ELSE 0 END)"
+    " FROM OrderRecord WHERE IssuedOn >= ? AND IssuedOn <= ? AND (Status IS NULL OR Status = 'pending')"
+    " GROUP BY IssuedOn ORDER BY IssuedOn");
 
 } // namespace OrderBook
 

@@ -378,8 +378,6 @@ void frmMain::Count()
     m_counted.Append(m_selectedFolder);
     if (end == ScanEnd::Completed)
         m_lastCounted = m_selectedFolder; // the store's totals are this folder's now
-    if (end == ScanEnd::Completed && m_printing)
-        m_printing->SetCountedFolder(m_selectedFolder);
     SaveLastPath(m_selectedFolder); // a setting lost is no reason to stop
 
     QString error;

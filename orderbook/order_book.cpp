@@ -35,7 +35,36 @@ bool Fail(const QSqlQuery &q, QString *error)
     return false;
 }
 
+const QString Pending = QStringLiteral("pending");
+const QString Voided = QStringLiteral("void");
+
+QVariant StatusValue(OrderStatus status)
+{
+    switch (status) {
+    case OrderStatus::Pending: return Pending;
+    case OrderStatus::Voided: return Voided;
+    case OrderStatus::Printed: break;
+    }
+    return QVariant(QMetaType(QMetaType::QString));
+}
+
+OrderStatus StatusOf(const QVariant &value)
+{
+    const QString text = value.toString();
+    return text == Pending ? OrderStatus::Pending : text == Voided ? OrderStatus::Voided : OrderStatus::Printed;
+}
+
 } // namespace
+
+QString StatusText(OrderStatus status)
+{
+    switch (status) {
+    case OrderStatus::Pending: return QStringLiteral("待确认");
+    case OrderStatus::Voided: return QStringLiteral("作废");
+    case OrderStatus::Printed: break;
+    }
+    return {};
+}
 
 bool ExecStatement(QSqlQuery &q, const QString &text, const QVariantList &values)
 {
@@ -52,28 +81,45 @@ std::optional<qint64> PricedOrder::TotalAmount() const
     return lines.isEmpty() ? std::nullopt : lines.last().amount;
 }
 
-PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, bool squareCentimetres)
+PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, LengthUnit unit)
 {
     PricedOrder order;
     qint64 sum = 0;
     bool complete = true;
     bool anySize = false;
+    const auto refuse = [&order](PricedOrder::Refusal why, const QString &size) {
+        if (order.refusal == PricedOrder::Refusal::None) {
+            order.refusal = why;
+            order.refusedSize = size;
+        }
+    };
     for (const TotalRow &row : rows) {
         PricedLine line{row.PhotoSize, row.PhotoAmount, row.PhotoArea, std::nullopt, std::nullopt};
-        if (row.PhotoSize == TotalRowKey) {
-            if (complete && anySize)
+        if (row.PhotoSize.trimmed() == TotalRowKey) {
+            if (complete && anySize) {
                 line.amount = sum;
+                if (sum > MaxAmountFen)
+                    refuse(PricedOrder::Refusal::AmountTooLarge, row.PhotoSize);
+            }
             order.lines.append(line);
             continue;
         }
         anySize = true;
+        if (!PrintableSize(row.PhotoSize, unit))
+            refuse(PricedOrder::Refusal::UnprintableSize, row.PhotoSize);
+        const qint64 count = row.PhotoAmount.toLongLong();
         if (prices.kind == PricingKind::PerPhoto && prices.perPhoto.contains(row.PhotoSize)) {
             line.price = prices.perPhoto.value(row.PhotoSize);
-            line.amount = row.PhotoAmount.toLongLong() * *line.price;
-        } else if (prices.kind == PricingKind::PerSquareMetre && !row.PhotoArea.isNull()) {
+            line.amount = PhotoAmountFen(count, *line.price);
+            if (!line.amount)
+                refuse(PricedOrder::Refusal::AmountTooLarge, row.PhotoSize);
+        } else if (prices.kind == PricingKind::PerSquareMetre && PrintableSize(row.PhotoSize, unit)) {
             line.price = prices.perSquareMetre;
-            line.amount = AreaAmountFen(row.PhotoArea.toDouble(), squareCentimetres, prices.perSquareMetre);
+            line.amount = SizeAmountFen(row.PhotoSize, unit, count, prices.perSquareMetre);
+            if (!line.amount)
+                refuse(PricedOrder::Refusal::AmountTooLarge, row.PhotoSize);
         }
+        // Each row is at most MaxAmountFen: the sum cannot overflow.
         if (line.amount)
             sum += *line.amount;
         else
@@ -182,6 +228,10 @@ bool OrderBook::Upgrade(QString *error)
     }
     if (done && version < 2) {
         for (const char *text : Sql::Step2)
+            done = done && exec(QString::fromLatin1(text));
+    }
+    if (done && version < 3) {
+        for (const char *text : Sql::Step3)
             done = done && exec(QString::fromLatin1(text));
     }
     done = done && exec(Sql::UpdateVersion, {Sql::Version});
@@ -330,19 +380,19 @@ bool OrderBook::SavePrices(const QList<ServicePrices> &prices, QString *error)
     return Run(statements, error);
 }
 
-bool OrderBook::Record(const OrderRecordData &order, QString *error, bool replace)
+bool OrderBook::Record(const OrderRecordData &order, QString *error)
 {
     const PricedLine total = order.order.lines.isEmpty() ? PricedLine{} : order.order.lines.last();
     QList<std::pair<QString, QVariantList>> statements;
-    if (replace) {
-        statements.append({Sql::DeleteOrderLines, {order.noteNumber}});
-        statements.append({Sql::DeleteOrder, {order.noteNumber}});
+    if (order.status == OrderStatus::Pending) {
+        statements.append({Sql::DeletePendingOrderLines, {order.noteNumber, order.noteNumber}});
+        statements.append({Sql::DeletePendingOrder, {order.noteNumber}});
     }
     statements.append({Sql::InsertOrder,
                        {order.noteNumber, order.issuedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                         order.issuedAt.date().toString(DayFormat), order.memberName, order.remark, order.service,
                         order.append, order.folder, order.sizeUnit, order.areaUnit, total.count, total.area,
-                        FenValue(order.order.TotalAmount()), order.counterName}});
+                        FenValue(order.order.TotalAmount()), order.counterName, StatusValue(order.status)}});
     int lineNo = 0;
     for (const PricedLine &line : order.order.lines) {
         statements.append({Sql::InsertOrderLine,
@@ -350,6 +400,37 @@ bool OrderBook::Record(const OrderRecordData &order, QString *error, bool replac
                             FenValue(line.amount)}});
     }
     return Run(statements, error);
+}
+
+bool OrderBook::SetStatus(qint64 noteNumber, OrderStatus status, QString *error)
+{
+    QSqlQuery q(m_db);
+    if (!ExecStatement(q, Sql::SetOrderStatus, {StatusValue(status), noteNumber}))
+        return Fail(q, error);
+    if (q.numRowsAffected() == 1)
+        return true;
+    if (error)
+        *error = QStringLiteral("单号 %1 没有待确认的订单").arg(noteNumber);
+    return false;
+}
+
+bool OrderBook::RemovePending(qint64 noteNumber, QString *error)
+{
+    return Run({{Sql::DeletePendingOrderLines, {noteNumber, noteNumber}}, {Sql::DeletePendingOrder, {noteNumber}}},
+               error);
+}
+
+bool OrderBook::ReturnNoteNumber(qint64 noteNumber)
+{
+    if (!m_db.transaction())
+        return false;
+    QSqlQuery q(m_db);
+    bool done = ExecStatement(q, Sql::Server::LowerCounter, {noteNumber}) && q.numRowsAffected() == 1;
+    done = done && ExecStatement(q, Sql::Server::DeleteNoteNumber, {noteNumber});
+    if (done && m_db.commit())
+        return true;
+    m_db.rollback();
+    return false;
 }
 
 std::optional<OrderRecordData> OrderBook::Find(qint64 noteNumber, bool *ok) const
@@ -373,6 +454,7 @@ std::optional<OrderRecordData> OrderBook::Find(qint64 noteNumber, bool *ok) cons
     order.sizeUnit = q.value(7).toString();
     order.areaUnit = q.value(8).toString();
     order.counterName = q.value(12).toString();
+    order.status = StatusOf(q.value(13));
 
     QSqlQuery lines(m_db);
     done = lines.prepare(Sql::SelectOrderLines);
@@ -408,7 +490,7 @@ QList<OrderListEntry> OrderBook::Search(const OrderSearch &search, bool *ok) con
     while (done && q.next()) {
         list.append(OrderListEntry{q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString(),
                                    q.value(3).toString(), q.value(4), q.value(5), OptionalFen(q.value(6)),
-                                   q.value(7).toString()});
+                                   q.value(7).toString(), StatusOf(q.value(8))});
     }
     if (ok)
         *ok = done;
@@ -428,12 +510,14 @@ QList<DaySummary> OrderBook::Daily(const QDate &from, const QDate &to, bool *ok)
     total.day = TotalRowKey;
     while (done && q.next()) {
         const DaySummary day{q.value(0).toString(), q.value(1).toLongLong(), q.value(2).toLongLong(),
-                             q.value(3).toDouble(), q.value(4).toLongLong(), q.value(5).toLongLong()};
+                             q.value(3).toDouble(), q.value(4).toLongLong(), q.value(5).toLongLong(),
+                             q.value(6).toLongLong()};
         total.orders += day.orders;
         total.photos += day.photos;
         total.squareMetres += day.squareMetres;
         total.amount += day.amount;
         total.ordersWithoutAmount += day.ordersWithoutAmount;
+        total.pending += day.pending;
         days.append(day);
     }
     days.append(total);

@@ -8,6 +8,7 @@
 // text as the count writes it ("15.24*10.16"). Money is in fen.
 #pragma once
 
+#include "numbers.h"
 #include "photo_store.h"
 
 #include <QDate>
@@ -48,12 +49,26 @@ struct PricedLine {
 struct PricedOrder {
     QList<PricedLine> lines; // the size rows, then "合计"
     std::optional<qint64> TotalAmount() const;
+
+    // Why the order cannot be printed, when it cannot: a size no printer
+    // makes, or an amount beyond MaxAmountFen (of `refusedSize`'s row, or of
+    // "合计").
+    enum class Refusal { None, UnprintableSize, AmountTooLarge };
+    Refusal refusal = Refusal::None;
+    QString refusedSize;
 };
 
-// Amount of each row: count × price per photo, or area × price per m² (the
-// area converted from cm² when that is the unit), rounded to the fen half
-// away from zero.
-PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, bool squareCentimetres);
+// Amount of each row: count × price per photo, or count × width × height ×
+// price per m² from the size as printed (SizeAmountFen), whatever the area
+// unit and decimals of the count. Every size row is checked to be
+// printable, priced or not.
+PricedOrder PriceTotals(const QList<TotalRow> &rows, const ServicePrices &prices, LengthUnit unit);
+
+// Printed: the printer or the PDF took it. Pending (待确认): recorded before
+// printing, and the printing was never confirmed (the program was stopped,
+// the server went away); the operator confirms or voids it.
+enum class OrderStatus { Printed, Pending, Voided };
+QString StatusText(OrderStatus status); // "", "待确认", "作废"
 
 struct OrderRecordData {
     qint64 noteNumber = 0;
@@ -67,6 +82,7 @@ struct OrderRecordData {
     QString areaUnit; // "m2" or "cm2"
     PricedOrder order;
     QString counterName; // the counter that printed it
+    OrderStatus status = OrderStatus::Printed;
 };
 
 struct OrderSearch {
@@ -85,6 +101,7 @@ struct OrderListEntry {
     QVariant photoArea;
     std::optional<qint64> amount;
     QString counterName;
+    OrderStatus status = OrderStatus::Printed;
 };
 
 struct DaySummary {
@@ -94,6 +111,7 @@ struct DaySummary {
     double squareMetres = 0;
     qint64 amount = 0;
     qint64 ordersWithoutAmount = 0;
+    qint64 pending = 0; // 待确认, counted in nothing else
 };
 
 // Runs one statement: prepared with its values bound, or directly when it
@@ -132,9 +150,18 @@ public:
     bool SavePrices(const QList<ServicePrices> &prices, QString *error = nullptr);
 
     // The order and its rows, in one transaction: all or nothing. A note
-    // number already recorded is refused, or with replace its record is
-    // replaced (the same number printed again).
-    bool Record(const OrderRecordData &order, QString *error = nullptr, bool replace = false);
+    // number that holds an order already is refused, except a pending one,
+    // which a pending order replaces (the same order tried again).
+    bool Record(const OrderRecordData &order, QString *error = nullptr);
+    // A pending order becomes printed or voided; false when the number holds
+    // no pending order.
+    bool SetStatus(qint64 noteNumber, OrderStatus status, QString *error = nullptr);
+    // Removes a pending order that surely never came out (the printer
+    // refused it).
+    bool RemovePending(qint64 noteNumber, QString *error = nullptr);
+    // Shared order book only: gives back a number no order was recorded
+    // under, when no later number was issued since.
+    bool ReturnNoteNumber(qint64 noteNumber);
     std::optional<OrderRecordData> Find(qint64 noteNumber, bool *ok = nullptr) const;
     QList<OrderListEntry> Search(const OrderSearch &search, bool *ok = nullptr) const;
     // One line per day with orders in the range, then the total line.

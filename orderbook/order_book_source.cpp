@@ -255,6 +255,14 @@ std::optional<qint64> OrderBookSource::IssueNoteNumber(QString *error)
     return number;
 }
 
+bool OrderBookSource::ReturnNoteNumber(qint64 number)
+{
+    if (!Shared())
+        return m_store.ReturnNoteNumber(number);
+    OrderBook *book = Book();
+    return book && book->ReturnNoteNumber(number);
+}
+
 QStringList OrderBookSource::ServiceNames(bool *ok, QString *error)
 {
     if (!Shared())

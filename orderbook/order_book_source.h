@@ -72,6 +72,9 @@ public:
     // A new note number: from the store's NoteNumber table, or issued by the
     // server in one transaction. None with *error the reason.
     std::optional<qint64> IssueNoteNumber(QString *error = nullptr);
+    // Gives back a number no order was recorded under, when it is still the
+    // last one issued; false otherwise.
+    bool ReturnNoteNumber(qint64 number);
     QStringList ServiceNames(bool *ok = nullptr, QString *error = nullptr);
 
 private:

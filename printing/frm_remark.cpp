@@ -4,12 +4,15 @@
 #include "blanks.h"
 #include "numbers.h"
 #include "order_book_source.h"
+#include "photo_store.h"
 #include "print_job.h"
 #include "rpt_print_a4.h"
 #include "settings.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,10 +57,6 @@ QPlainTextEdit *MultiLine(QWidget *parent)
 RemarkSources LoadRemarkSources(OrderBookSource &source)
 {
     RemarkSources sources;
-    const std::optional<qint64> number = source.IssueNoteNumber(&sources.error);
-    if (!number)
-        return sources;
-    sources.noteNumber = QString::number(*number);
     bool ok = false;
     const QStringList names = source.ServiceNames(&ok, &sources.error);
     if (ok)
@@ -74,8 +73,8 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
 {
     setObjectName(QStringLiteral("frmRemark"));
     setWindowTitle(QStringLiteral("打印信息"));
-    // Taller than the original form by the service row and the amount line.
-    setFixedSize(Twips(0, 0, 4425, 4470).size());
+    // The service row, the count line and the amount line below the remark.
+    setFixedSize(Twips(0, 0, 4425, 4830).size());
 
     Caption(this, QStringLiteral("客户名称："), Twips(120, 255, 945, 225));
     txtMemberName = new QLineEdit(this);
@@ -91,19 +90,18 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     cbServiceName = new QComboBox(this);
     cbServiceName->setEditable(true);
     cbServiceName->setGeometry(Twips(1050, 2790, 3255, 315));
+    lblCounted = new QLabel(this);
+    lblCounted->setGeometry(Twips(1050, 3195, 3255, 270));
     lblAmount = new QLabel(this);
-    lblAmount->setGeometry(Twips(1050, 3195, 3255, 270));
+    lblAmount->setGeometry(Twips(1050, 3555, 3255, 270));
 
     cmdOK = new QPushButton(QStringLiteral("确定"), this);
-    cmdOK->setGeometry(Twips(1860, 3690, 975, 495));
+    cmdOK->setGeometry(Twips(1860, 4050, 975, 495));
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(QStringLiteral("取消"), this);
-    cmdCancel->setGeometry(Twips(2820, 3690, 975, 495));
+    cmdCancel->setGeometry(Twips(2820, 4050, 975, 495));
 
-    // These lie beyond the right edge (4425): the operator never sees them.
-    Caption(this, QStringLiteral("单号："), Twips(5430, 510, 945, 225));
-    txtNoteNumber = new QLineEdit(this);
-    txtNoteNumber->setGeometry(Twips(6390, 465, 3255, 315));
+    // This lies beyond the right edge (4425): the operator never sees it.
     Caption(this, QStringLiteral("附加："), Twips(5430, 1230, 945, 225));
     txtAppend = MultiLine(this);
     txtAppend->setGeometry(Twips(6390, 1185, 3255, 1965));
@@ -112,7 +110,7 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     txtRemark->setObjectName(QStringLiteral("txtRemark"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    txtNoteNumber->setObjectName(QStringLiteral("txtNoteNumber"));
+    lblCounted->setObjectName(QStringLiteral("lblCounted"));
     cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
     lblAmount->setObjectName(QStringLiteral("lblAmount"));
     txtAppend->setObjectName(QStringLiteral("txtAppend"));
@@ -128,30 +126,33 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
 RemarkSources frmRemark::Load()
 {
     txtMemberName->setEnabled(!m_settings.PathAsMemberName);
-    m_numberPlace = m_source.Place();
+    m_servicesPlace = m_source.Place();
     const RemarkSources sources = LoadRemarkSources(m_source);
-    txtNoteNumber->setText(sources.noteNumber);
+    m_servicesLoaded = sources.error.isEmpty();
     cbServiceName->clear();
     cbServiceName->addItems(sources.serviceNames);
     cbServiceName->setCurrentIndex(sources.serviceNames.isEmpty() ? -1 : 0);
     return sources;
 }
 
-bool frmRemark::HasNoteNumber() const
+bool frmRemark::NeedsLoading() const
 {
-    return !txtNoteNumber->text().isEmpty();
-}
-
-bool frmRemark::NumberFromElsewhere() const
-{
-    return HasNoteNumber() && m_numberPlace != m_source.Place();
+    return !m_servicesLoaded || m_servicesPlace != m_source.Place();
 }
 
 bool frmRemark::LoadAgain(QString *error)
 {
     const RemarkSources sources = Load();
     *error = sources.error;
-    return !sources.noteNumber.isEmpty();
+    return sources.error.isEmpty();
+}
+
+void frmRemark::StartNewOrder()
+{
+    if (!m_settings.PathAsMemberName)
+        txtMemberName->clear();
+    txtRemark->clear();
+    txtAppend->clear();
 }
 
 QString frmRemark::Show()
@@ -159,7 +160,16 @@ QString frmRemark::Show()
     // A disabled name box shows the name the order will carry.
     if (!txtMemberName->isEnabled())
         txtMemberName->setText(m_info.MemberName);
-    ShowAmount(); // the totals may have changed since the last showing
+    // The totals may have changed since the last showing.
+    bool ok = false;
+    const std::optional<CountRecord> count = m_source.store().ReadCount(&ok);
+    lblCounted->setText(count && count->complete
+                            ? QStringLiteral("统计：%1（%2）")
+                                  .arg(QDir::toNativeSeparators(count->folder),
+                                       count->countedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
+                            : QStringLiteral("统计：没有完整的统计结果"));
+    lblCounted->setToolTip(lblCounted->text());
+    ShowAmount();
     m_result = QStringLiteral("0");
     exec();
     return m_result;
@@ -177,13 +187,14 @@ void frmRemark::ShowAmount()
 {
     PrintInfo info;
     info.ServiceName = cbServiceName->currentText();
-    bool ok = false;
-    QString orderBookError;
-    const OrderContent order = CurrentOrder(m_source, info, m_settings, &ok, &orderBookError);
-    const std::optional<qint64> amount = order.order.TotalAmount();
-    if (!orderBookError.isEmpty())
+    QString refusal;
+    bool bookDown = false;
+    const std::optional<OrderContent> order =
+        PrepareOrder(m_source, info, QDateTime::currentDateTime(), &refusal, &bookDown);
+    const std::optional<qint64> amount = order ? order->order.TotalAmount() : std::nullopt;
+    if (bookDown)
         lblAmount->setText(QStringLiteral("金额：订单库无法连接"));
-    else if (!ok || order.order.lines.size() < 2)
+    else if (!order)
         lblAmount->setText(QString());
     else if (amount)
         lblAmount->setText(QStringLiteral("金额：%1 元").arg(YuanText(*amount)));
@@ -198,7 +209,6 @@ void frmRemark::cmdOK_Click()
     m_info.Remark = txtRemark->toPlainText();
     m_info.ServiceName = cbServiceName->currentText();
     m_info.Append = txtAppend->toPlainText();
-    m_info.NoteNumber = txtNoteNumber->text();
     m_result = QStringLiteral("1");
     accept();
 }

@@ -1,6 +1,7 @@
 // `kestova-count order`.
 #include "order_command.h"
 
+#include "cups_queue.h"
 #include "daily_summary_print.h"
 #include "dialogs.h"
 #include "frm_remark.h"
@@ -14,6 +15,9 @@
 #include "settings.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 
@@ -101,6 +105,26 @@ std::unique_ptr<PrintTarget> OutputTarget(const OrderOptions &o)
     return std::make_unique<PdfPrintTarget>(o.pdf);
 }
 
+// Why the output the options name surely cannot take the order, or empty:
+// a PDF in a folder that is missing or not writable, no print queue.
+QString OutputProblem(const OrderOptions &o)
+{
+    if (o.print) {
+        if (o.printer.isEmpty() && DefaultQueue().isEmpty())
+            return QStringLiteral("打印机失败：没有默认打印机");
+        return {};
+    }
+    const QFileInfo file(o.pdf);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir())
+        return QStringLiteral("无法写入 %1：文件夹不存在").arg(QDir::toNativeSeparators(o.pdf));
+    if (!folder.isWritable() || (file.exists() && !file.isWritable()))
+        return QStringLiteral("无法写入 %1：权限不足").arg(QDir::toNativeSeparators(o.pdf));
+    if (file.isDir())
+        return QStringLiteral("无法写入 %1：这是一个文件夹").arg(QDir::toNativeSeparators(o.pdf));
+    return {};
+}
+
 AsyncJob OutputKind(const OrderOptions &o)
 {
     return o.print ? AsyncJob::Print : AsyncJob::Export;
@@ -133,11 +157,11 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     if (!store)
         return 2;
 
+    // Everything that can be checked is checked before a note number is
+    // taken: the service, the output and the counted totals.
     const Settings settings = Settings::Load();
     OrderBookSource source(*store, settings);
     const RemarkSources sources = LoadRemarkSources(source);
-    // Without its server a shared order book issues no number: nothing is
-    // printed.
     if (source.Shared() && !sources.error.isEmpty()) {
         Error(CannotConnectMessage(sources.error));
         return 3;
@@ -146,26 +170,28 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
         Error(QStringLiteral("没有这项服务：%1").arg(o.service));
         return 2;
     }
+    if (const QString why = OutputProblem(o); !why.isEmpty()) {
+        Error(why);
+        return 3;
+    }
     PrintInfo info;
     info.MemberName = o.member;
     info.Remark = o.remark;
     info.ServiceName = o.service.isEmpty() ? sources.serviceNames.value(0) : o.service;
-    info.NoteNumber = sources.noteNumber;
-    if (!info.NoteNumber.isEmpty()) {
-        std::printf("%s\n", info.NoteNumber.toUtf8().constData());
-        std::fflush(stdout);
-    }
 
     ReportSlot layout(rptPrintA4());
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);
-    target->SetDocumentName(OrderDocumentName(info.NoteNumber));
+    NewOrder order(source);
     const PrintJobResult result =
-        RunPrintJob(source, info, settings, layout, *target, dialogs, OutputKind(o));
-    if (result.printerFailed || result.readFailed)
+        order.Print(info, layout, *target, dialogs, OutputKind(o), QDateTime::currentDateTime());
+    if (result.readFailed)
+        return 1;
+    if (!result.Accepted())
         return 3;
-    if (result.Accepted())
-        RecordOrder(source, result.printed, QString(), dialogs);
-    return result.pages > 0 ? 0 : 1;
+    // The number is told only for an order that came out.
+    std::printf("%s\n", result.printed.info.NoteNumber.toUtf8().constData());
+    std::fflush(stdout);
+    return 0;
 }
 
 int RunReprintCommand(const QStringList &args, Dialogs &dialogs)

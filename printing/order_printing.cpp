@@ -6,13 +6,9 @@
 #include "frm_remark.h"
 #include "print_job.h"
 #include "rpt_print_a4.h"
+#include "settings.h"
 
 namespace kestova {
-
-QString OrderDocumentName(const QString &noteNumber)
-{
-    return QStringLiteral("冲印单 %1").arg(noteNumber);
-}
 
 OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
                              PrintTarget &target, QWidget *owner)
@@ -24,6 +20,7 @@ OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialog
     , m_target(target)
     , m_owner(owner)
     , m_layout(rptPrintA4())
+    , m_order(std::make_unique<NewOrder>(m_source))
 {
 }
 
@@ -36,30 +33,36 @@ bool OrderPrinting::AskPrintInfo()
 {
     if (!m_remark)
         m_remark = new frmRemark(m_source, m_settings, m_info, m_owner);
-    // A shared order book that gave no note number is asked again, and a
-    // number from the order book used before the settings changed is
-    // replaced: it could be another counter's. Without a number from the
-    // server nothing is printed.
+    // A shared order book that gave no service list is asked again, and so
+    // is the order book set since the list was read.
     QString error;
-    if (m_remark->NumberFromElsewhere() || (m_source.Shared() && !m_remark->HasNoteNumber())) {
-        if (!m_remark->LoadAgain(&error) && m_source.Shared()) {
-            m_dialogs.ShowMessage(CannotConnectMessage(error), QStringLiteral("错误"), MessageIcon::Critical,
-                                  MessageButtons::Ok);
-            return false;
-        }
+    if (m_remark->NeedsLoading() && !m_remark->LoadAgain(&error) && m_source.Shared()) {
+        m_dialogs.ShowMessage(CannotConnectMessage(error), QStringLiteral("错误"), MessageIcon::Critical,
+                              MessageButtons::Ok);
+        return false;
     }
     return m_remark->Show().toInt() == 1;
+}
+
+void OrderPrinting::FinishOrder()
+{
+    if (!m_order->Recorded())
+        return;
+    m_order = std::make_unique<NewOrder>(m_source);
+    if (m_remark)
+        m_remark->StartNewOrder();
+    if (!m_settings.PathAsMemberName)
+        m_info.MemberName.clear();
+    m_info.Remark.clear();
+    m_info.Append.clear();
 }
 
 void OrderPrinting::Print()
 {
     if (!AskPrintInfo())
         return;
-    m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
-    const PrintJobResult result = RunPrintJob(m_source, m_info, m_settings, m_layout, m_target, m_dialogs,
-                                              AsyncJob::Print);
-    if (result.Accepted())
-        RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
+    m_order->Print(m_info, m_layout, m_target, m_dialogs, AsyncJob::Print, m_clock());
+    FinishOrder();
 }
 
 void OrderPrinting::PrintPreview()
@@ -68,18 +71,15 @@ void OrderPrinting::PrintPreview()
         return;
     // The preview may draw the job several times (a new page setup, then
     // the printer itself); each run starts from the design's texts, and none
-    // leaves its rows behind for the next job.
+    // leaves its rows behind for the next job. All of them are one order.
     m_layout.Discard();
-    m_target.SetDocumentName(OrderDocumentName(m_info.NoteNumber));
     m_target.Preview(
         [this](PrintTarget &target) {
-            const PrintJobResult result =
-                RunPrintJob(m_source, m_info, m_settings, m_layout, target, m_dialogs, AsyncJob::Preview);
+            m_order->Print(m_info, m_layout, target, m_dialogs, AsyncJob::Preview, m_clock());
             m_layout.Discard();
-            if (!target.OnScreen() && result.Accepted())
-                RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
         },
         [this] { SaveAsPdf(); }, m_owner);
+    FinishOrder();
 }
 
 namespace {
@@ -100,15 +100,15 @@ QString AskPdfFile(Dialogs &dialogs, const QString &noteNumber)
 
 void OrderPrinting::SaveAsPdf()
 {
-    const QString fileName = AskPdfFile(m_dialogs, m_info.NoteNumber);
+    const std::optional<qint64> number = m_order->number();
+    const QString fileName = AskPdfFile(m_dialogs, number ? QString::number(*number) : QString());
     if (fileName.isEmpty())
         return;
     m_layout.Discard();
-    PdfPrintTarget pdf(fileName, OrderDocumentName(m_info.NoteNumber));
-    const PrintJobResult result = RunPrintJob(m_source, m_info, m_settings, m_layout, pdf, m_dialogs, AsyncJob::Export);
+    PdfPrintTarget pdf(fileName);
+    m_order->Print(m_info, m_layout, pdf, m_dialogs, AsyncJob::Export, m_clock());
     m_layout.Discard();
-    if (result.Accepted())
-        RecordOrder(m_source, result.printed, m_countedFolder, m_dialogs);
+    // Called from the preview, which finishes the order when it closes.
 }
 
 void OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)

@@ -1,6 +1,7 @@
 // OrderPrinting: the main window's way into printing. Make one for the run
 // and keep it; it owns the print information dialog (loaded at the first
-// Print or PrintPreview, so one note number per run) and the order layout.
+// Print or PrintPreview), the order being made (NewOrder: one note number
+// per order, kept until the order is recorded) and the order layout.
 //
 //   auto target = kestova::MakeSystemPrintTarget();
 //   kestova::OrderPrinting printing(store, settings, dialogs, printInfo, *target, this);
@@ -13,10 +14,14 @@
 
 #include "frm_remark.h"
 #include "print_info.h"
+#include "print_job.h"
 #include "print_target.h"
 #include "report_model.h"
 
+#include <QDateTime>
 #include <QPointer>
+
+#include <functional>
 
 #include <memory>
 
@@ -55,8 +60,9 @@ public:
     // The daily summary on the printer.
     void PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to);
 
-    // The folder whose totals the store holds, recorded with each order.
-    void SetCountedFolder(const QString &folder) { m_countedFolder = folder; }
+    // Where the time of each new order comes from (the system clock unless
+    // set).
+    void SetClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
 
     // Null before the first Print or PrintPreview.
     frmRemark *remarkDialog() const { return m_remark; }
@@ -66,6 +72,8 @@ public:
 
 private:
     bool AskPrintInfo();
+    // After an order was recorded, the next print is a new order.
+    void FinishOrder();
     void PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
 
     PhotoStore &m_store;
@@ -77,11 +85,9 @@ private:
     QPointer<QWidget> m_owner;
     QPointer<frmRemark> m_remark;
     ReportSlot m_layout;
-    QString m_countedFolder;
+    std::unique_ptr<NewOrder> m_order;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };
-
-// "冲印单 1207": the name of an order's print job and PDF title.
-QString OrderDocumentName(const QString &noteNumber);
 
 // A print system queue with A4 paper: `queue`, or the system default when
 // empty. A missing or refusing queue, or a job it refuses or aborts, is a

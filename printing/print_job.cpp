@@ -13,8 +13,11 @@
 #include "rpt_print_a4.h"
 
 #include <QDate>
+#include <QDir>
 #include <QDateTime>
 #include <QSqlRecord>
+
+#include <algorithm>
 
 namespace kestova {
 
@@ -38,32 +41,88 @@ QString ValueText(const QVariant &value)
     }
 }
 
+void ShowRefusal(Dialogs &dialogs, const QString &text)
+{
+    dialogs.ShowMessage(text, QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+}
+
+QString CannotWriteMessage(const QString &reason)
+{
+    return QStringLiteral("订单库无法写入：") + reason;
+}
+
 } // namespace
 
-OrderContent CurrentOrder(OrderBookSource &source, const PrintInfo &info, const Settings &settings, bool *ok,
-                          QString *orderBookError)
+QString OrderDocumentName(const QString &noteNumber)
 {
+    return QStringLiteral("冲印单 %1").arg(noteNumber);
+}
+
+std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInfo &info, const QDateTime &now,
+                                         QString *refusal, bool *bookDown)
+{
+    if (bookDown)
+        *bookDown = false;
+    PhotoStore &store = source.store();
+    bool ok = false;
+    const std::optional<CountRecord> count = store.ReadCount(&ok);
+    const QList<TotalRow> totals = ok ? store.ReadTotalsForPrint(&ok) : QList<TotalRow>();
+    if (!ok) {
+        *refusal = QStringLiteral("无法读取统计结果，订单未打印。");
+        return std::nullopt;
+    }
+    if (!count) {
+        *refusal = QStringLiteral("还没有统计结果，请先统计图片。");
+        return std::nullopt;
+    }
+    if (!count->complete) {
+        *refusal = QStringLiteral("最近一次统计（%1）没有完成，统计结果不是这个文件夹的。请重新统计后再打印。")
+                       .arg(QDir::toNativeSeparators(count->folder));
+        return std::nullopt;
+    }
+    const bool anySize = std::any_of(totals.cbegin(), totals.cend(), [](const TotalRow &row) {
+        return TrimBlanks(row.PhotoSize) != TotalRowName;
+    });
+    if (!anySize) {
+        *refusal = QStringLiteral("统计结果中没有可打印的图片，订单未打印。");
+        return std::nullopt;
+    }
+
     OrderContent content;
     content.info = info;
-    // The Chinese short date, whatever the machine's locale: the form is
-    // Chinese.
-    content.date = QDate::currentDate().toString(QStringLiteral("yyyy/M/d"));
-    content.sizeUnit = settings.PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
-    content.areaUnit = settings.PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2");
-    const QList<TotalRow> totals = source.store().ReadTotalsForPrint(ok);
-    // Without a local order book (a store that cannot take its tables) the
-    // order prints as before, without amounts.
+    content.issuedAt = now;
+    content.sizeUnit = count->sizeUnit;
+    content.areaUnit = count->areaUnit;
+    content.folder = count->folder;
     QString error;
     OrderBook *book = source.Book(&error);
     bool priced = book != nullptr;
     const ServicePrices prices = book ? book->PricesOf(info.ServiceName, &priced) : ServicePrices{};
+    // Without a local order book (a store that cannot take its tables) the
+    // order prints as before, without amounts; a server must answer.
     if (source.Shared() && !priced) {
-        *ok = false;
-        if (orderBookError)
-            *orderBookError = book ? QStringLiteral("与服务器的连接已中断（价格读取失败）") : error;
+        *refusal = CannotConnectMessage(book ? QStringLiteral("与服务器的连接已中断（价格读取失败）") : error);
+        if (bookDown)
+            *bookDown = true;
+        return std::nullopt;
     }
-    content.order = PriceTotals(totals, prices, content.areaUnit == QLatin1String("cm2"));
-    return content;
+    const LengthUnit unit = content.sizeUnit == QLatin1String("in") ? LengthUnit::Inch : LengthUnit::Centimetre;
+    content.order = PriceTotals(totals, prices, unit);
+    switch (content.order.refusal) {
+    case PricedOrder::Refusal::None:
+        return content;
+    case PricedOrder::Refusal::UnprintableSize:
+        *refusal = QStringLiteral("尺寸 %1 %2 不是能打印的尺寸（每边应大于 0、不超过 10 米），订单未打印。")
+                       .arg(content.order.refusedSize, content.sizeUnit);
+        break;
+    case PricedOrder::Refusal::AmountTooLarge:
+        *refusal = (content.order.refusedSize == TotalRowName
+                        ? QStringLiteral("订单的合计金额")
+                        : QStringLiteral("尺寸 %1 的金额").arg(content.order.refusedSize))
+            + QStringLiteral("超过 99999999.99 元，订单未打印。");
+        break;
+    }
+    return std::nullopt;
 }
 
 OrderContent RecordedOrder(const OrderRecordData &order)
@@ -74,7 +133,8 @@ OrderContent RecordedOrder(const OrderRecordData &order)
     content.info.Remark = order.remark;
     content.info.ServiceName = order.service;
     content.info.Append = order.append;
-    content.date = order.issuedAt.date().toString(QStringLiteral("yyyy/M/d"));
+    content.issuedAt = order.issuedAt;
+    content.folder = order.folder;
     content.sizeUnit = order.sizeUnit;
     content.areaUnit = order.areaUnit;
     content.order = order.order;
@@ -82,23 +142,28 @@ OrderContent RecordedOrder(const OrderRecordData &order)
     return content;
 }
 
-PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, const Settings &settings, ReportSlot &layout,
-                           PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
+PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
+                           Dialogs &dialogs, AsyncJob kind, const QDateTime &now)
 {
+    QString refusal;
+    bool bookDown = false;
+    const std::optional<OrderContent> content = PrepareOrder(source, info, now, &refusal, &bookDown);
+    if (!content) {
+        ShowRefusal(dialogs, refusal);
+        PrintJobResult result;
+        result.readFailed = !bookDown;
+        result.bookFailed = bookDown;
+        return result;
+    }
     bool ok = false;
-    QString orderBookError;
-    const OrderContent content = CurrentOrder(source, info, settings, &ok, &orderBookError);
-    const QList<QSqlRecord> pageSource =
-        ok && !content.order.lines.isEmpty() ? source.store().ReadPageSource(&ok) : QList<QSqlRecord>();
+    const QList<QSqlRecord> pageSource = source.store().ReadPageSource(&ok);
     if (!ok) {
-        dialogs.ShowMessage(orderBookError.isEmpty() ? QStringLiteral("无法读取统计结果，订单未打印。")
-                                                     : CannotConnectMessage(orderBookError),
-                            QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+        ShowRefusal(dialogs, QStringLiteral("无法读取统计结果，订单未打印。"));
         PrintJobResult result;
         result.readFailed = true;
         return result;
     }
-    return PrintOrderContent(content, pageSource, layout, target, dialogs, kind);
+    return PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
 }
 
 PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRecord> &pageSource,
@@ -118,8 +183,11 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
     set(NoteNumber, content.reprint ? info.NoteNumber + QStringLiteral(" 补打") : info.NoteNumber);
     set(MemberName, info.MemberName);
     set(Remark, info.Remark);
-    set(SumDate, content.date);
+    // The Chinese short date, whatever the machine's locale: the form is
+    // Chinese.
+    set(SumDate, content.issuedAt.date().toString(QStringLiteral("yyyy/M/d")));
     set(Append, info.Append);
+    // The captions name the units the totals were counted in.
     Settings units;
     units.PhotoSize = content.sizeUnit == QLatin1String("in") ? QStringLiteral("1") : QStringLiteral("0");
     units.PhotoArea = content.areaUnit == QLatin1String("cm2") ? QStringLiteral("1") : QStringLiteral("0");
@@ -192,36 +260,104 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
     return result;
 }
 
-void RecordOrder(OrderBookSource &source, const OrderContent &content, const QString &folder, Dialogs &dialogs)
+NewOrder::NewOrder(OrderBookSource &source)
+    : m_source(source)
 {
-    OrderRecordData order;
-    bool number = false;
-    order.noteNumber = TrimBlanks(content.info.NoteNumber).toLongLong(&number);
-    QString error;
-    if (!number) {
-        error = QStringLiteral("单号“%1”不是数字").arg(content.info.NoteNumber);
-    } else {
-        order.issuedAt = QDateTime::currentDateTime();
-        order.memberName = content.info.MemberName;
-        order.remark = content.info.Remark;
-        order.service = content.info.ServiceName;
-        order.append = content.info.Append;
-        order.folder = folder;
-        order.sizeUnit = content.sizeUnit;
-        order.areaUnit = content.areaUnit;
-        order.order = content.order;
-        order.counterName = source.CounterName();
-        if (OrderBook *book = source.Book(&error)) {
-            if (!book->Record(order, &error, true) && source.Shared())
-                error = ServerErrorText(error);
-        } else {
-            error = source.BookFailure(error);
-        }
-        if (error.isEmpty())
-            return;
+}
+
+NewOrder::~NewOrder()
+{
+    GiveBack();
+}
+
+void NewOrder::GiveBack()
+{
+    if (m_number && !m_recorded && m_numberPlace == m_source.Place())
+        m_source.ReturnNoteNumber(*m_number);
+    m_number.reset();
+}
+
+std::optional<qint64> NewOrder::TakeNumber(QString *error)
+{
+    // A number from the order book used before the settings changed could
+    // be another counter's: it is never used with this one.
+    if (m_number && m_numberPlace != m_source.Place())
+        m_number.reset();
+    if (!m_number) {
+        m_numberPlace = m_source.Place();
+        m_number = m_source.IssueNoteNumber(error);
     }
-    dialogs.ShowMessage(QStringLiteral("订单已打印，但未能记入订单记录：") + error, QStringLiteral("提示"),
-                        MessageIcon::Warning, MessageButtons::Ok);
+    return m_number;
+}
+
+PrintJobResult NewOrder::Print(const PrintInfo &info, ReportSlot &layout, PrintTarget &target, Dialogs &dialogs,
+                               AsyncJob kind, const QDateTime &now)
+{
+    PrintJobResult result;
+    QString refusal;
+    bool bookDown = false;
+    std::optional<OrderContent> content = PrepareOrder(m_source, info, now, &refusal, &bookDown);
+    bool ok = content.has_value();
+    const QList<QSqlRecord> pageSource = ok ? m_source.store().ReadPageSource(&ok) : QList<QSqlRecord>();
+    if (!ok) {
+        ShowRefusal(dialogs, refusal.isEmpty() ? QStringLiteral("无法读取统计结果，订单未打印。") : refusal);
+        result.readFailed = !bookDown;
+        result.bookFailed = bookDown;
+        return result;
+    }
+    QString error;
+    const std::optional<qint64> number = TakeNumber(&error);
+    if (!number) {
+        result.bookFailed = true;
+        ShowRefusal(dialogs, (m_source.Shared() ? CannotConnectMessage(error) : CannotWriteMessage(error))
+                                 + QStringLiteral("\n订单未打印。"));
+        return result;
+    }
+    content->info.NoteNumber = QString::number(*number);
+    target.SetDocumentName(OrderDocumentName(content->info.NoteNumber));
+    if (target.OnScreen())
+        return PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
+
+    // The order is in the book before any page can come out.
+    OrderRecordData order;
+    order.noteNumber = *number;
+    order.issuedAt = content->issuedAt;
+    order.memberName = content->info.MemberName;
+    order.remark = content->info.Remark;
+    order.service = content->info.ServiceName;
+    order.append = content->info.Append;
+    order.folder = content->folder;
+    order.sizeUnit = content->sizeUnit;
+    order.areaUnit = content->areaUnit;
+    order.order = content->order;
+    order.counterName = m_source.CounterName();
+    order.status = OrderStatus::Pending;
+    OrderBook *book = m_source.Book(&error);
+    if (!book || !book->Record(order, &error)) {
+        result.bookFailed = true;
+        if (book && m_source.Shared())
+            error = ServerErrorText(error);
+        ShowRefusal(dialogs, (book ? CannotWriteMessage(error) : m_source.BookFailure(error))
+                                 + QStringLiteral("\n订单未打印。"));
+        return result;
+    }
+
+    result = PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
+    if (!result.Accepted()) {
+        // Refused by the printer: nothing came out, and the number stays
+        // with this order for its next try.
+        if (!book->RemovePending(*number, &error))
+            result.recorded = true; // left as 待确认
+        return result;
+    }
+    m_recorded = true;
+    result.recorded = true;
+    if (!book->SetStatus(*number, OrderStatus::Printed, &error)) {
+        dialogs.ShowMessage(QStringLiteral("订单已打印，但未能在订单记录中确认，已记为待确认（可在订单记录中确认）：")
+                                + (m_source.Shared() ? ServerErrorText(error) : error),
+                            QStringLiteral("提示"), MessageIcon::Warning, MessageButtons::Ok);
+    }
+    return result;
 }
 
 } // namespace kestova

@@ -216,7 +216,7 @@ int main(int argc, char *argv[])
             o.memberName = n == 1 ? QStringLiteral("张三") : QStringLiteral("李四");
             o.service = QStringLiteral("数码冲印（光面）");
             o.areaUnit = QStringLiteral("m2");
-            o.order = PriceTotals(orderStore->ReadTotals(), book.PricesOf(o.service), false);
+            o.order = PriceTotals(orderStore->ReadTotals(), book.PricesOf(o.service), LengthUnit::Centimetre);
             book.Record(o);
         }
         frmPriceList prices(book, dialogs, {QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")}, &window);

@@ -104,7 +104,7 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
         o.memberName = n == 6 ? QStringLiteral("李四") : QStringLiteral("张三");
         o.service = prices.service;
         o.areaUnit = QStringLiteral("m2");
-        o.order = PriceTotals(totals, prices, false);
+        o.order = PriceTotals(totals, prices, LengthUnit::Centimetre);
         ASSERT_TRUE(book->Record(o));
     }
     frmOrderBook window(*book, dialogs);

@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QSqlQuery>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 using namespace kestova;
@@ -62,16 +64,43 @@ TEST(Money, YuanTextParsingAndAreaAmountsRoundHalfAwayOnTheDecimalText)
     for (const char *bad : {"12.345", "-1", "abc", "", "1e3", "１２", "123456789"})
         EXPECT_FALSE(ParseYuan(QString::fromUtf8(bad), &fen)) << bad;
 
-    // 0.0155 m² at 12.34 yuan/m²: 19.127 fen → 19.
-    EXPECT_EQ(AreaAmountFen(0.0155, false, 1234), 19);
-    // Ties go away from zero: 0.005 m² at 1 yuan is half a fen.
-    EXPECT_EQ(AreaAmountFen(0.005, false, 100), 1);
-    EXPECT_EQ(AreaAmountFen(0.0125, false, 20), 0); // 0.25 fen
-    // 2.675 is stored as 2.67499999…; its text says 2.675, so 267.5 → 268.
-    EXPECT_EQ(AreaAmountFen(2.675, false, 100), 268);
-    // Square centimetres: 155 cm² = 0.0155 m² at 10 yuan is 15.5 fen → 16.
-    EXPECT_EQ(AreaAmountFen(155, true, 1000), 16);
-    EXPECT_EQ(AreaAmountFen(7e-05, false, 100000), 7);
+}
+
+TEST(Money, AreaAmountsComeExactlyFromTheSizeAsPrinted)
+{
+    const struct {
+        const char *size;
+        LengthUnit unit;
+        qint64 count;
+        qint64 fenPerM2;
+        std::optional<qint64> fen;
+    } cases[] = {
+        // 6 × 0.1524 × 0.1016 m² × 35 yuan = 3.2516… yuan.
+        {"15.24*10.16", LengthUnit::Centimetre, 6, 3500, 325},
+        // 0.5 fen exactly goes away from zero: 1 cm² at 50 yuan/m².
+        {"1*1", LengthUnit::Centimetre, 1, 5000, 1},
+        {"1*1", LengthUnit::Centimetre, 1, 4900, 0},
+        // An inch is 2.54 cm exactly: 6 × 4 in² = 154.8384 cm², × 10 at 20 yuan.
+        {"6*4", LengthUnit::Inch, 10, 2000, 310},
+        {"7.5*5", LengthUnit::Inch, 2, 100000, 4839},
+        // 10 m a side is the most a printer makes; beyond it, and a zero
+        // side, are no print sizes.
+        {"1000*1000", LengthUnit::Centimetre, 1, 100, 10000},
+        {"1000.01*10", LengthUnit::Centimetre, 1, 100, std::nullopt},
+        {"393.8*1", LengthUnit::Inch, 1, 100, std::nullopt},
+        {"0*10", LengthUnit::Centimetre, 1, 100, std::nullopt},
+        {"5368708946*5368708946", LengthUnit::Centimetre, 1, 3500, std::nullopt},
+        {"1E+15*2", LengthUnit::Centimetre, 1, 100, std::nullopt},
+        {"30", LengthUnit::Centimetre, 1, 100, std::nullopt},
+        // Amounts beyond 99,999,999.99 yuan, however many photos, are refused.
+        {"100*100", LengthUnit::Centimetre, 1, 9'999'999'999, 9'999'999'999},
+        {"100*100", LengthUnit::Centimetre, 2, 9'999'999'999, std::nullopt},
+        {"1000*1000", LengthUnit::Centimetre, std::numeric_limits<qint64>::max(), 9'999'999'999, std::nullopt},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SizeAmountFen(QString::fromLatin1(c.size), c.unit, c.count, c.fenPerM2), c.fen) << c.size;
+    EXPECT_EQ(PhotoAmountFen(3, 80), 240);
+    EXPECT_FALSE(PhotoAmountFen(std::numeric_limits<qint64>::max() / 2, 80).has_value());
 }
 
 TEST(PriceTotals, RowAmountsAndATotalOnlyWhenEverySizeHasAPrice)
@@ -79,24 +108,37 @@ TEST(PriceTotals, RowAmountsAndATotalOnlyWhenEverySizeHasAPrice)
     const QList<TotalRow> rows = Totals({Size("15.24*10.16", 12, 0.19), Size("20.32*15.24", 3, 0.09)});
     ServicePrices perPhoto{QStringLiteral("数码冲印（光面）"), PricingKind::PerPhoto, 0,
                            {{QStringLiteral("15.24*10.16"), 80}, {QStringLiteral("20.32*15.24"), 250}}};
-    EXPECT_EQ(AmountTexts(PriceTotals(rows, perPhoto, false)), (QStringList{"9.60", "7.50", "17.10"}));
+    EXPECT_EQ(AmountTexts(PriceTotals(rows, perPhoto, LengthUnit::Centimetre)), (QStringList{"9.60", "7.50", "17.10"}));
 
     // One size without a price: its amount and the total stay empty.
     perPhoto.perPhoto.remove(QStringLiteral("20.32*15.24"));
-    const PricedOrder partial = PriceTotals(rows, perPhoto, false);
+    const PricedOrder partial = PriceTotals(rows, perPhoto, LengthUnit::Centimetre);
     EXPECT_EQ(AmountTexts(partial), (QStringList{"9.60", "", ""}));
     EXPECT_FALSE(partial.TotalAmount().has_value());
 
-    // Per square metre, areas in cm²: 1900 cm² and 900 cm² at 45 yuan/m².
-    const QList<TotalRow> cm2 = Totals({Size("15.24*10.16", 12, 1900), Size("20.32*15.24", 3, 900)});
+    // Per square metre, from the sizes whatever the rounded areas say:
+    // 12 × 0.0154838 m² and 3 × 0.0309677 m² at 45 yuan/m².
     const ServicePrices poster{QStringLiteral("写真海报"), PricingKind::PerSquareMetre, 4500, {}};
-    EXPECT_EQ(AmountTexts(PriceTotals(cm2, poster, true)), (QStringList{"8.55", "4.05", "12.60"}));
+    const QList<TotalRow> rounded = Totals({Size("15.24*10.16", 12, 0), Size("20.32*15.24", 3, 1900)});
+    EXPECT_EQ(AmountTexts(PriceTotals(rounded, poster, LengthUnit::Centimetre)),
+              (QStringList{"8.36", "4.18", "12.54"}));
 
     // A count without images: only an empty total row, and no amount.
     const QList<TotalRow> none{TotalRow{QStringLiteral("合计"), QVariant(), QVariant()}};
-    EXPECT_FALSE(PriceTotals(none, poster, false).TotalAmount().has_value());
+    EXPECT_FALSE(PriceTotals(none, poster, LengthUnit::Centimetre).TotalAmount().has_value());
     // No price at all: nothing is invented.
-    EXPECT_EQ(AmountTexts(PriceTotals(rows, ServicePrices{}, false)), (QStringList{"", "", ""}));
+    EXPECT_EQ(AmountTexts(PriceTotals(rows, ServicePrices{}, LengthUnit::Centimetre)), (QStringList{"", "", ""}));
+
+    // A size no printer makes refuses the order, priced or not; so does a
+    // total beyond what one order may cost.
+    const QList<TotalRow> huge = Totals({Size("15.24*10.16", 1, 0.02), Size("5368708946*10", 1, 1)});
+    const PricedOrder refused = PriceTotals(huge, ServicePrices{}, LengthUnit::Centimetre);
+    EXPECT_EQ(refused.refusal, PricedOrder::Refusal::UnprintableSize);
+    EXPECT_EQ(refused.refusedSize, QStringLiteral("5368708946*10"));
+    const ServicePrices dear{QStringLiteral("证件照"), PricingKind::PerPhoto, 0,
+                             {{QStringLiteral("15.24*10.16"), 6'000'000'000}, {QStringLiteral("20.32*15.24"), 6'000'000'000}}};
+    const PricedOrder tooDear = PriceTotals(rows, dear, LengthUnit::Centimetre);
+    EXPECT_EQ(tooDear.refusal, PricedOrder::Refusal::AmountTooLarge);
 }
 
 class OrderBookTest : public ::testing::Test
@@ -162,8 +204,8 @@ TEST_F(OrderBookTest, RecordedOrdersAreFoundLineForLineAndSummedPerDay)
 {
     const ServicePrices prices{QStringLiteral("数码冲印（光面）"), PricingKind::PerPhoto, 0,
                                {{QStringLiteral("15.24*10.16"), 80}}};
-    const PricedOrder priced = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), prices, false);
-    const PricedOrder unpriced = PriceTotals(Totals({Size("30*20", 1, 600)}), prices, true);
+    const PricedOrder priced = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), prices, LengthUnit::Centimetre);
+    const PricedOrder unpriced = PriceTotals(Totals({Size("30*20", 1, 600)}), prices, LengthUnit::Centimetre);
     const QDateTime monday(QDate(2026, 12, 7), QTime(9, 30, 5));
     ASSERT_TRUE(book->Record(Order(41, QStringLiteral("张三"), monday, priced)));
     ASSERT_TRUE(book->Record(Order(42, QStringLiteral("李四_100%"), monday.addSecs(3600), unpriced,
@@ -268,8 +310,9 @@ TEST(OrderBookUpgrade, TheFirstOrderBookLayoutGainsTheCounterName)
     ASSERT_TRUE(old);
     EXPECT_EQ(old->memberName, QStringLiteral("老客户"));
     EXPECT_TRUE(old->counterName.isEmpty());
+    EXPECT_EQ(old->status, OrderStatus::Printed);
     EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT Version FROM OrderBookVersion")),
-              (QList<QStringList>{{"2"}}));
+              (QList<QStringList>{{QString::number(Statement::OrderBook::Version)}}));
 }
 
 TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
@@ -302,7 +345,7 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
         o.service = QStringLiteral("数码冲印（光面）");
         o.areaUnit = QStringLiteral("m2");
         o.counterName = QStringLiteral("前台");
-        o.order = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), book.PricesOf(o.service), false);
+        o.order = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), book.PricesOf(o.service), LengthUnit::Centimetre);
         ASSERT_TRUE(book.Record(o));
     }
     r = RunCountTool({"orders", "--customer", "张", "--program-dir", dir});

@@ -252,9 +252,10 @@ TEST_F(SharedOrderBookTest, AnOlderLayoutIsUpgradedInPlaceAndANewerOneRefused)
         ASSERT_TRUE(old);
         EXPECT_EQ(old->memberName, QStringLiteral("老客户"));
         EXPECT_EQ(book.IssueNoteNumber(QStringLiteral("c1")), 42);
-        EXPECT_EQ(QueryRows(db, QStringLiteral("SELECT Version FROM OrderBookVersion")), (QList<QStringList>{{"2"}}));
+        const QString version = QString::number(Statement::OrderBook::Version);
+        EXPECT_EQ(QueryRows(db, QStringLiteral("SELECT Version FROM OrderBookVersion")), (QList<QStringList>{{version}}));
 
-        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE OrderBookVersion SET Version = 3")));
+        ASSERT_TRUE(q.exec(QStringLiteral("UPDATE OrderBookVersion SET Version = %1").arg(Statement::OrderBook::Version + 1)));
         QString error;
         EXPECT_FALSE(OrderBook(db).Upgrade(&error));
         EXPECT_TRUE(error.contains(QStringLiteral("较新版本"))) << error.toStdString();

@@ -1,9 +1,10 @@
-// frmRemark: what its load takes from the store, how it looks, and what OK,
-// Cancel and the close box leave in PrintInfo.
+// frmRemark: what its load takes from the store, how it looks, what OK,
+// Cancel and the close box leave in PrintInfo, and a new order's empty texts.
 #include "frm_remark.h"
 #include "order_book.h"
 #include "modal.h"
 #include "order_book_source.h"
+#include "pdf_text.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
@@ -54,14 +55,10 @@ protected:
     PrintInfo info;
 };
 
-TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
+TEST_F(FrmRemarkTest, LoadListsTheServicesAndTakesNoNoteNumber)
 {
-    Exec(QStringLiteral("INSERT INTO NoteNumber(PrintDate) VALUES('2020-01-01')"));  // an earlier run
     frmRemark dialog(*source, settings, info);
-    EXPECT_EQ(NotesIssued(), 2);
-    const qint64 issued = Scalar(QStringLiteral("SELECT MAX(NoteNumberID) FROM NoteNumber"));
-    EXPECT_EQ(dialog.txtNoteNumber->text(), QString::number(issued));
-    EXPECT_EQ(issued, 2);
+    EXPECT_EQ(NotesIssued(), 0);
 
     const QStringList services = store->ServiceNames();
     ASSERT_FALSE(services.isEmpty());
@@ -72,26 +69,26 @@ TEST_F(FrmRemarkTest, LoadIssuesOneNoteNumberAndListsTheServices)
     EXPECT_TRUE(dialog.txtMemberName->isEnabled());
 }
 
-TEST_F(FrmRemarkTest, IsAFixedWindowWithTheServiceInSightAndTwoControlsBeyondItsRightEdge)
+TEST_F(FrmRemarkTest, IsAFixedWindowWithTheServiceInSightAndTheAppendTextBeyondItsRightEdge)
 {
     frmRemark dialog(*source, settings, info);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("打印信息"));
-    EXPECT_EQ(dialog.size(), QSize(295, 298));  // 4425 x 4470 twips
+    EXPECT_EQ(dialog.size(), QSize(295, 322));  // 4425 x 4830 twips
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     EXPECT_FALSE(dialog.windowFlags() & Qt::WindowMinMaxButtonsHint);
     EXPECT_EQ(dialog.cmdOK->text(), QStringLiteral("确定"));
     EXPECT_EQ(dialog.cmdCancel->text(), QStringLiteral("取消"));
     for (QWidget *seen : {static_cast<QWidget *>(dialog.txtMemberName), static_cast<QWidget *>(dialog.txtRemark),
-                          static_cast<QWidget *>(dialog.cbServiceName), static_cast<QWidget *>(dialog.lblAmount),
-                          static_cast<QWidget *>(dialog.cmdOK), static_cast<QWidget *>(dialog.cmdCancel)})
+                          static_cast<QWidget *>(dialog.cbServiceName), static_cast<QWidget *>(dialog.lblCounted),
+                          static_cast<QWidget *>(dialog.lblAmount), static_cast<QWidget *>(dialog.cmdOK),
+                          static_cast<QWidget *>(dialog.cmdCancel)})
         EXPECT_TRUE(dialog.rect().contains(seen->geometry())) << seen->objectName().toStdString();
-    for (QWidget *unseen : {static_cast<QWidget *>(dialog.txtNoteNumber), static_cast<QWidget *>(dialog.txtAppend)})
-        EXPECT_GE(unseen->geometry().left(), dialog.width()) << unseen->objectName().toStdString();
+    EXPECT_GE(dialog.txtAppend->geometry().left(), dialog.width());
 
     QStringList captions;
     for (const QLabel *label : dialog.findChildren<QLabel *>())
         captions << label->text();
-    for (const char *caption : {"客户名称：", "备注：", "单号：", "品名规格：", "附加："})
+    for (const char *caption : {"客户名称：", "备注：", "品名规格：", "附加："})
         EXPECT_TRUE(captions.contains(QString::fromUtf8(caption))) << caption;
 }
 
@@ -102,6 +99,7 @@ TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
     ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',12,0.19)")));
     ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('20.32*15.24',3,0.09)")));
     ASSERT_TRUE(store->InsertGrandTotal(2));
+    ASSERT_TRUE(MarkCounted(*store));
     OrderBook book(store->database());
     ASSERT_TRUE(book.Upgrade());
     ASSERT_TRUE(book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500));
@@ -109,7 +107,8 @@ TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
 
     frmRemark dialog(*source, settings, info);
     dialog.cbServiceName->setCurrentText(QStringLiteral("写真海报"));
-    EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：12.60 元")); // 0.28 m² at 45 yuan
+    // 12 × 15.24 × 10.16 cm² and 3 × 20.32 × 15.24 cm² at 45 yuan/m².
+    EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：12.54 元"));
     dialog.cbServiceName->setCurrentText(QStringLiteral("证件照"));
     EXPECT_EQ(dialog.lblAmount->text(), QStringLiteral("金额：有尺寸未定价，不计合计"));
 }
@@ -128,14 +127,12 @@ TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
     EXPECT_EQ(info.Remark, QStringLiteral("  第一行\n第二行 "));
     EXPECT_EQ(info.ServiceName, store->ServiceNames().value(0));
     EXPECT_EQ(info.Append, QString());
-    EXPECT_EQ(info.NoteNumber, QStringLiteral("1"));
     EXPECT_FALSE(dialog.isVisible());
 
     const PrintInfo before = info;
     const auto unchanged = [&] {
         EXPECT_EQ(info.MemberName, before.MemberName);
         EXPECT_EQ(info.Remark, before.Remark);
-        EXPECT_EQ(info.NoteNumber, before.NoteNumber);
     };
     AnswerModal<frmRemark>([](frmRemark &d) {
         d.txtMemberName->setText(QStringLiteral("王五"));
@@ -150,7 +147,7 @@ TEST_F(FrmRemarkTest, OkStoresTheAnswersCancelAndTheCloseBoxLeaveThem)
     unchanged();
 }
 
-TEST_F(FrmRemarkTest, ShowingItAgainKeepsTheTextsAndTheNumber)
+TEST_F(FrmRemarkTest, TheSameOrderKeepsItsTextsANewOneStartsEmpty)
 {
     frmRemark dialog(*source, settings, info);
     AnswerModal<frmRemark>([](frmRemark &d) {
@@ -159,18 +156,23 @@ TEST_F(FrmRemarkTest, ShowingItAgainKeepsTheTextsAndTheNumber)
         d.cmdOK->click();
     });
     ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
-    QString seenName, seenRemark, seenNumber;
-    AnswerModal<frmRemark>([&](frmRemark &d) {
+    QString seenName, seenRemark;
+    const auto look = [&](frmRemark &d) {
         seenName = d.txtMemberName->text();
         seenRemark = d.txtRemark->toPlainText();
-        seenNumber = d.txtNoteNumber->text();
-        d.cmdOK->click();
-    });
-    ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+        d.cmdCancel->click();
+    };
+    AnswerModal<frmRemark>(look);
+    dialog.Show();
     EXPECT_EQ(seenName, QStringLiteral("张三"));
     EXPECT_EQ(seenRemark, QStringLiteral("加急"));
-    EXPECT_EQ(seenNumber, QStringLiteral("1"));
-    EXPECT_EQ(NotesIssued(), 1);
+
+    dialog.StartNewOrder();
+    AnswerModal<frmRemark>(look);
+    dialog.Show();
+    EXPECT_EQ(seenName, QString());
+    EXPECT_EQ(seenRemark, QString());
+    EXPECT_EQ(NotesIssued(), 0);
 }
 
 TEST_F(FrmRemarkTest, WithPathAsMemberNameTheNameBoxIsDisabledAndIgnored)
@@ -190,33 +192,14 @@ TEST_F(FrmRemarkTest, WithPathAsMemberNameTheNameBoxIsDisabledAndIgnored)
     EXPECT_EQ(info.MemberName, QStringLiteral("Smith"));
 }
 
-TEST_F(FrmRemarkTest, StoreFailuresEndTheLoadQuietly)
+TEST_F(FrmRemarkTest, AnEmptyServiceListLoadsQuietly)
 {
-    {
-        SCOPED_TRACE("empty service table");
-        Exec(QStringLiteral("DELETE FROM ServiceName"));
-        PrintInfo answers;
-        frmRemark dialog(*source, settings, answers);
-        EXPECT_EQ(dialog.txtNoteNumber->text(), QStringLiteral("1"));
-        EXPECT_EQ(dialog.cbServiceName->count(), 0);
-        AnswerModal<frmRemark>(Ok);
-        ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
-        EXPECT_EQ(answers.ServiceName, QString());
-        EXPECT_EQ(answers.NoteNumber, QStringLiteral("1"));
-    }
-    {
-        SCOPED_TRACE("no note number table: the services are not read either");
-        Exec(QStringLiteral("INSERT INTO ServiceName VALUES(1,'证件照')"));
-        Exec(QStringLiteral("DROP TABLE NoteNumber"));
-        PrintInfo answers;
-        frmRemark dialog(*source, settings, answers);
-        EXPECT_EQ(dialog.txtNoteNumber->text(), QString());
-        EXPECT_EQ(dialog.cbServiceName->count(), 0);
-        AnswerModal<frmRemark>(Ok);
-        ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
-        EXPECT_EQ(answers.NoteNumber, QString());
-        EXPECT_EQ(answers.ServiceName, QString());
-    }
+    Exec(QStringLiteral("DELETE FROM ServiceName"));
+    frmRemark dialog(*source, settings, info);
+    EXPECT_EQ(dialog.cbServiceName->count(), 0);
+    AnswerModal<frmRemark>(Ok);
+    ASSERT_EQ(dialog.Show(), QStringLiteral("1"));
+    EXPECT_EQ(info.ServiceName, QString());
 }
 
 // The remark box stops where the printed remark field would have to cut:

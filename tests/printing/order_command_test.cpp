@@ -44,6 +44,7 @@ protected:
                                    .arg(10 + i).arg(20 + i).arg(i).arg(i / 10.0)));
         }
         ASSERT_TRUE(store->InsertGrandTotal(2));
+        ASSERT_TRUE(MarkCounted(*store));
     }
     QStringList Args(const QStringList &more = {}) const
     {
@@ -106,19 +107,24 @@ TEST_F(OrderCommandTest, ThePdfTextIsTheTextOnThePage)
         EXPECT_TRUE(text.contains(QString::fromUtf8(caption))) << caption;
 }
 
-TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
+// Every refusal is told before a note number is taken: the first order
+// that comes out has number 1, and only it is told on standard output.
+TEST_F(OrderCommandTest, ExitStatusesTellWhatHappenedAndRefusalsUseNoNumber)
 {
     Outcome r = Order(Args());
-    EXPECT_EQ(r.status, 1);  // nothing to print, yet a number was issued
-    EXPECT_EQ(r.out, QStringLiteral("1\n"));
+    EXPECT_EQ(r.status, 1);  // nothing counted
+    EXPECT_EQ(r.out, QString());
+    EXPECT_EQ(r.err, QStringLiteral("还没有统计结果，请先统计图片。\n"));
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     AddSizes(1);
-    r = Order({QStringLiteral("--pdf"), sandbox.path(QStringLiteral("missing/order.pdf")),
-               QStringLiteral("--program-dir"), sandbox.programDir()});
+    const QString missing = sandbox.path(QStringLiteral("missing/order.pdf"));
+    r = Order({QStringLiteral("--pdf"), missing, QStringLiteral("--program-dir"), sandbox.programDir()});
     EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out, QString());
     // The tool's message alone: no notice of Qt's about the painter.
-    EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
+    EXPECT_EQ(r.err, QStringLiteral("无法写入 %1：文件夹不存在\n").arg(missing));
+    EXPECT_EQ(Order(Args({QStringLiteral("--service"), QStringLiteral("无此服务")})).out, QString());
 
     EXPECT_EQ(Order({QStringLiteral("--program-dir"), sandbox.programDir()}).status, 2);
     EXPECT_EQ(Order(Args({QStringLiteral("--colour")})).status, 2);
@@ -129,9 +135,14 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(r.err.startsWith(QStringLiteral("备注太长"))) << r.err.toStdString();
     EXPECT_EQ(Order({QStringLiteral("--pdf"), pdf, QStringLiteral("--program-dir"), sandbox.path("none")}).status, 2);
+
+    r = Order(Args());
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("1\n"));
 }
 
-// Prices give the 金额 column; the printed order goes into the order book;
+// Prices give the 金额 column (per m²: count × length × width as printed);
+// the printed order goes into the order book;
 // after other counts, reprinting it gives the same page, marked 补打, with
 // the date it was issued.
 TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
@@ -144,9 +155,10 @@ TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QString number = r.out.trimmed();
     const OrderPage first(PdfWords(pdf), 0);
-    EXPECT_EQ(first.Cell(1, QStringLiteral("Money")), QStringLiteral("4.55"));
-    EXPECT_EQ(first.Cell(2, QStringLiteral("Money")), QStringLiteral("9.10"));
-    EXPECT_EQ(first.Cell(3, QStringLiteral("Money")), QStringLiteral("13.65"));
+    // 0.0231 m² and 2 × 0.0264 m² at 45.50 yuan.
+    EXPECT_EQ(first.Cell(1, QStringLiteral("Money")), QStringLiteral("1.05"));
+    EXPECT_EQ(first.Cell(2, QStringLiteral("Money")), QStringLiteral("2.40"));
+    EXPECT_EQ(first.Cell(3, QStringLiteral("Money")), QStringLiteral("3.45"));
 
     // A service with a price for one size only: that row's amount, no total.
     r = Order(Args({"--service", "证件照"}));
@@ -176,14 +188,14 @@ TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
     r = RunCountTool({"orders", "--program-dir", dir});
     EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
     // The orders carry this machine's name as the counter's.
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t13.65\t%1\n").arg(QSysInfo::machineHostName())))
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t3.45\t%1\n").arg(QSysInfo::machineHostName())))
         << r.out.toStdString();
 
     // Today's summary on A4: two orders, six photos, one with an amount.
     const QString daily = sandbox.path(QStringLiteral("daily.pdf"));
     r = RunCountTool({"daily", "--pdf", daily, "--program-dir", dir});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("合计\\s+2\\s+6\\s+0\\.6\\s+13\\.65\\s+1"))
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("合计\\s+2\\s+6\\s+0\\.6\\s+3\\.45\\s+1"))
                     .match(PdfLayoutPages(daily).join(u'\n'))
                     .hasMatch())
         << PdfLayoutPages(daily).join(u'\n').toStdString();

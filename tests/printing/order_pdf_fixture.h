@@ -31,6 +31,7 @@ protected:
         sandbox.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
+        ASSERT_TRUE(MarkCounted(*store));
         pdf = sandbox.path(QStringLiteral("order.pdf"));
     }
     bool Stopped() const { return IsSkipped() || HasFatalFailure(); }

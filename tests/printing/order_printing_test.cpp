@@ -1,10 +1,12 @@
 // OrderPrinting as the main window drives it: the dialog loaded once per
-// run, print and preview on OK only, saving the previewed order as PDF, and
-// the system printer's preview.
+// run, print and preview on OK only, one number per order and every printed
+// order in the book, saving the previewed order as PDF, and the system
+// printer's preview.
 #include "program_title.h"
 #include "daily_summary_print.h"
 #include "modal.h"
 #include "numbers.h"
+#include "order_book.h"
 #include "order_printing.h"
 #include "pdf_text.h"
 #include "photo_store.h"
@@ -30,6 +32,30 @@
 
 namespace kestova::test {
 namespace {
+
+// A preview that draws the job "on screen" (into a PDF the test reads) and
+// then presses 保存为PDF.
+class ScreenPreviewTarget : public PrintTarget
+{
+public:
+    explicit ScreenPreviewTarget(const QString &file) : m_file(file) {}
+    QPainter *NewPage() override { return m_pdf ? m_pdf->NewPage() : nullptr; }
+    QRectF PrintableArea() const override { return m_pdf->PrintableArea(); }
+    QSizeF Resolution() const override { return m_pdf->Resolution(); }
+    bool EndDocument() override { return m_pdf->EndDocument(); }
+    void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *) override
+    {
+        m_pdf = std::make_unique<PdfPrintTarget>(m_file);
+        SetOnScreen(true);
+        job(*this);
+        SetOnScreen(false);
+        saveAsPdf();
+    }
+
+private:
+    QString m_file;
+    std::unique_ptr<PdfPrintTarget> m_pdf;
+};
 
 class OrderPrintingTest : public ::testing::Test
 {
@@ -71,45 +97,76 @@ protected:
     std::unique_ptr<OrderPrinting> printing;
 };
 
-TEST_F(OrderPrintingTest, PrintLoadsTheDialogOnceAndPrintsOnOk)
+TEST_F(OrderPrintingTest, EachCustomerIsAnOrderOfItsOwnWithItsOwnNumber)
 {
     EXPECT_EQ(printing->remarkDialog(), nullptr);
-    OkAs(QStringLiteral("王五"));
-    printing->Print();
-    QCoreApplication::processEvents();
-    OrderPage page = FirstPage(pdf);
-    ASSERT_TRUE(page.valid());
-    EXPECT_EQ(page.NoteNumber(), QStringLiteral("1"));
-    EXPECT_EQ(page.MemberName(), QStringLiteral("王五"));
-    EXPECT_EQ(page.Cell(1, PrintA4::PhotoHeight), QStringLiteral("15.24"));
-    frmRemark *first = printing->remarkDialog();
-
-    QFile::remove(pdf);
-    OkAs(QStringLiteral("王五"));
-    printing->Print();
-    page = FirstPage(pdf);
-    EXPECT_EQ(page.NoteNumber(), QStringLiteral("1"));
-    EXPECT_EQ(printing->remarkDialog(), first);
-    EXPECT_EQ(NotesIssued(), 1);
+    // Three customers in one run, the last one at 23:59:59: the paper and
+    // the book agree on the day.
+    const QDateTime lateEvening(QDate(2026, 12, 31), QTime(23, 59, 59, 999));
+    const QStringList customers{QStringLiteral("王五"), QStringLiteral("赵六"), QStringLiteral("钱七")};
+    for (int i = 0; i < customers.size(); ++i) {
+        SCOPED_TRACE(customers[i].toStdString());
+        QString seenName;
+        AnswerModal<frmRemark>([&](frmRemark &d) {
+            seenName = d.txtMemberName->text();
+            d.txtMemberName->setText(customers[i]);
+            d.cmdOK->click();
+        });
+        if (i == 2)
+            printing->SetClock([lateEvening] { return lateEvening; });
+        printing->Print();
+        EXPECT_EQ(seenName, QString()); // not the previous customer's
+        const OrderPage page = FirstPage(pdf);
+        ASSERT_TRUE(page.valid());
+        EXPECT_EQ(page.NoteNumber(), QString::number(i + 1));
+        EXPECT_EQ(page.MemberName(), customers[i]);
+        QFile::remove(pdf);
+    }
+    EXPECT_EQ(NotesIssued(), 3);
+    OrderBook *book = printing->source().Book();
+    ASSERT_TRUE(book);
+    for (int i = 0; i < customers.size(); ++i) {
+        const std::optional<OrderRecordData> order = book->Find(i + 1);
+        ASSERT_TRUE(order);
+        EXPECT_EQ(order->memberName, customers[i]);
+        EXPECT_EQ(order->status, OrderStatus::Printed);
+        EXPECT_EQ(order->folder, QStringLiteral("/照片/客户"));
+    }
+    EXPECT_EQ(book->Find(3)->issuedAt, lateEvening.addMSecs(-999));
+    EXPECT_EQ(book->Daily(QDate(2026, 12, 31), QDate(2026, 12, 31)).last().orders, 1);
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
-TEST_F(OrderPrintingTest, CancelAndTheCloseBoxPrintNothing)
+TEST_F(OrderPrintingTest, CancelAndARefusedPrintUseNoNumber)
 {
     AnswerModal<frmRemark>([](frmRemark &d) { d.cmdCancel->click(); });
     printing->Print();
-    EXPECT_FALSE(QFileInfo::exists(pdf));
     AnswerModal<frmRemark>([](frmRemark &d) { d.close(); });
     printing->PrintPreview();
     EXPECT_FALSE(QFileInfo::exists(pdf));
-    EXPECT_EQ(NotesIssued(), 1);
+    EXPECT_EQ(NotesIssued(), 0);
+
+    // A PDF that cannot be written (its folder is a file): nothing is
+    // recorded, and the run's unused number goes back when it ends.
+    const QString blocked = sandbox.path(QStringLiteral("blocked"));
+    ASSERT_TRUE(QFile(blocked).open(QIODevice::WriteOnly));
+    PdfPrintTarget unwritable(blocked + QStringLiteral("/order.pdf"));
+    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, unwritable, nullptr);
+    OkAs(QStringLiteral("孙八"));
+    printing->Print();
+    EXPECT_EQ(dialogs.messages.size(), 1);
+    EXPECT_FALSE(printing->source().Book()->Find(1));
+    printing.reset();
+    EXPECT_EQ(NotesIssued(), 0);
+
+    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+    OkAs(QStringLiteral("孙八"));
+    printing->Print();
+    EXPECT_EQ(FirstPage(pdf).NoteNumber(), QStringLiteral("1"));
 }
 
 TEST_F(OrderPrintingTest, PreviewRunsTheSameJobAndLeavesNoTextsBehind)
 {
-    OkAs(QStringLiteral("赵六"));
-    printing->Print();
-    QFile::remove(pdf);
     OkAs(QStringLiteral("赵六"));
     printing->PrintPreview();  // a target without a screen prints the job at once
     const OrderPage page = FirstPage(pdf);
@@ -117,25 +174,35 @@ TEST_F(OrderPrintingTest, PreviewRunsTheSameJobAndLeavesNoTextsBehind)
     EXPECT_EQ(page.Cell(2, PrintA4::ServiceName), QStringLiteral("合计"));
     EXPECT_FALSE(printing->layout().HasInstance());
     EXPECT_EQ(NotesIssued(), 1);
+    EXPECT_TRUE(printing->source().Book()->Find(1));
 }
 
-TEST_F(OrderPrintingTest, SaveAsPdfWritesTheOrderWhereTheOperatorSays)
+TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
 {
-    OkAs(QStringLiteral("钱七"));
-    printing->Print();
     const QString chosen = sandbox.path(QStringLiteral("mail/订单.pdf"));
     QDir().mkpath(QFileInfo(chosen).absolutePath());
-    dialogs.saveAnswers << chosen << QString();
-    printing->SaveAsPdf();
+    dialogs.saveAnswers << chosen;
+    ScreenPreviewTarget screen(sandbox.path(QStringLiteral("screen.pdf")));
+    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, screen, nullptr);
+    OkAs(QStringLiteral("钱七"));
+    printing->PrintPreview();
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_EQ(dialogs.fileRequests[0].fileName, QStringLiteral("冲印单1.pdf"));
     EXPECT_EQ(dialogs.fileRequests[0].defaultSuffix, QStringLiteral("pdf"));
+    EXPECT_EQ(FirstPage(sandbox.path(QStringLiteral("screen.pdf"))).NoteNumber(), QStringLiteral("1"));
     EXPECT_EQ(FirstPage(chosen).MemberName(), QStringLiteral("钱七"));
+    EXPECT_EQ(FirstPage(chosen).NoteNumber(), QStringLiteral("1"));
     EXPECT_FALSE(printing->layout().HasInstance());
+    EXPECT_TRUE(printing->source().Book()->Find(1));
 
-    QFile::remove(chosen);
-    printing->SaveAsPdf();  // cancelled
-    EXPECT_FALSE(QFileInfo::exists(chosen));
+    // Previewed and closed without printing: the number stays with the
+    // order and goes back when the run ends.
+    OkAs(QStringLiteral("周九"));
+    dialogs.saveAnswers << QString();
+    printing->PrintPreview();
+    EXPECT_EQ(FirstPage(sandbox.path(QStringLiteral("screen.pdf"))).NoteNumber(), QStringLiteral("2"));
+    printing.reset();
+    EXPECT_EQ(NotesIssued(), 1);
 }
 
 TEST(SystemPrintTarget, PreviewDrawsTheJobAndOffersSavingAsPdf)

@@ -3,6 +3,7 @@
 
 #include "photo_store.h"
 
+#include <QDateTime>
 #include <QSqlQuery>
 
 #include <QProcess>
@@ -42,7 +43,14 @@ const Column Columns[] = {
 bool PutSmallOrder(PhotoStore &store)
 {
     QSqlQuery q(store.database());
-    return q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")) && store.InsertGrandTotal(2);
+    return q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")) && store.InsertGrandTotal(2)
+        && MarkCounted(store);
+}
+
+bool MarkCounted(PhotoStore &store, const QString &folder, const QString &sizeUnit, const QString &areaUnit)
+{
+    const CountRecord record{folder, QDateTime(QDate(2026, 12, 8), QTime(10, 0)), sizeUnit, areaUnit, 2, 4, false};
+    return store.BeginCount(record) && store.CompleteCount();
 }
 
 bool HavePdfToText()

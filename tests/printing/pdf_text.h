@@ -14,8 +14,13 @@ class PhotoStore;
 namespace kestova::test {
 
 // The totals of a small order in the store: one size, 3 photos, 0.05 m²,
-// and the total row. False when the store refused them.
+// and the total row, from a completed count. False when the store refused
+// them.
 bool PutSmallOrder(PhotoStore &store);
+// Marks the store's totals as those of a completed count of `folder` in the
+// given units, as a count does.
+bool MarkCounted(PhotoStore &store, const QString &folder = QStringLiteral("/照片/客户"),
+                 const QString &sizeUnit = QStringLiteral("cm"), const QString &areaUnit = QStringLiteral("m2"));
 
 // False when pdftotext is not installed (tests then skip).
 bool HavePdfToText();

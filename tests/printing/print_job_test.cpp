@@ -87,7 +87,7 @@ protected:
     PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
     {
         PdfPrintTarget target(pdf);
-        return RunPrintJob(Source(), info, settings, layout, target, dialogs, kind);
+        return RunPrintJob(Source(), info, layout, target, dialogs, kind);
     }
 
     QList<OrderPage> Pages()
@@ -147,9 +147,11 @@ TEST_F(PrintJobTest, NothingIsPrintedForAnEmptyTableOrOneHoldingOnlyTheTotalRow)
     ASSERT_TRUE(store->InsertGrandTotal(2));  // a scan without images
     const PrintJobResult result = Print();
     EXPECT_EQ(result.pages, 0);
+    EXPECT_TRUE(result.readFailed);
     EXPECT_FALSE(result.printerFailed);
     EXPECT_FALSE(QFileInfo::exists(pdf));
-    EXPECT_TRUE(dialogs.messages.isEmpty());
+    ASSERT_EQ(dialogs.messages.size(), 2);
+    EXPECT_EQ(dialogs.messages[1].text, QStringLiteral("统计结果中没有可打印的图片，订单未打印。"));
 }
 
 TEST_F(PrintJobTest, ThreeSizesAndTheTotalFillOnePage)
@@ -205,23 +207,33 @@ TEST_F(PrintJobTest, ATotalRowAloneOnTheLastPageIsStillPrinted)
     }
 }
 
-TEST_F(PrintJobTest, ASizeIsSplitAtItsFirstStar)
+// A size that is not two plain sides (only a hand-edited store has one) or
+// one no printer makes is refused, naming the size; blanks around "合计"
+// still make it the total row.
+TEST_F(PrintJobTest, SizesNoPrinterMakesRefuseTheOrder)
 {
+    for (const QString &bad : {QStringLiteral("1*2*3"), QStringLiteral("30x40"), QStringLiteral("5368708946*10")}) {
+        SCOPED_TRACE(bad.toStdString());
+        dialogs.messages.clear();
+        ASSERT_TRUE(store->DeletePhotoTotal());
+        AddRow(QStringLiteral("15.24*10.16"), 2, 0.03);
+        AddRow(bad, 1, 0.01);
+        AddRow(QStringLiteral(" 合计 "), 3, 0.04);
+        const PrintJobResult result = Print();
+        EXPECT_TRUE(result.readFailed);
+        EXPECT_FALSE(QFileInfo::exists(pdf));
+        ASSERT_EQ(dialogs.messages.size(), 1);
+        EXPECT_TRUE(dialogs.messages[0].text.contains(bad)) << dialogs.messages[0].text.toStdString();
+    }
+    ASSERT_TRUE(store->DeletePhotoTotal());
     AddRow(QStringLiteral("15.24*10.16"), 2, 0.03);
-    AddRow(QStringLiteral("1*2*3"), 1, 0.01);
-    AddRow(QStringLiteral("30x40"), 1, 0.12);  // only a hand-edited store has this
-    AddRow(QStringLiteral(" 合计 "), 4, 0.16);
+    AddRow(QStringLiteral(" 合计 "), 2, 0.03);
     EXPECT_EQ(Print().pages, 1);
     const OrderPage page = Pages().value(0);
     EXPECT_EQ(page.Cell(1, PhotoHeight), QStringLiteral("15.24"));
     EXPECT_EQ(page.Cell(1, PhotoWidth), QStringLiteral("10.16"));
-    EXPECT_EQ(page.Cell(2, PhotoHeight), QStringLiteral("1"));
-    EXPECT_EQ(page.Cell(2, PhotoWidth), QStringLiteral("2*3"));
-    EXPECT_EQ(page.Cell(3, PhotoHeight), QStringLiteral("30x40"));
-    EXPECT_EQ(page.Cell(3, PhotoWidth), QString());
-    // Blanks around "合计" still make it the total row.
-    EXPECT_EQ(page.Cell(4, ServiceName), QStringLiteral("合计"));
-    EXPECT_EQ(page.Cell(4, PhotoAmount), QStringLiteral("4"));
+    EXPECT_EQ(page.Cell(2, ServiceName), QStringLiteral("合计"));
+    EXPECT_EQ(page.Cell(2, PhotoAmount), QStringLiteral("2"));
 }
 
 TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
@@ -229,7 +241,7 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     AddSizes(12);
     {
         FailingTarget target(pdf, 1);
-        const PrintJobResult result = RunPrintJob(Source(), info, settings, layout, target, dialogs);
+        const PrintJobResult result = RunPrintJob(Source(), info, layout, target, dialogs);
         EXPECT_TRUE(result.printerFailed);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(target.requests, 1);  // no later page is attempted
@@ -251,7 +263,7 @@ TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
 {
     AddSizes(12);
     FailingTarget target(pdf, 2);
-    const PrintJobResult result = RunPrintJob(Source(), info, settings, layout, target, dialogs);
+    const PrintJobResult result = RunPrintJob(Source(), info, layout, target, dialogs);
     EXPECT_EQ(result.pages, 1);
     EXPECT_TRUE(result.printerFailed);
     EXPECT_EQ(target.requests, 2);
@@ -295,15 +307,16 @@ TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
     printer.setOutputFileName(pdf);
     {
         BorrowedPrinterTarget target(printer);
-        EXPECT_EQ(RunPrintJob(Source(), info, settings, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(RunPrintJob(Source(), info, layout, target, dialogs).pages, 1);
     }
     const OrderPage page = Pages().value(0);
     EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));
     EXPECT_TRUE(PdfLayoutPages(pdf).value(0).contains(QStringLiteral("客户名称")));
 }
 
-// The figures are in the units of the settings; so are the captions above
-// them. The default settings keep the design's captions.
+// The figures are in the units of the count, whatever the settings say now;
+// so are the captions above them. The default units keep the design's
+// captions.
 TEST_F(PrintJobTest, TheCaptionsNameTheUnitsTheTotalsWereCountedIn)
 {
     AddSizes(1);
@@ -321,8 +334,11 @@ TEST_F(PrintJobTest, TheCaptionsNameTheUnitsTheTotalsWereCountedIn)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string("PhotoSize=") + c.size + " PhotoArea=" + c.area);
-        settings.PhotoSize = QString::fromLatin1(c.size);
-        settings.PhotoArea = QString::fromLatin1(c.area);
+        // The settings changed since the count, to the other units.
+        settings.PhotoSize = QLatin1String(c.size) == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
+        settings.PhotoArea = QLatin1String(c.area) == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
+        ASSERT_TRUE(MarkCounted(*store, QStringLiteral("/照片"), QLatin1String(c.size) == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm"),
+                                QLatin1String(c.area) == QLatin1String("1") ? QStringLiteral("cm2") : QStringLiteral("m2")));
         ASSERT_EQ(Print().pages, 1);
         const QString text = PdfLayoutPages(pdf).value(0);
         for (const QString &caption : c.shown)

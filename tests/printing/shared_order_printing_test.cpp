@@ -1,6 +1,6 @@
 // Printing against a shared order book whose server goes away: the order is
-// refused with the server's reason and nothing is printed or recorded, and
-// once the server is back the next order gets the next number.
+// refused with the server's reason, nothing is printed or recorded and no
+// number is used, and once the server is back the order gets the next number.
 #include "modal.h"
 #include "order_printing.h"
 #include "pdf_text.h"
@@ -45,16 +45,15 @@ protected:
     PrintInfo info;
 };
 
-TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFollows)
+TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
 {
     settings.OrderBookConnection = server.NewDatabase();
     settings.CounterName = QStringLiteral("二号柜台");
 
-    // The dialog issued number 1 at its load; the server stops before OK.
+    // The server stops while the dialog is open.
     {
         OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
         AnswerModal<frmRemark>([this](frmRemark &d) {
-            EXPECT_EQ(d.txtNoteNumber->text(), QStringLiteral("1"));
             EXPECT_TRUE(server.Stop());
             d.cmdOK->click();
         });
@@ -64,7 +63,7 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFoll
     EXPECT_TRUE(dialogs.messages[0].text.startsWith(QStringLiteral("订单库无法连接："))) << dialogs.messages[0].text.toStdString();
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
-    // The next run cannot even get a number: no dialog, the same message.
+    // The next run cannot even read the services: no dialog, the same message.
     OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
     run.Print();
     ASSERT_EQ(dialogs.messages.size(), 2);
@@ -76,12 +75,11 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndTheNextNumberFoll
     run.Print();
     EXPECT_EQ(dialogs.messages.size(), 2);
     ASSERT_TRUE(QFileInfo::exists(pdf));
-    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("2"));
+    EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("1"));
 
     OrderBook *book = run.source().Book();
     ASSERT_TRUE(book);
-    EXPECT_FALSE(book->Find(1));
-    const std::optional<OrderRecordData> recorded = book->Find(2);
+    const std::optional<OrderRecordData> recorded = book->Find(1);
     ASSERT_TRUE(recorded);
     EXPECT_EQ(recorded->counterName, QStringLiteral("二号柜台"));
     // The counter's own store issued nothing.
