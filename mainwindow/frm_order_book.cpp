@@ -96,7 +96,8 @@ frmDailySummary::frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *par
     dtpTo = DateBox(QStringLiteral("dtpTo"), this);
     mfgDays = Table(QStringLiteral("mfgDays"),
                     {QStringLiteral("日期"), QStringLiteral("单数"), QStringLiteral("张数"),
-                     QStringLiteral("面积(平方米)"), QStringLiteral("金额"), QStringLiteral("未定价单数")},
+                     QStringLiteral("面积(平方米)"), QStringLiteral("金额"), QStringLiteral("未定价单数"),
+                     QStringLiteral("待确认单数")},
                     this);
     cmdPrint = new QPushButton(QStringLiteral("打印"), this);
     cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
@@ -157,7 +158,7 @@ void frmDailySummary::Refresh()
     for (const DaySummary &d : std::as_const(m_days)) {
         rows.append({d.day, QString::number(d.orders), QString::number(d.photos),
                      NumberText(RoundHalfEven(d.squareMetres, 4)), YuanText(d.amount),
-                     QString::number(d.ordersWithoutAmount)});
+                     QString::number(d.ordersWithoutAmount), QString::number(d.pending)});
     }
     Fill(mfgDays, rows);
 }
@@ -187,7 +188,7 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     mfgOrders = Table(QStringLiteral("mfgOrders"),
                       {QStringLiteral("单号"), QStringLiteral("开单时间"), QStringLiteral("客户"),
                        QStringLiteral("服务"), QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"),
-                       QStringLiteral("柜台")},
+                       QStringLiteral("柜台"), QStringLiteral("状态")},
                       this);
     mfgOrders->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     mfgLines = Table(QStringLiteral("mfgLines"),
@@ -200,6 +201,12 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     cmdSavePdf->setObjectName(QStringLiteral("cmdSavePdf"));
     cmdReprint->hide();
     cmdSavePdf->hide();
+    // For an order recorded but never confirmed printed (the program was
+    // stopped or the server lost while it printed).
+    cmdConfirm = new QPushButton(QStringLiteral("确认已打印"), this);
+    cmdConfirm->setObjectName(QStringLiteral("cmdConfirm"));
+    cmdVoid = new QPushButton(QStringLiteral("作废"), this);
+    cmdVoid->setObjectName(QStringLiteral("cmdVoid"));
     cmdExportCsv = new QPushButton(QStringLiteral("导出CSV"), this);
     cmdExportCsv->setObjectName(QStringLiteral("cmdExportCsv"));
     cmdDaily = new QPushButton(QStringLiteral("日结"), this);
@@ -219,6 +226,8 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(cmdReprint);
     buttons->addWidget(cmdSavePdf);
+    buttons->addWidget(cmdConfirm);
+    buttons->addWidget(cmdVoid);
     buttons->addStretch();
     buttons->addWidget(cmdExportCsv);
     buttons->addWidget(cmdDaily);
@@ -247,6 +256,8 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     };
     connect(cmdReprint, &QPushButton::clicked, this, [this, act] { act(m_reprint); });
     connect(cmdSavePdf, &QPushButton::clicked, this, [this, act] { act(m_savePdf); });
+    connect(cmdConfirm, &QPushButton::clicked, this, [this] { Settle(OrderStatus::Printed); });
+    connect(cmdVoid, &QPushButton::clicked, this, [this] { Settle(OrderStatus::Voided); });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     Search();
 }
@@ -286,7 +297,7 @@ void frmOrderBook::Search()
     QList<QStringList> rows;
     for (const OrderListEntry &o : std::as_const(m_orders)) {
         rows.append({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
-                     AreaText(o.photoArea), Money(o.amount), o.counterName});
+                     AreaText(o.photoArea), Money(o.amount), o.counterName, StatusText(o.status)});
     }
     Fill(mfgOrders, rows);
     mfgLines->setRowCount(0);
@@ -302,9 +313,35 @@ std::optional<OrderRecordData> frmOrderBook::CurrentOrder()
     return m_book.Find(m_orders[row].noteNumber);
 }
 
+void frmOrderBook::Settle(OrderStatus status)
+{
+    const int row = mfgOrders->currentRow();
+    if (row < 0 || row >= m_orders.size() || m_orders[row].status != OrderStatus::Pending)
+        return;
+    const qint64 number = m_orders[row].noteNumber;
+    const QString question = status == OrderStatus::Printed
+        ? QStringLiteral("单号 %1 的冲印单确实已经打印出来了吗？确认后计入日结。").arg(number)
+        : QStringLiteral("作废单号 %1？作废的订单不计入日结，单号不再使用。").arg(number);
+    if (m_dialogs.ShowMessage(question, QStringLiteral("订单记录"), MessageIcon::Question, MessageButtons::YesNo)
+        != MessageAnswer::Yes)
+        return;
+    QString error;
+    if (!m_book.SetStatus(number, status, &error)) {
+        m_dialogs.ShowMessage(QStringLiteral("订单记录无法修改：") + error, QStringLiteral("错误"),
+                              MessageIcon::Critical, MessageButtons::Ok);
+    }
+    Search();
+    for (int i = 0; i < m_orders.size(); ++i) {
+        if (m_orders[i].noteNumber == number)
+            mfgOrders->setCurrentCell(i, 0);
+    }
+}
+
 void frmOrderBook::ShowOrder(int row)
 {
-    Q_UNUSED(row);
+    const bool pending = row >= 0 && row < m_orders.size() && m_orders[row].status == OrderStatus::Pending;
+    cmdConfirm->setEnabled(pending);
+    cmdVoid->setEnabled(pending);
     const std::optional<OrderRecordData> order = CurrentOrder();
     QList<QStringList> rows;
     if (order) {

@@ -67,6 +67,8 @@ public:
     QTableWidget *mfgLines = nullptr;
     QPushButton *cmdReprint = nullptr;
     QPushButton *cmdSavePdf = nullptr;
+    QPushButton *cmdConfirm = nullptr;
+    QPushButton *cmdVoid = nullptr;
     QPushButton *cmdExportCsv = nullptr;
     QPushButton *cmdDaily = nullptr;
 
@@ -74,6 +76,8 @@ public:
 
 private:
     void ShowOrder(int row);
+    // A pending order confirmed printed, or voided, after the operator says so.
+    void Settle(OrderStatus status);
     std::optional<OrderRecordData> CurrentOrder();
 
     OrderBook &m_book;

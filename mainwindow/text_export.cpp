@@ -47,7 +47,8 @@ bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reas
 void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &countedFolderName, QString &lastExportFile)
 {
     bool ok = false;
-    const QList<TotalRow> rows = store.ReadTotals(&ok);
+    const std::optional<CountRecord> count = store.ReadCount(&ok);
+    const QList<TotalRow> rows = ok ? store.ReadTotals(&ok) : QList<TotalRow>();
     if (!ok) {
         dialogs.ShowMessage(QStringLiteral("读取统计结果失败：") + store.lastError(), QStringLiteral("错误"),
                             MessageIcon::Critical, MessageButtons::Ok);
@@ -55,6 +56,13 @@ void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &countedFol
     }
     if (TotalsText(rows).trimmed().isEmpty())
         return;
+    // An earlier folder's totals are never exported as this one's.
+    if (count && !count->complete) {
+        dialogs.ShowMessage(QStringLiteral("最近一次统计（%1）没有完成，统计结果不是这个文件夹的。请重新统计后再导出。")
+                                .arg(QDir::toNativeSeparators(count->folder)),
+                            QStringLiteral("提示"), MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
 
     FileDialogRequest request;
     request.title = QStringLiteral("另存为");

@@ -23,15 +23,19 @@ const char OrderBookUsage[] =
     "  kestova-count price set SERVICE (--size SIZE PRICE | --per-m2 PRICE) [--program-dir DIR]\n"
     "      设定服务的单价（元，最多两位小数）：按尺寸每张，或按每平方米。\n"
     "  kestova-count orders [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--customer TEXT] [--program-dir DIR]\n"
-    "      输出订单记录（新的在前）：单号、开单时间、客户、服务、张数、面积、金额、柜台。\n"
+    "      输出订单记录（新的在前）：单号、开单时间、客户、服务、张数、面积、金额、柜台、状态\n"
+    "      （已打印的为空，或“待确认”“作废”）。\n"
     "  kestova-count daily [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--program-dir DIR]\n"
-    "      日结：每天的单数、张数、面积（平方米）、金额、未定价单数，最后一行合计。\n"
+    "      日结：每天已打印的单数、张数、面积（平方米）、金额、未定价单数，以及待确认的单数，\n"
+    "      最后一行合计；作废的订单不计。\n"
     "  kestova-count orderbook status [--program-dir DIR]\n"
     "      说明正在使用的订单库（本机 Data.mdb，或 Config.ini [OrderBook] Connection 指定的\n"
     "      PostgreSQL 服务器）以及它能否连接。\n"
     "  kestova-count orderbook copy --to CONNINFO [--program-dir DIR]\n"
     "      把本机的服务、价格、订单和单号位置复制到服务器上空的订单库（只能一次）；\n"
-    "      CONNINFO 是 libpq 连接串，例如 \"host=192.168.1.10 dbname=kestova user=counter1\"。\n";
+    "      CONNINFO 是 libpq 连接串，例如 \"host=192.168.1.10 dbname=kestova user=counter1\"。\n"
+    "  kestova-count orderbook confirm N | void N [--program-dir DIR]\n"
+    "      待确认的订单（打印时程序被中断、服务器断开）：确认已打印，或作废。\n";
 
 namespace {
 
@@ -153,7 +157,7 @@ int Orders(OrderBook &book, const Arguments &a)
     for (const OrderListEntry &o : book.Search(search, &ok)) {
         Out({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
              o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()), AmountText(o.amount),
-             o.counterName});
+             o.counterName, StatusText(o.status)});
     }
     return ok ? 0 : 3;
 }
@@ -170,9 +174,25 @@ int Daily(OrderBook &book, const Arguments &a)
     bool ok = false;
     for (const DaySummary &d : book.Daily(from.value_or(to.value_or(today)), to.value_or(today), &ok)) {
         Out({d.day, QString::number(d.orders), QString::number(d.photos), NumberText(RoundHalfEven(d.squareMetres, 4)),
-             YuanText(d.amount), QString::number(d.ordersWithoutAmount)});
+             YuanText(d.amount), QString::number(d.ordersWithoutAmount), QString::number(d.pending)});
     }
     return ok ? 0 : 3;
+}
+
+// orderbook confirm N | void N: a pending order printed after all, or not.
+int Settle(OrderBook &book, OrderStatus status, const Arguments &a)
+{
+    bool number = false;
+    const qint64 noteNumber = a.positional.size() == 1 ? a.positional[0].toLongLong(&number) : 0;
+    if (!number) {
+        Error(QStringLiteral("需要一个单号 N"));
+        return 2;
+    }
+    QString error;
+    if (book.SetStatus(noteNumber, status, &error))
+        return 0;
+    Error(error);
+    return 1;
 }
 
 // orderbook status: which order book, and does it answer.
@@ -234,8 +254,9 @@ bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialog
     Arguments a = Parse(args);
     const QString sub = command == QLatin1String("orderbook") && !a.positional.isEmpty() ? a.positional.takeFirst()
                                                                                           : QString();
+    const bool settle = sub == QLatin1String("confirm") || sub == QLatin1String("void");
     if (!a.bad.isEmpty() || (command == QLatin1String("orderbook") && sub != QLatin1String("copy")
-                             && sub != QLatin1String("status"))) {
+                             && sub != QLatin1String("status") && !settle)) {
         Error(QStringLiteral("未知的参数：%1").arg(a.bad.isEmpty() ? sub : a.bad));
         *status = 2;
         return true;
@@ -269,6 +290,8 @@ bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialog
         *status = a.positional.isEmpty() ? Prices(book) : 2;
     else if (command == QLatin1String("price"))
         *status = SetPrice(book, a);
+    else if (settle)
+        *status = Settle(book, sub == QLatin1String("confirm") ? OrderStatus::Printed : OrderStatus::Voided, a);
     else if (command == QLatin1String("orders"))
         *status = Orders(book, a);
     else

@@ -38,10 +38,11 @@ QByteArray OrdersCsv(const QList<OrderListEntry> &orders)
     for (const OrderListEntry &o : orders) {
         rows.append({QString::number(o.noteNumber), o.issuedAt, o.memberName, o.service, o.photoCount.toString(),
                      o.photoArea.isNull() ? QString() : NumberText(o.photoArea.toDouble()),
-                     o.amount ? YuanText(*o.amount) : QString(), o.counterName});
+                     o.amount ? YuanText(*o.amount) : QString(), o.counterName, StatusText(o.status)});
     }
     return Csv({QStringLiteral("单号"), QStringLiteral("开单时间"), QStringLiteral("客户"), QStringLiteral("服务"),
-                QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"), QStringLiteral("柜台")},
+                QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"), QStringLiteral("柜台"),
+                QStringLiteral("状态")},
                rows);
 }
 
@@ -51,10 +52,10 @@ QByteArray DailyCsv(const QList<DaySummary> &days)
     for (const DaySummary &d : days) {
         rows.append({d.day, QString::number(d.orders), QString::number(d.photos),
                      NumberText(RoundHalfEven(d.squareMetres, 4)), YuanText(d.amount),
-                     QString::number(d.ordersWithoutAmount)});
+                     QString::number(d.ordersWithoutAmount), QString::number(d.pending)});
     }
     return Csv({QStringLiteral("日期"), QStringLiteral("单数"), QStringLiteral("张数"), QStringLiteral("面积(平方米)"),
-                QStringLiteral("金额"), QStringLiteral("未定价单数")},
+                QStringLiteral("金额"), QStringLiteral("未定价单数"), QStringLiteral("待确认单数")},
                rows);
 }
 

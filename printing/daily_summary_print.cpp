@@ -14,12 +14,13 @@ namespace kestova {
 namespace {
 
 const QStringList Headers = {QStringLiteral("日期"), QStringLiteral("单数"), QStringLiteral("张数"),
-                             QStringLiteral("面积(平方米)"), QStringLiteral("金额(元)"), QStringLiteral("未定价单数")};
+                             QStringLiteral("面积(平方米)"), QStringLiteral("金额(元)"), QStringLiteral("未定价单数"),
+                             QStringLiteral("待确认单数")};
 
 QStringList Cells(const DaySummary &d)
 {
     return {d.day, QString::number(d.orders), QString::number(d.photos), NumberText(RoundHalfEven(d.squareMetres, 4)),
-            YuanText(d.amount), QString::number(d.ordersWithoutAmount)};
+            YuanText(d.amount), QString::number(d.ordersWithoutAmount), QString::number(d.pending)};
 }
 
 } // namespace

@@ -255,6 +255,45 @@ TEST_F(OrderBookTest, RecordedOrdersAreFoundLineForLineAndSummedPerDay)
     EXPECT_EQ(days[2].amount, 1920);
 }
 
+// An order is recorded pending before it prints: tried again it replaces
+// only its own pending record; once printed or voided it never changes, and
+// the day counts printed orders, tells pending ones apart and leaves voided
+// ones out.
+TEST_F(OrderBookTest, PendingOrdersAreReplacedOnlyByThemselvesAndCountedApart)
+{
+    const ServicePrices prices{QStringLiteral("数码冲印（光面）"), PricingKind::PerPhoto, 0,
+                               {{QStringLiteral("15.24*10.16"), 80}}};
+    const PricedOrder priced = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), prices, LengthUnit::Centimetre);
+    const QDateTime at(QDate(2026, 12, 7), QTime(9, 30));
+    OrderRecordData printed = Order(41, QStringLiteral("张三"), at, priced);
+    ASSERT_TRUE(book->Record(printed));
+    OrderRecordData pending = Order(41, QStringLiteral("王五"), at, priced);
+    pending.status = OrderStatus::Pending;
+    EXPECT_FALSE(book->Record(pending)); // a printed order is never replaced
+    EXPECT_EQ(book->Find(41)->memberName, QStringLiteral("张三"));
+    EXPECT_FALSE(book->SetStatus(41, OrderStatus::Voided));
+    EXPECT_FALSE(book->RemovePending(41) && !book->Find(41));
+
+    for (qint64 n : {42, 43, 44}) {
+        pending.noteNumber = n;
+        ASSERT_TRUE(book->Record(pending));
+    }
+    pending.memberName = QStringLiteral("赵六"); // the same order tried again
+    ASSERT_TRUE(book->Record(pending));
+    EXPECT_EQ(book->Find(44)->memberName, QStringLiteral("赵六"));
+    EXPECT_EQ(book->Find(44)->order.lines.size(), priced.lines.size());
+    ASSERT_TRUE(book->SetStatus(42, OrderStatus::Printed));
+    ASSERT_TRUE(book->SetStatus(43, OrderStatus::Voided));
+    EXPECT_FALSE(book->SetStatus(43, OrderStatus::Printed));
+    EXPECT_EQ(book->Find(44)->status, OrderStatus::Pending);
+
+    const DaySummary day = book->Daily(at.date(), at.date()).last();
+    EXPECT_EQ(day.orders, 2);
+    EXPECT_EQ(day.photos, 24);
+    EXPECT_EQ(day.amount, 1920);
+    EXPECT_EQ(day.pending, 1);
+}
+
 // A store laid down by the version before the order book, with a count and
 // a note number in it: opened, it gains the new tables and keeps the rest.
 TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
@@ -350,9 +389,9 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
     }
     r = RunCountTool({"orders", "--customer", "张", "--program-dir", dir});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("7\t2026-12-08 10:00:00\t张三\t数码冲印（光面）\t12\t0.19\t9.60\t前台\n"));
+    EXPECT_EQ(r.out, QStringLiteral("7\t2026-12-08 10:00:00\t张三\t数码冲印（光面）\t12\t0.19\t9.60\t前台\t\n"));
     r = RunCountTool({"daily", "--from", "2026-12-01", "--to", "2026-12-31", "--program-dir", dir});
-    EXPECT_EQ(r.out, QStringLiteral("2026-12-08\t1\t12\t0.19\t9.60\t0\n合计\t1\t12\t0.19\t9.60\t0\n"));
+    EXPECT_EQ(r.out, QStringLiteral("2026-12-08\t1\t12\t0.19\t9.60\t0\t0\n合计\t1\t12\t0.19\t9.60\t0\t0\n"));
     EXPECT_EQ(RunCountTool({"daily", "--from", "8/12/2026", "--program-dir", dir}).status, 2);
 }
 
@@ -361,14 +400,15 @@ TEST(OrderCsv, BytesForASpreadsheet)
     OrderListEntry plain{7, QStringLiteral("2026-12-08 10:00:00"), QStringLiteral("张三"),
                          QStringLiteral("数码冲印（光面）"), 12, 0.19, 960, QStringLiteral("柜台1")};
     OrderListEntry awkward{8, QStringLiteral("2026-12-08 11:00:00"), QStringLiteral("=1+1, \"王\""),
-                           QStringLiteral("写真海报"), QVariant(), QVariant(), std::nullopt};
+                           QStringLiteral("写真海报"), QVariant(), QVariant(), std::nullopt, QString(),
+                           OrderStatus::Pending};
     EXPECT_EQ(OrdersCsv({plain, awkward}),
-              QByteArray("\xEF\xBB\xBF") + QStringLiteral("单号,开单时间,客户,服务,张数,面积,金额,柜台\r\n"
-                                                          "7,2026-12-08 10:00:00,张三,数码冲印（光面）,12,0.19,9.60,柜台1\r\n"
-                                                          "8,2026-12-08 11:00:00,\"'=1+1, \"\"王\"\"\",写真海报,,,,\r\n")
+              QByteArray("\xEF\xBB\xBF") + QStringLiteral("单号,开单时间,客户,服务,张数,面积,金额,柜台,状态\r\n"
+                                                          "7,2026-12-08 10:00:00,张三,数码冲印（光面）,12,0.19,9.60,柜台1,\r\n"
+                                                          "8,2026-12-08 11:00:00,\"'=1+1, \"\"王\"\"\",写真海报,,,,,待确认\r\n")
                                                 .toUtf8());
-    EXPECT_EQ(DailyCsv({DaySummary{QStringLiteral("合计"), 3, 25, 0.44, 1920, 1}}),
-              QByteArray("\xEF\xBB\xBF") + QStringLiteral("日期,单数,张数,面积(平方米),金额,未定价单数\r\n"
-                                                          "合计,3,25,0.44,19.20,1\r\n")
+    EXPECT_EQ(DailyCsv({DaySummary{QStringLiteral("合计"), 3, 25, 0.44, 1920, 1, 2}}),
+              QByteArray("\xEF\xBB\xBF") + QStringLiteral("日期,单数,张数,面积(平方米),金额,未定价单数,待确认单数\r\n"
+                                                          "合计,3,25,0.44,19.20,1,2\r\n")
                                                 .toUtf8());
 }

@@ -118,7 +118,7 @@ TEST_F(SharedOrderBookTest, TwoCountersShareNumbersPricesOrdersAndTheDay)
 
     const CountToolRun dayA = RunCountTool({"daily", "--program-dir", a});
     EXPECT_EQ(dayA.out, RunCountTool({"daily", "--program-dir", b}).out);
-    EXPECT_TRUE(dayA.out.endsWith(QStringLiteral("合计\t3\t9\t0.15\t7.20\t0\n"))) << dayA.out.toStdString();
+    EXPECT_TRUE(dayA.out.endsWith(QStringLiteral("合计\t3\t9\t0.15\t7.20\t0\t0\n"))) << dayA.out.toStdString();
 
     // Nothing of the order book went into the counters' own stores.
     SetProgramFolder(a);

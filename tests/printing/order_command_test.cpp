@@ -188,7 +188,7 @@ TEST_F(OrderCommandTest, AmountsAreDrawnAndARecordedOrderReprintsLineForLine)
     r = RunCountTool({"orders", "--program-dir", dir});
     EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
     // The orders carry this machine's name as the counter's.
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t3.45\t%1\n").arg(QSysInfo::machineHostName())))
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\t张三\t写真海报\t3\t0.3\t3.45\t%1\t\n").arg(QSysInfo::machineHostName())))
         << r.out.toStdString();
 
     // Today's summary on A4: two orders, six photos, one with an amount.
