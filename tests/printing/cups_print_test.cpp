@@ -4,6 +4,7 @@
 // queues wrote.
 #include "cups_server.h"
 #include "modal.h"
+#include "order_book.h"
 #include "order_printing.h"
 #include "pdf_text.h"
 #include "photo_store.h"
@@ -14,14 +15,20 @@
 #include "settings.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSqlQuery>
+#include <QThread>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 #include <memory>
 
@@ -218,6 +225,46 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
     r = RunCountTool({QStringLiteral("orders"), QStringLiteral("--program-dir"), sandbox.programDir()});
     EXPECT_EQ(r.out.count(u'\n'), 2) << r.out.toStdString();
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("2\t"))) << r.out.toStdString();
+}
+
+// kestova-count order --print killed at random moments: every job the
+// print system took carries a number whose order is in the book.
+TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
+{
+    store.reset();
+    const QStringList args = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
+                              sandbox.programDir()};
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(RunCountTool(args).status, 0);
+    const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
+    QRandomGenerator random(31);
+    for (int run = 0; run < 50; ++run) {
+        QProcess order;
+        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
+        ASSERT_TRUE(order.waitForStarted());
+        // The moment to kill at; nothing of the program's is waited for.
+        QThread::usleep(random.bounded(quint64(whole) * 1000));
+        ::kill(pid_t(order.processId()), SIGKILL);
+        order.waitForFinished(60000);
+    }
+    SetProgramFolder(sandbox.programDir());
+    store = PhotoStore::Open(DataMdbPath());
+    ASSERT_TRUE(store);
+    OrderBook book(store->database());
+    QSet<QString> titles;
+    for (const CupsServer::Job &job : NewJobs()) {
+        SCOPED_TRACE(job.title.toStdString());
+        EXPECT_FALSE(titles.contains(job.title));
+        titles.insert(job.title);
+        bool number = false;
+        const qint64 n = job.title.section(u' ', 1).toLongLong(&number);
+        ASSERT_TRUE(number);
+        const std::optional<OrderRecordData> recorded = book.Find(n);
+        ASSERT_TRUE(recorded) << "a job without its order";
+        EXPECT_NE(recorded->status, OrderStatus::Voided);
+    }
+    RecordProperty("jobs", int(titles.size()));
 }
 
 } // namespace

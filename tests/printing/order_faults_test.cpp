@@ -1,0 +1,302 @@
+// `kestova-count order` under faults, as a shop would meet them: the amount
+// of real counted photos whatever the display settings, counts that did not
+// complete, a store that is busy or full, and the program killed or the
+// server stopped at any moment. No page may leave without its order in the
+// book, and no refused order may use a note number.
+#include "folder_scan.h"
+#include "order_book.h"
+#include "order_book_source.h"
+#include "pdf_text.h"
+#include "pg_server.h"
+#include "photo_store.h"
+#include "program_folder.h"
+#include "recording_dialogs.h"
+#include "sandbox.h"
+#include "settings.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace kestova::test {
+namespace {
+
+class OrderFaultsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!HavePdfToText())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        // Six photos of 600×400 px at 100 dpi: 15.24 × 10.16 cm each.
+        for (int i = 0; i < 6; ++i)
+            box.writeFile(QStringLiteral("客户/%1.jpg").arg(i), JpegBytes(600, 400, 100));
+        folder = box.path(QStringLiteral("客户"));
+        program = box.programDir();
+        ASSERT_EQ(RunCountTool({"setup", "--program-dir", program}).status, 0);
+        ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "35", "--program-dir", program}).status, 0);
+    }
+
+    void Save(const Settings &settings)
+    {
+        SetProgramFolder(program);
+        ASSERT_TRUE(settings.Save());
+    }
+    CountToolRun Order(const QString &pdf, const QStringList &more = {})
+    {
+        return RunCountTool(QStringList{"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"}
+                            + more);
+    }
+    // The note number and the amount printed on a PDF; empty when the file
+    // is missing or not a whole PDF.
+    static QString NumberOn(const QString &pdf)
+    {
+        return QFileInfo::exists(pdf) ? OrderPage(PdfWords(pdf), 0).NoteNumber() : QString();
+    }
+    std::optional<OrderRecordData> Recorded(qint64 number)
+    {
+        SetProgramFolder(program);
+        std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+        if (!store)
+            return std::nullopt;
+        OrderBook book(store->database());
+        return book.Find(number);
+    }
+    qint64 NotesIssued()
+    {
+        SetProgramFolder(program);
+        std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+        const QList<QStringList> rows = QueryRows(store->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber"));
+        return rows.value(0).value(0).toLongLong();
+    }
+
+    Sandbox box;
+    QString folder;
+    QString program;
+};
+
+// 6 × 0.1524 m × 0.1016 m × 35 yuan = 3.25 yuan, whatever the decimals and
+// area unit the count was made with, and whatever the settings are when the
+// order prints.
+TEST_F(OrderFaultsTest, TheAmountIsTheSameUnderEveryDisplaySetting)
+{
+    int run = 0;
+    for (int decimals = 0; decimals <= 4; ++decimals) {
+        for (const char *areaUnit : {"0", "1"}) {
+            SCOPED_TRACE(QStringLiteral("RadixPoint=%1 PhotoArea=%2").arg(decimals).arg(areaUnit).toStdString());
+            Settings counted;
+            counted.RadixPoint = decimals;
+            counted.UnitRadixPoint = decimals;
+            counted.PhotoArea = QString::fromLatin1(areaUnit);
+            Save(counted);
+            ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
+            // The settings change between the count and the print.
+            Settings now = counted;
+            now.PhotoSize = QStringLiteral("1");
+            now.PhotoArea = counted.PhotoArea == QLatin1String("0") ? QStringLiteral("1") : QStringLiteral("0");
+            Save(now);
+            const QString pdf = box.path(QStringLiteral("o%1.pdf").arg(++run));
+            const CountToolRun r = Order(pdf);
+            ASSERT_EQ(r.status, 0) << r.err.toStdString();
+            const OrderPage page(PdfWords(pdf), 0);
+            EXPECT_EQ(page.Cell(1, QStringLiteral("PhotoHeight")), QStringLiteral("15.24"));
+            EXPECT_EQ(page.Cell(1, QStringLiteral("Money")), QStringLiteral("3.25"));
+            EXPECT_EQ(page.Cell(2, QStringLiteral("Money")), QStringLiteral("3.25"));
+            const QString text = PdfLayoutPages(pdf).value(0);
+            EXPECT_TRUE(text.contains(QStringLiteral("长(cm)")));
+            EXPECT_TRUE(text.contains(counted.PhotoArea == QLatin1String("0") ? QStringLiteral("面积(㎡)")
+                                                                              : QStringLiteral("面积(cm²)")));
+            const std::optional<OrderRecordData> order = Recorded(r.out.trimmed().toLongLong());
+            ASSERT_TRUE(order);
+            EXPECT_EQ(order->sizeUnit, QStringLiteral("cm"));
+            EXPECT_EQ(order->areaUnit, counted.PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2"));
+            EXPECT_EQ(order->order.TotalAmount(), 325);
+        }
+    }
+}
+
+// A count stopped midway leaves the earlier folder's totals in the store:
+// they are not printed as this customer's, and no number is used.
+TEST_F(OrderFaultsTest, AnInterruptedCountPrintsNothingUntilACountCompletes)
+{
+    ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
+    for (int i = 0; i < 5; ++i)
+        box.writeFile(QStringLiteral("下一位/%1.jpg").arg(i), JpegBytes(300, 200, 100));
+    const QString next = box.path(QStringLiteral("下一位"));
+    struct StopAtTwo : ScanObserver {
+        bool FileDone(int done) override { return done == 2; }
+    } stop;
+    {
+        SetProgramFolder(program);
+        std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+        ASSERT_TRUE(store);
+        RecordingDialogs dialogs;
+        ASSERT_EQ(ScanFolder(next, Settings::Load(), *store, dialogs, &stop), ScanEnd::Stopped);
+    }
+    const QString pdf = box.path(QStringLiteral("o.pdf"));
+    CountToolRun r = Order(pdf);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("没有完成"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    EXPECT_EQ(NotesIssued(), 0);
+
+    ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, next}).status, 0);
+    r = Order(pdf);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("1\n"));
+    EXPECT_EQ(QDir::cleanPath(Recorded(1)->folder), next);
+}
+
+// The store held by another program, or on a full disk: the order cannot be
+// recorded, so nothing is printed and no number is shown (a store the full
+// disk keeps from opening at all is refused as one that cannot be opened).
+TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
+{
+    ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
+    const QString pdf = box.path(QStringLiteral("o.pdf"));
+    {
+        sqlite3 *other = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(program + QStringLiteral("/Data.mdb")).constData(), &other),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const CountToolRun r = Order(pdf);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        EXPECT_EQ(r.status, 3);
+        EXPECT_TRUE(r.err.startsWith(QStringLiteral("订单库无法写入："))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(pdf));
+    }
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const QString mount = box.mkdir(QStringLiteral("small"));
+    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=2m"), 0);
+    struct Unmount {
+        QString path;
+        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
+    } unmount{mount};
+    ASSERT_TRUE(QFile::copy(program + QStringLiteral("/Data.mdb"), mount + QStringLiteral("/Data.mdb")));
+    ASSERT_TRUE(QFile::copy(program + QStringLiteral("/Config.ini"), mount + QStringLiteral("/Config.ini")));
+    program = mount;
+    {
+        QFile filler(mount + QStringLiteral("/filler"));
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, '\0')) == 4096) {
+        }
+    }
+    const CountToolRun r = Order(pdf);
+    EXPECT_TRUE(r.status == 2 || r.status == 3) << r.status;
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("订单库无法写入：")) || r.err.startsWith(QStringLiteral("数据库")))
+        << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(pdf));
+    QFile::remove(mount + QStringLiteral("/filler"));
+    EXPECT_EQ(NotesIssued(), 0);
+}
+
+// The order command killed at random moments: every PDF that came out whole
+// carries a number whose order is in the book (printed or 待确认), and no
+// two runs share a number.
+TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
+{
+    ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
+    // How long a whole run takes here, to spread the kills over it.
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
+    const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
+
+    QRandomGenerator random(19);
+    QSet<QString> numbers{NumberOn(box.path(QStringLiteral("whole.pdf")))};
+    int produced = 0;
+    for (int run = 0; run < 50; ++run) {
+        const QString pdf = box.path(QStringLiteral("kill%1.pdf").arg(run));
+        QProcess order;
+        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
+                    {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
+        ASSERT_TRUE(order.waitForStarted());
+        // A kill point within the run; this waits for the moment to kill,
+        // not for anything the program does.
+        QThread::usleep(random.bounded(quint64(whole) * 1000));
+        ::kill(pid_t(order.processId()), SIGKILL);
+        order.waitForFinished(60000);
+        const QString number = NumberOn(pdf);
+        if (number.isEmpty())
+            continue;
+        ++produced;
+        SCOPED_TRACE(number.toStdString());
+        EXPECT_FALSE(numbers.contains(number));
+        numbers.insert(number);
+        const std::optional<OrderRecordData> recorded = Recorded(number.toLongLong());
+        ASSERT_TRUE(recorded) << "a PDF without its order";
+        EXPECT_NE(recorded->status, OrderStatus::Voided);
+    }
+    RecordProperty("produced", produced);
+}
+
+// The shared server stopped at random moments of orders: every PDF that came
+// out has its order on the server; every refused order says why.
+TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
+{
+    PgServer server;
+    if (!server.Start())
+        GTEST_SKIP() << "no PostgreSQL server: " << server.Problem().toStdString();
+    Settings shared;
+    shared.OrderBookConnection = server.NewDatabase();
+    Save(shared);
+    ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
+    ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "35", "--program-dir", program}).status, 0);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
+    const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
+
+    QRandomGenerator random(23);
+    QStringList produced{NumberOn(box.path(QStringLiteral("whole.pdf")))};
+    for (int run = 0; run < 12; ++run) {
+        const QString pdf = box.path(QStringLiteral("cut%1.pdf").arg(run));
+        QProcess order;
+        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
+                    {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
+        ASSERT_TRUE(order.waitForStarted());
+        QThread::usleep(random.bounded(quint64(whole) * 1000));
+        ASSERT_TRUE(server.Stop());
+        ASSERT_TRUE(order.waitForFinished(60000));
+        const QString err = QString::fromUtf8(order.readAllStandardError());
+        if (order.exitCode() != 0)
+            EXPECT_TRUE(err.contains(QStringLiteral("订单库"))) << err.toStdString();
+        else
+            EXPECT_FALSE(NumberOn(pdf).isEmpty());
+        if (!NumberOn(pdf).isEmpty())
+            produced << NumberOn(pdf);
+        ASSERT_TRUE(server.Start()) << server.Problem().toStdString();
+    }
+    SetProgramFolder(program);
+    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    const Settings settings = Settings::Load();
+    OrderBookSource source(*store, settings);
+    OrderBook *book = source.Book();
+    ASSERT_TRUE(book);
+    for (const QString &number : std::as_const(produced)) {
+        SCOPED_TRACE(number.toStdString());
+        const std::optional<OrderRecordData> order = book->Find(number.toLongLong());
+        ASSERT_TRUE(order) << "a PDF without its order";
+        EXPECT_NE(order->status, OrderStatus::Voided);
+    }
+    EXPECT_EQ(QSet<QString>(produced.cbegin(), produced.cend()).size(), produced.size());
+}
+
+} // namespace
+} // namespace kestova::test
