@@ -132,7 +132,10 @@ inline const char *const Step2[] = {
 inline const char *const Step3[] = {
     "ALTER TABLE OrderRecord ADD COLUMN Status VARCHAR(8)",
 };
-inline constexpr int Version = 3;
+// Step 4: on a server, text columns hold text of any length, as in the local
+// store, so that nothing printed is refused when it is recorded. SQLite
+// keeps any length whatever the declared type: nothing to do there.
+inline constexpr int Version = 4;
 inline const QString SelectVersion = QStringLiteral("SELECT Version FROM OrderBookVersion");
 inline const QString UpdateVersion = QStringLiteral("UPDATE OrderBookVersion SET Version = ?");
 
@@ -153,7 +156,16 @@ inline const char *const Step1[] = {
 // until the first has laid out the tables, then finds them.
 inline const QString LockLayout = QStringLiteral("SELECT pg_advisory_xact_lock(74536587)");
 inline const QString InsertCounter = QStringLiteral("INSERT INTO NoteCounter(LastNumber) VALUES(0)");
-inline const QString RaiseCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber + 1");
+// One statement in a transaction of its own: the counter row is locked for
+// that statement only, never across round trips, so a counter that stalls
+// holds no other.
+// The counter never issues a number an order already holds, as after an
+// order book restored from a backup older than the counter.
+inline const QString IssueNumber = QStringLiteral(
+    "WITH issued AS (UPDATE NoteCounter SET LastNumber = GREATEST(LastNumber,"
+    " COALESCE((SELECT MAX(NoteNumber) FROM OrderRecord), 0)) + 1 RETURNING LastNumber)"
+    " INSERT INTO NoteNumber(NoteNumberID, PrintDate, CounterName) SELECT LastNumber, CURRENT_DATE, ? FROM issued"
+    " RETURNING NoteNumberID");
 inline const QString SelectCounter = QStringLiteral("SELECT LastNumber FROM NoteCounter");
 inline const QString SetCounter = QStringLiteral("UPDATE NoteCounter SET LastNumber = ?");
 // A number issued for an order that was never recorded goes back when no
@@ -163,6 +175,41 @@ inline const QString LowerCounter =
 inline const QString DeleteNoteNumber = QStringLiteral("DELETE FROM NoteNumber WHERE NoteNumberID = ?");
 inline const QString InsertNoteNumber =
     QStringLiteral("INSERT INTO NoteNumber(NoteNumberID, PrintDate, CounterName) VALUES(?, ?, ?)");
+inline const char *const Step4[] = {
+    "ALTER TABLE OrderRecord ALTER COLUMN MemberName TYPE TEXT, ALTER COLUMN Remark TYPE TEXT,"
+    " ALTER COLUMN ServiceName TYPE TEXT, ALTER COLUMN AppendText TYPE TEXT, ALTER COLUMN Folder TYPE TEXT,"
+    " ALTER COLUMN CounterName TYPE TEXT",
+    "ALTER TABLE OrderLine ALTER COLUMN PhotoSize TYPE TEXT",
+    "ALTER TABLE PriceList ALTER COLUMN ServiceName TYPE TEXT",
+    "ALTER TABLE SizePrice ALTER COLUMN ServiceName TYPE TEXT, ALTER COLUMN PhotoSize TYPE TEXT",
+    "ALTER TABLE ServiceName ALTER COLUMN ServiceName TYPE TEXT",
+    "ALTER TABLE NoteNumber ALTER COLUMN CounterName TYPE TEXT",
+};
+// Which of the order book's tables exist in the schema the connection
+// uses (its search_path), whatever that schema is called.
+// A plain query of the catalogue, not to_regclass(): after waiting for the
+// layout lock it must see the tables another counter has just made.
+inline const QString SelectLayoutTables = QStringLiteral(
+    "SELECT EXISTS(SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+    " WHERE c.relname = 'orderbookversion' AND n.nspname = current_schema()),"
+    " EXISTS(SELECT 1 FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace"
+    " WHERE c.relname = 'orderrecord' AND n.nspname = current_schema()), current_schema()");
+// A session that stalls holding a lock, or waits for one, gives up within
+// seconds; a setting the connection string or the server's role already
+// made is kept.
+inline const QString SetSessionTimeouts = QStringLiteral(
+    "SELECT CASE WHEN current_setting('lock_timeout') = '0' THEN set_config('lock_timeout', '5s', false) END,"
+    " CASE WHEN current_setting('statement_timeout') = '0' THEN set_config('statement_timeout', '15s', false) END,"
+    " CASE WHEN current_setting('idle_in_transaction_session_timeout') = '0'"
+    " THEN set_config('idle_in_transaction_session_timeout', '10s', false) END");
+// What `orderbook status` checks: the role's rights on the tables it
+// writes, and a counter behind the orders recorded (a restored backup).
+inline const QString SelectRights = QStringLiteral(
+    "SELECT has_table_privilege('notecounter', 'UPDATE') AND has_table_privilege('notenumber', 'INSERT'),"
+    " has_table_privilege('orderrecord', 'INSERT') AND has_table_privilege('orderline', 'INSERT')"
+    " AND has_table_privilege('orderrecord', 'UPDATE')");
+inline const QString SelectCounterAndHighest =
+    QStringLiteral("SELECT (SELECT LastNumber FROM NoteCounter), (SELECT MAX(NoteNumber) FROM OrderRecord)");
 inline const QString DeleteServiceNames = QStringLiteral("DELETE FROM ServiceName");
 inline const QString DeletePriceKinds = QStringLiteral("DELETE FROM PriceList");
 inline const QString DeleteAllSizePrices = QStringLiteral("DELETE FROM SizePrice");
@@ -193,10 +240,13 @@ inline const QString InsertServiceRow =
 inline const QString SelectPriceKinds = QStringLiteral(
     "SELECT s.ServiceName, p.PerSquareMetre FROM ServiceName s LEFT JOIN PriceList p"
     " ON p.ServiceName = s.ServiceName ORDER BY s.ServiceNameID");
-inline const QString SelectSizePrices =
-    QStringLiteral("SELECT PhotoSize, Price FROM SizePrice WHERE ServiceName = ? ORDER BY PhotoSize");
-inline const QString SelectPerSquareMetre =
-    QStringLiteral("SELECT PerSquareMetre FROM PriceList WHERE ServiceName = ?");
+// A service's prices in one statement, so in one snapshot: a price list
+// saved meanwhile gives the old list or the new one, never a mixture or
+// none. The price per m² comes on every row; without size prices, one row.
+inline const QString SelectServicePrices = QStringLiteral(
+    "SELECT p.PerSquareMetre, s.PhotoSize, s.Price FROM (SELECT ? AS Name) q"
+    " LEFT JOIN PriceList p ON p.ServiceName = q.Name LEFT JOIN SizePrice s ON s.ServiceName = q.Name"
+    " ORDER BY s.PhotoSize");
 inline const QString CountService = QStringLiteral("SELECT COUNT(*) FROM ServiceName WHERE ServiceName = ?");
 inline const QString DeletePriceKind = QStringLiteral("DELETE FROM PriceList WHERE ServiceName = ?");
 inline const QString InsertPriceKind =

@@ -220,13 +220,16 @@ void frmConfig::Load()
     m_chkSameness->setChecked(m_settings.Sameness);
     m_chkMemberName->setChecked(m_settings.PathAsMemberName);
     m_txtDPI->setText(QString::number(m_settings.AlarmNum));
-    m_txtOrderBook->setText(m_settings.OrderBookConnection);
+    // A password an older Config.ini holds is never shown.
+    m_txtOrderBook->setText(MaskPassword(m_settings.OrderBookConnection));
     m_txtCounterName->setText(m_settings.CounterName);
 }
 
 void frmConfig::OnTestConnection()
 {
-    const QString connection = m_txtOrderBook->text().trimmed();
+    QString connection = m_txtOrderBook->text().trimmed();
+    if (connection == MaskPassword(m_settings.OrderBookConnection).trimmed())
+        connection = m_settings.OrderBookConnection;
     if (connection.isEmpty()) {
         m_dialogs.ShowMessage(QStringLiteral("没有填写服务器：订单记在本机的 Data.mdb 中。"), QStringLiteral("提示"),
                               MessageIcon::Information, MessageButtons::Ok);
@@ -284,6 +287,12 @@ void frmConfig::OnOK()
     s.Preview = m_chkPreview->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
     s.OrderBookConnection = m_txtOrderBook->text().trimmed();
     s.CounterName = m_txtCounterName->text().trimmed();
+    if (HasPassword(s.OrderBookConnection)) {
+        m_dialogs.ShowMessage(PasswordPlaceMessage(s.OrderBookConnection), QStringLiteral("提示"),
+                              MessageIcon::Information, MessageButtons::Ok);
+        m_txtOrderBook->setFocus();
+        return;
+    }
 
     // Memory holds the rounded numbers; the file gets the texts as typed.
     QString error;

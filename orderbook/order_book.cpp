@@ -179,7 +179,17 @@ bool OrderBook::Shared() const
 
 int OrderBook::StoredVersion(bool *ok) const
 {
-    // The server folds the names to lower case.
+    if (Shared()) {
+        // In whatever schema the connection's search_path names.
+        QSqlQuery q(m_db);
+        *ok = q.exec(Sql::Server::SelectLayoutTables) && q.next();
+        if (!*ok)
+            return 0;
+        if (!q.value(0).toBool())
+            return q.value(1).toBool() ? 1 : 0;
+        *ok = q.exec(Sql::SelectVersion) && q.next();
+        return *ok ? q.value(0).toInt() : 0;
+    }
     const QStringList tables = m_db.tables();
     const auto has = [&tables](const char *name) {
         return tables.contains(QLatin1String(name), Qt::CaseInsensitive);
@@ -234,6 +244,10 @@ bool OrderBook::Upgrade(QString *error)
         for (const char *text : Sql::Step3)
             done = done && exec(QString::fromLatin1(text));
     }
+    if (done && version < 4 && Shared()) {
+        for (const char *text : Sql::Server::Step4)
+            done = done && exec(QString::fromLatin1(text));
+    }
     done = done && exec(Sql::UpdateVersion, {Sql::Version});
     if (done && m_db.commit())
         return true;
@@ -257,27 +271,11 @@ QStringList OrderBook::ServiceNames(bool *ok) const
 
 std::optional<qint64> OrderBook::IssueNoteNumber(const QString &counterName, QString *error)
 {
-    if (!m_db.transaction()) {
-        if (error)
-            *error = m_db.lastError().text();
-        return std::nullopt;
-    }
-    // The UPDATE locks the one counter row until the commit: another
-    // counter's number waits for this one and then takes the next.
     QSqlQuery q(m_db);
-    bool done = q.exec(Sql::Server::RaiseCounter) && q.numRowsAffected() == 1;
-    done = done && q.exec(Sql::Server::SelectCounter) && q.next();
-    const qint64 number = done ? q.value(0).toLongLong() : 0;
-    done = done && q.prepare(Sql::Server::InsertNoteNumber);
-    q.addBindValue(number);
-    q.addBindValue(QDate::currentDate());
-    q.addBindValue(counterName);
-    done = done && q.exec();
-    if (done && m_db.commit())
-        return number;
+    if (ExecStatement(q, Sql::Server::IssueNumber, {counterName}) && q.next())
+        return q.value(0).toLongLong();
     if (error)
-        *error = q.lastError().text().isEmpty() ? m_db.lastError().text() : q.lastError().text();
-    m_db.rollback();
+        *error = q.lastError().text();
     return std::nullopt;
 }
 
@@ -303,22 +301,23 @@ ServicePrices OrderBook::PricesOf(const QString &service, bool *ok) const
 {
     ServicePrices prices;
     prices.service = service;
-    QSqlQuery kind(m_db);
-    bool done = kind.prepare(Sql::SelectPerSquareMetre);
-    kind.addBindValue(service);
-    done = done && kind.exec();
-    if (done && kind.next() && !kind.value(0).isNull()) {
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    const bool done = ExecStatement(q, Sql::SelectServicePrices, {service});
+    QMap<QString, qint64> sizes;
+    std::optional<qint64> perSquareMetre;
+    while (done && q.next()) {
+        if (!q.value(0).isNull())
+            perSquareMetre = q.value(0).toLongLong();
+        if (!q.value(1).isNull())
+            sizes.insert(q.value(1).toString(), q.value(2).toLongLong());
+    }
+    if (perSquareMetre) {
         prices.kind = PricingKind::PerSquareMetre;
-        prices.perSquareMetre = kind.value(0).toLongLong();
-    } else if (done) {
-        QSqlQuery sizes(m_db);
-        done = sizes.prepare(Sql::SelectSizePrices);
-        sizes.addBindValue(service);
-        done = done && sizes.exec();
-        while (done && sizes.next())
-            prices.perPhoto.insert(sizes.value(0).toString(), sizes.value(1).toLongLong());
-        if (!prices.perPhoto.isEmpty())
-            prices.kind = PricingKind::PerPhoto;
+        prices.perSquareMetre = *perSquareMetre;
+    } else if (!sizes.isEmpty()) {
+        prices.kind = PricingKind::PerPhoto;
+        prices.perPhoto = sizes;
     }
     if (ok)
         *ok = done;
@@ -418,6 +417,28 @@ bool OrderBook::RemovePending(qint64 noteNumber, QString *error)
 {
     return Run({{Sql::DeletePendingOrderLines, {noteNumber, noteNumber}}, {Sql::DeletePendingOrder, {noteNumber}}},
                error);
+}
+
+QStringList OrderBook::ServerProblems(QStringList *warnings) const
+{
+    QStringList problems;
+    QSqlQuery q(m_db);
+    if (!q.exec(Sql::Server::SelectRights) || !q.next())
+        return {QStringLiteral("无法读取权限：") + q.lastError().text()};
+    if (!q.value(0).toBool())
+        problems << QStringLiteral("这个用户不能开单号（NoteCounter、NoteNumber 没有写权限）");
+    if (!q.value(1).toBool())
+        problems << QStringLiteral("这个用户不能记录订单（OrderRecord、OrderLine 没有写权限）");
+    if (q.exec(Sql::Server::SelectCounterAndHighest) && q.next() && !q.value(1).isNull()
+        && q.value(1).toLongLong() > q.value(0).toLongLong()) {
+        *warnings << QStringLiteral("单号计数器（%1）落后于已记录的最大单号（%2），像是恢复了较旧的备份："
+                                   "下一张订单会从 %3 开始；若纸上已有更大的单号，请在服务器上执行 "
+                                   "UPDATE NoteCounter SET LastNumber = 纸上最大的单号")
+                        .arg(q.value(0).toLongLong())
+                        .arg(q.value(1).toLongLong())
+                        .arg(q.value(1).toLongLong() + 1);
+    }
+    return problems;
 }
 
 bool OrderBook::ReturnNoteNumber(qint64 noteNumber)

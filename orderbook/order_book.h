@@ -162,6 +162,11 @@ public:
     // Shared order book only: gives back a number no order was recorded
     // under, when no later number was issued since.
     bool ReturnNoteNumber(qint64 noteNumber);
+    // Shared order book only: the problems that stop this connection from
+    // numbering or recording orders (empty when none); *warnings gets what
+    // the operator should know, such as a counter behind the recorded orders
+    // after a backup was restored.
+    QStringList ServerProblems(QStringList *warnings) const;
     std::optional<OrderRecordData> Find(qint64 noteNumber, bool *ok = nullptr) const;
     QList<OrderListEntry> Search(const OrderSearch &search, bool *ok = nullptr) const;
     // One line per day with orders in the range, then the total line.

@@ -209,7 +209,25 @@ int Status(OrderBookSource &source)
     }
     const bool answers = ProbeServer(Settings::Load().OrderBookConnection, &report);
     Out({QStringLiteral("状态"), answers ? report : CannotConnectMessage(report)});
-    return answers ? 0 : 3;
+    if (!answers)
+        return 3;
+    // Answering is not enough: the layout must be one this program uses,
+    // and the role must be allowed to number and record orders.
+    QString error;
+    OrderBook *book = source.Book(&error);
+    if (!book) {
+        Out({QStringLiteral("问题"), error});
+        return 3;
+    }
+    QStringList warnings;
+    const QStringList problems = book->ServerProblems(&warnings);
+    if (problems.isEmpty())
+        Out({QStringLiteral("权限"), QStringLiteral("可以开单号、记录订单")});
+    for (const QString &problem : problems)
+        Out({QStringLiteral("问题"), problem});
+    for (const QString &warning : std::as_const(warnings))
+        Out({QStringLiteral("警告"), warning});
+    return problems.isEmpty() ? 0 : 3;
 }
 
 // orderbook copy --to CONNINFO: the local order book onto the server.

@@ -8,7 +8,12 @@
 #include <QAtomicInt>
 #include <QRegularExpression>
 #include <QSqlError>
+#include <QSqlDriver>
 #include <QSqlQuery>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <libpq-fe.h>
 
 namespace kestova {
 
@@ -78,6 +83,37 @@ QString WithDefaults(const QString &connection)
     return options;
 }
 
+// The key=value pairs of a connection string (values may be quoted), or
+// of a postgresql:// address.
+QList<std::pair<QString, QString>> ConnectionOptions(const QString &connection)
+{
+    QList<std::pair<QString, QString>> options;
+    const QString trimmed = connection.trimmed();
+    if (trimmed.startsWith(QLatin1String("postgresql://")) || trimmed.startsWith(QLatin1String("postgres://"))) {
+        const QUrl url(trimmed);
+        options.append({QStringLiteral("host"), url.host()});
+        if (url.port() > 0)
+            options.append({QStringLiteral("port"), QString::number(url.port())});
+        options.append({QStringLiteral("dbname"), url.path().mid(1)});
+        options.append({QStringLiteral("user"), url.userName()});
+        if (!url.password().isEmpty())
+            options.append({QStringLiteral("password"), url.password()});
+        const QUrlQuery query(url);
+        for (const auto &[key, value] : query.queryItems(QUrl::FullyDecoded))
+            options.append({key, value});
+        return options;
+    }
+    static const QRegularExpression pair(QStringLiteral("(\\w+)\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'|\\S*)"));
+    for (auto it = pair.globalMatch(trimmed); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString value = m.captured(2);
+        if (value.startsWith(u'\''))
+            value = value.mid(1, value.size() - 2).replace(QStringLiteral("\\'"), QStringLiteral("'"));
+        options.append({m.captured(1), value});
+    }
+    return options;
+}
+
 bool Answers(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
@@ -85,6 +121,54 @@ bool Answers(const QSqlDatabase &db)
 }
 
 } // namespace
+
+bool HasPassword(const QString &connection)
+{
+    for (const auto &[key, value] : ConnectionOptions(connection)) {
+        if (key == QLatin1String("password"))
+            return true;
+    }
+    return false;
+}
+
+QString MaskPassword(const QString &connection)
+{
+    QString masked = connection;
+    static const QRegularExpression keyword(
+        QStringLiteral("(password\\s*=\\s*)('(?:[^'\\\\]|\\\\.)*'|\\S*)"));
+    masked.replace(keyword, QStringLiteral("\\1***"));
+    static const QRegularExpression address(QStringLiteral("(postgres(?:ql)?://[^:/@]*:)[^@]*@"));
+    masked.replace(address, QStringLiteral("\\1***@"));
+    return masked;
+}
+
+QString PasswordFileLine(const QString &connection)
+{
+    QString host = QStringLiteral("localhost");
+    QString port = QStringLiteral("5432");
+    QString database = QStringLiteral("*");
+    QString user = QStringLiteral("*");
+    for (const auto &[key, value] : ConnectionOptions(connection)) {
+        if (key == QLatin1String("host") && !value.isEmpty())
+            host = value;
+        else if (key == QLatin1String("port") && !value.isEmpty())
+            port = value;
+        else if (key == QLatin1String("dbname") && !value.isEmpty())
+            database = value;
+        else if (key == QLatin1String("user") && !value.isEmpty())
+            user = value;
+    }
+    return QStringLiteral("%1:%2:%3:%4:你的密码").arg(host, port, database, user);
+}
+
+QString PasswordPlaceMessage(const QString &connection)
+{
+    return QStringLiteral("连接串里不能写密码（password=），它会以明文留在 Config.ini 中。\n"
+                          "请把密码写入本人的密码文件 ~/.pgpass（Windows：%APPDATA%\\postgresql\\pgpass.conf，"
+                          "或环境变量 PGPASSFILE 指定的文件），文件只许本人读写（chmod 600），写这一行：\n\n%1\n\n"
+                          "也可以用 libpq 的服务文件（pg_service.conf）。然后从连接串中去掉 password=。")
+        .arg(PasswordFileLine(connection));
+}
 
 QString CannotConnectMessage(const QString &reason)
 {
@@ -114,8 +198,25 @@ QSqlDatabase OpenServer(const QString &connection, const QString &name, QString 
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(Driver, name);
     db.setConnectOptions(WithDefaults(connection));
-    if (db.open())
-        return db;
+    if (db.open()) {
+        // The server's notices (a table that exists already, …) are not
+        // the operator's business: they never reach standard error.
+        const QVariant handle = db.driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
+            if (PGconn *conn = *static_cast<PGconn *const *>(handle.data()))
+                PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
+        }
+        QSqlQuery timeouts(db);
+        if (timeouts.exec(Statement::OrderBook::Server::SetSessionTimeouts))
+            return db;
+        if (error)
+            *error = ErrorOf(timeouts.lastError());
+        timeouts = QSqlQuery();
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(name);
+        return {};
+    }
     if (error)
         *error = ErrorOf(db.lastError());
     db = QSqlDatabase();
@@ -141,12 +242,19 @@ bool ProbeServer(const QString &connection, QString *report)
         } else {
             const QString version = q.value(0).toString().section(u' ', 0, 0);
             QString book = QStringLiteral("订单库尚未建立，第一台连接的电脑打印时会自动建立");
-            if (db.tables().contains(QStringLiteral("orderrecord"), Qt::CaseInsensitive)) {
+            QSqlQuery layout(db);
+            const bool known = layout.exec(Statement::OrderBook::Server::SelectLayoutTables) && layout.next();
+            const QString schema = known ? layout.value(2).toString() : QString();
+            if (known && layout.value(1).toBool()) {
                 QSqlQuery count(db);
                 if (count.exec(Statement::OrderBook::Server::CountOrders) && count.next())
                     book = QStringLiteral("订单库已建立，共 %1 张订单").arg(count.value(0).toLongLong());
             }
             *report = QStringLiteral("连接成功：PostgreSQL %1，%2").arg(version, book);
+            if (!schema.isEmpty())
+                *report += QStringLiteral("（模式 %1）").arg(schema);
+            else if (known)
+                *report = QStringLiteral("连接成功，但 search_path 中没有可用的模式：订单库无法建立");
         }
         db.close();
     }
@@ -182,7 +290,7 @@ QString OrderBookSource::Place() const
 
 QString OrderBookSource::Description() const
 {
-    return Shared() ? QStringLiteral("服务器（%1）").arg(m_settings.OrderBookConnection)
+    return Shared() ? QStringLiteral("服务器（%1）").arg(MaskPassword(m_settings.OrderBookConnection))
                     : QStringLiteral("本机 Data.mdb");
 }
 

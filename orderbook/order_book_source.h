@@ -27,6 +27,15 @@ struct Settings;
 // The message that begins every report of an unusable shared order book.
 QString CannotConnectMessage(const QString &reason);
 
+// Passwords never go into Config.ini or onto the screen: whether a
+// connection string holds one, the string with it shown as "***", and the
+// line of libpq's password file (~/.pgpass) that would hold it instead.
+bool HasPassword(const QString &connection);
+QString MaskPassword(const QString &connection);
+QString PasswordFileLine(const QString &connection);
+// The message that tells where the password goes instead.
+QString PasswordPlaceMessage(const QString &connection);
+
 // A server's or libpq's error in the operator's words: what went wrong in
 // Chinese, then the first line of the original text for the technician.
 QString ServerErrorText(const QString &original);

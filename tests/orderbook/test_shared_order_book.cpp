@@ -18,8 +18,13 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSqlQuery>
+#include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <signal.h>
+#include <thread>
 
 using namespace kestova;
 using namespace kestova::test;
@@ -88,6 +93,143 @@ protected:
     Sandbox box;
     QString connection;
 };
+
+// A counter frozen at any moment of an order (a hung laptop: SIGSTOP)
+// holds nothing another counter waits for; a session that does hold the
+// counter row makes a number fail within the lock timeout, never hang.
+TEST_F(SharedOrderBookTest, NoCounterCanHoldAnother)
+{
+    const QString a = Counter(QStringLiteral("counterA"));
+    const QString b = Counter(QStringLiteral("counterB"));
+    ASSERT_EQ(Order(a, QStringLiteral("first.pdf")).status, 0);
+    for (int delayMs : {0, 5, 15, 30, 60, 120}) {
+        SCOPED_TRACE(delayMs);
+        QProcess frozen;
+        frozen.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
+                     {"order", "--pdf", box.path(QStringLiteral("frozen.pdf")), "--program-dir", a});
+        ASSERT_TRUE(frozen.waitForStarted());
+        QThread::msleep(delayMs); // the moment it freezes
+        ::kill(pid_t(frozen.processId()), SIGSTOP);
+        QProcess other;
+        other.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
+                    {"order", "--pdf", box.path(QStringLiteral("other.pdf")), "--program-dir", b});
+        const bool finished = other.waitForFinished(60000);
+        ::kill(pid_t(frozen.processId()), SIGCONT);
+        frozen.waitForFinished(60000);
+        ASSERT_TRUE(finished) << "a frozen counter held another";
+        EXPECT_EQ(other.exitCode(), 0) << other.readAllStandardError().toStdString();
+    }
+
+    // Another session holding the counter row (a tool, an older program).
+    QString error;
+    {
+        QSqlDatabase holder = OpenServer(connection, QStringLiteral("holder"), &error);
+        ASSERT_TRUE(holder.isValid()) << error.toStdString();
+        QSqlQuery hold(holder);
+        ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN")));
+        ASSERT_TRUE(hold.exec(QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber")));
+        const CountToolRun held = Order(b, QStringLiteral("held.pdf"));
+        EXPECT_EQ(held.status, 3);
+        EXPECT_TRUE(held.out.isEmpty());
+        EXPECT_TRUE(held.err.contains(QStringLiteral("订单库"))) << held.err.toStdString();
+        hold.exec(QStringLiteral("ROLLBACK"));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    EXPECT_EQ(Order(b, QStringLiteral("after.pdf")).status, 0);
+}
+
+// An order book in a schema of its own (the connection's search_path), run
+// after run; texts as long as the local book takes; `status` names the
+// schema and never shows a password.
+TEST_F(SharedOrderBookTest, AnySchemaAndTextsOfAnyLength)
+{
+    {
+        QString error;
+        QSqlDatabase db = OpenServer(connection, QStringLiteral("schema"), &error);
+        ASSERT_TRUE(db.isValid()) << error.toStdString();
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("CREATE SCHEMA kestova")));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("schema"));
+    connection += QStringLiteral(" options='-csearch_path=kestova'");
+    for (int run = 1; run <= 2; ++run) {
+        SCOPED_TRACE(run);
+        const QString name = QStringLiteral("run%1").arg(run);
+        {
+            QString error;
+            QSqlDatabase db = OpenServer(connection, name, &error);
+            ASSERT_TRUE(db.isValid()) << error.toStdString();
+            OrderBook book(db);
+            ASSERT_TRUE(book.Upgrade(&error)) << error.toStdString();
+            const std::optional<qint64> number = book.IssueNoteNumber(QString(300, u'柜'), &error);
+            ASSERT_EQ(number, run) << error.toStdString();
+            OrderRecordData order;
+            order.noteNumber = *number;
+            order.issuedAt = QDateTime::currentDateTime();
+            order.memberName = QString(300, u'客');
+            order.service = QString(300, u'服');
+            order.folder = QString(5000, u'夹');
+            order.remark = QString(3000, u'备');
+            order.counterName = QString(300, u'柜');
+            ASSERT_TRUE(book.Record(order, &error)) << error.toStdString();
+            EXPECT_EQ(book.Find(*number)->folder.size(), 5000);
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    EXPECT_EQ(ServerRows(QStringLiteral("SELECT COUNT(*) FROM kestova.OrderRecord")), (QList<QStringList>{{"2"}}));
+
+    const QString dir = box.path(QStringLiteral("prog"));
+    ASSERT_EQ(RunCountTool({"setup", "--program-dir", dir}).status, 0);
+    ASSERT_TRUE(WriteProfileStrings(dir + QStringLiteral("/Config.ini"),
+                                    {{QStringLiteral("OrderBook"), QStringLiteral("Connection"),
+                                      connection + QStringLiteral(" password=geheim")}}));
+    const CountToolRun status = RunCountTool({"orderbook", "status", "--program-dir", dir});
+    EXPECT_EQ(status.status, 0) << status.out.toStdString() << status.err.toStdString();
+    EXPECT_TRUE(status.out.contains(QStringLiteral("模式 kestova"))) << status.out.toStdString();
+    EXPECT_FALSE((status.out + status.err).contains(QStringLiteral("geheim")));
+}
+
+// Prices saved again and again while orders read them: every order gets
+// one whole price list, the old one or the new one.
+TEST_F(SharedOrderBookTest, APriceEditDuringOrdersLeavesEveryOrderPriced)
+{
+    const QString service = QStringLiteral("写真海报");
+    {
+        QString error;
+        QSqlDatabase db = OpenServer(connection, QStringLiteral("setup"), &error);
+        OrderBook book(db);
+        ASSERT_TRUE(book.Upgrade(&error)) << error.toStdString();
+        ASSERT_TRUE(book.SetPerSquareMetre(service, 3500, &error)) << error.toStdString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("setup"));
+    std::atomic<bool> stop{false};
+    std::thread editor([&] {
+        {
+            QSqlDatabase db = OpenServer(connection, QStringLiteral("editor"), nullptr);
+            OrderBook book(db);
+            for (int i = 0; !stop; ++i) {
+                ServicePrices prices{service, i % 2 ? PricingKind::PerSquareMetre : PricingKind::PerPhoto, 3500,
+                                     {{QStringLiteral("15.24*10.16"), 80}}};
+                book.SavePrices({prices});
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("editor"));
+    });
+    int unpriced = 0;
+    {
+        QSqlDatabase db = OpenServer(connection, QStringLiteral("reader"), nullptr);
+        OrderBook book(db);
+        for (int i = 0; i < 200; ++i) {
+            bool ok = false;
+            const ServicePrices prices = book.PricesOf(service, &ok);
+            if (ok && prices.kind == PricingKind::None)
+                ++unpriced;
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    stop = true;
+    editor.join();
+    EXPECT_EQ(unpriced, 0);
+}
 
 TEST_F(SharedOrderBookTest, TwoCountersShareNumbersPricesOrdersAndTheDay)
 {
