@@ -118,7 +118,7 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappened)
                QStringLiteral("--program-dir"), sandbox.programDir()});
     EXPECT_EQ(r.status, 3);
     // The tool's message alone: no notice of Qt's about the painter.
-    EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
+    EXPECT_EQ(r.err, QStringLiteral("打印机失败：无法写入 %1（文件夹不存在）\n").arg(sandbox.path(QStringLiteral("missing/order.pdf"))));
 
     EXPECT_EQ(Order({QStringLiteral("--program-dir"), sandbox.programDir()}).status, 2);
     EXPECT_EQ(Order(Args({QStringLiteral("--colour")})).status, 2);
