@@ -235,7 +235,7 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     // paths past the system's length limit; the reader still gets the
     // extension as a hint, as it would from the path.
     QFile file;
-    PieceDevice pieces(path, bytes.pieces);
+    PieceDevice pieces(path, bytes.pieces, bytes.leanScans);
     QImageReader reader;
     if (bytes.kind == PreviewBytes::Pieces) {
         if (!pieces.open(QIODevice::ReadOnly))

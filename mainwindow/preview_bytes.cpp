@@ -55,7 +55,6 @@ PreviewBytes LeanJpeg(ImageSource &source)
     constexpr qint64 MaxStrayBytes = 1 << 16;
     const qint64 size = source.size();
     QList<BytePiece> pieces;
-    bool left = false;  // something was left out
     bool exifKept = false;
     qint64 profileBytes = 0;
     qint64 pos = 2;  // after SOI
@@ -98,13 +97,13 @@ PreviewBytes LeanJpeg(ImageSource &source)
         }
         if (keep)
             Keep(pieces, pos, end - pos);
-        left |= !keep;
         pos = end;
     }
-    if (!left)
-        return {};
-    Keep(pieces, pos, size - pos);
-    return AsPieces(std::move(pieces));
+    // The scans, with what lies between them examined as they are read.
+    pieces.append({pos, size - pos, {}});
+    PreviewBytes result = AsPieces(std::move(pieces));
+    result.leanScans = true;
+    return result;
 }
 
 PreviewBytes LeanTiff(ImageSource &source)
@@ -239,13 +238,60 @@ PreviewBytes LeanWebp(ImageSource &source)
     return AsPieces(std::move(pieces));
 }
 
-PieceDevice::PieceDevice(const QString &path, QList<BytePiece> pieces)
+PieceDevice::PieceDevice(const QString &path, QList<BytePiece> pieces, bool leanScans)
     : m_path(path)
     , m_pieces(std::move(pieces))
+    , m_leanScans(leanScans && !m_pieces.isEmpty() && m_pieces.last().from >= 0)
 {
     for (const BytePiece &piece : m_pieces) {
         m_starts.append(m_size);
         m_size += piece.length;
+    }
+    if (m_leanScans)
+        m_examined = m_pieces.last().from;
+}
+
+void PieceDevice::ExamineScans(qint64 upTo)
+{
+    constexpr qint64 Chunk = 1 << 16;
+    QByteArray bytes;
+    while (m_leanScans) {
+        BytePiece &tail = m_pieces.last();
+        const qint64 tailEnd = tail.from + tail.length;
+        if (m_examined + 1 >= tailEnd || m_starts.last() + (m_examined - tail.from) >= upTo)
+            return;
+        // One byte more than the chunk, so a marker across its end is seen.
+        bytes.resize(qMin(Chunk + 1, tailEnd - m_examined));
+        if (!m_file.seek(m_examined) || m_file.read(bytes.data(), bytes.size()) != bytes.size()) {
+            m_leanScans = false;
+            return;
+        }
+        qint64 marker = -1;
+        for (qsizetype i = 0; i + 1 < bytes.size() && marker < 0; ++i) {
+            const uchar code = uchar(bytes[i + 1]);
+            if (uchar(bytes[i]) != 0xFF)
+                continue;
+            if (code == 0xD9) {  // the end of the image: the decoder reads no further
+                m_leanScans = false;
+                return;
+            }
+            if ((code >= 0xE0 && code <= 0xEF) || code == 0xFE)
+                marker = m_examined + i;
+        }
+        if (marker < 0) {
+            m_examined += bytes.size() - 1;
+            continue;
+        }
+        quint8 length[2] = {0, 0};
+        m_file.seek(marker + 2);
+        m_file.read(reinterpret_cast<char *>(length), 2);
+        const qint64 after = qMin(tailEnd, marker + 2 + (qint64(length[0]) << 8 | length[1]));
+        // The tail ends before the segment and goes on after it.
+        tail.length = marker - tail.from;
+        m_pieces.append({after, tailEnd - after, {}});
+        m_starts.append(m_starts.last() + m_pieces[m_pieces.size() - 2].length);
+        m_size = m_starts.last() + m_pieces.last().length;
+        m_examined = after;
     }
 }
 
@@ -264,6 +310,7 @@ bool PieceDevice::seek(qint64 pos)
 
 qint64 PieceDevice::readData(char *data, qint64 maxSize)
 {
+    ExamineScans(m_pos + maxSize);
     qint64 done = 0;
     while (done < maxSize && m_pos < m_size) {
         const qsizetype i = std::upper_bound(m_starts.begin(), m_starts.end(), m_pos) - m_starts.begin() - 1;

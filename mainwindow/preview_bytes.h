@@ -35,11 +35,13 @@ struct PreviewBytes {
     enum Kind { Whole, Pieces, Refused } kind = Whole;
     QList<BytePiece> pieces;  // Pieces
     QString reason;           // Refused: why, for the operator
+    bool leanScans = false;   // the last piece is a JPEG's scans (PieceDevice)
 };
 
 // JPEG: APP0, the first EXIF APP1, colour-profile APP2 segments up to the
 // limit and APP14 are kept before the first scan; other APPn and comments
-// are left out.
+// are left out, there and between the scans (libjpeg keeps those it meets
+// after the picture too).
 PreviewBytes LeanJpeg(ImageSource &source);
 // TIFF: entries of the first directory whose values exceed the limit are
 // left out of it, save the strips, tiles, colour map and tables.
@@ -49,11 +51,14 @@ PreviewBytes LeanTiff(ImageSource &source);
 PreviewBytes LeanWebp(ImageSource &source);
 
 // The pieces one after the other, read from the file at path as a
-// read-only random-access device.
+// read-only random-access device. With leanScans the last piece is a JPEG
+// from its first scan on: application segments and comments in it are left
+// out as the reading reaches them (the device gets shorter then, beyond what
+// was read), so the file is not read ahead of the decoder.
 class PieceDevice : public QIODevice
 {
 public:
-    PieceDevice(const QString &path, QList<BytePiece> pieces);
+    PieceDevice(const QString &path, QList<BytePiece> pieces, bool leanScans = false);
 
     bool open(OpenMode mode) override;
     bool isSequential() const override { return false; }
@@ -65,11 +70,16 @@ protected:
     qint64 writeData(const char *, qint64) override { return -1; }
 
 private:
+    // Settles the pieces up to device position upTo.
+    void ExamineScans(qint64 upTo);
+
     QString m_path;
     QList<BytePiece> m_pieces;
     QList<qint64> m_starts;  // where each piece starts in the device
     qint64 m_size = 0;
     qint64 m_pos = 0;
+    bool m_leanScans = false;
+    qint64 m_examined = 0;  // the file up to here is settled
     QFile m_file;
 };
 

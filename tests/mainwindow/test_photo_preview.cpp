@@ -295,6 +295,7 @@ TEST(PhotoPreview, MetadataLeftOutKeepsThePictureAndRefusalsSayWhy)
     xmp += QByteArray(0x100 + 2 - xmp.size(), 'x');
     const QByteArray comment = QByteArray("\xFF\xFE\x00\x10", 4) + QByteArray(14, 'c');
     const QByteArray padded = QByteArray(turned).insert(2, (xmp + comment).repeated(3));
+    const QByteArray trailing = QByteArray(turned).insert(turned.size() - 2, (xmp + comment).repeated(3));
     // More segments than the count reads: the count marks it failed.
     const QByteArray unmeasured = QByteArray(Encode(stored, "JPEG")).insert(2, comment.repeated(5000));
     const QString tiff = sandbox.path(QStringLiteral("described.tif"));
@@ -324,6 +325,8 @@ TEST(PhotoPreview, MetadataLeftOutKeepsThePictureAndRefusalsSayWhy)
         EXPECT_EQ(photo.visible.size(), row.size);
     }
     EXPECT_EQ(DecodeFitted(sandbox.path(QStringLiteral("padded.jpg")), 100, 100).visible, reference.visible);
+    EXPECT_EQ(DecodeFitted(sandbox.writeFile(QStringLiteral("trailing.jpg"), trailing), 100, 100).visible,
+              reference.visible);
 }
 
 TEST(PhotoPreview, DrawingKeepsThePictureUntilTheNextClick)

@@ -77,7 +77,7 @@ TEST(PreviewMemory, JpegCoefficientsOfClaimedSizesAreNotAllocated)
     });
 }
 
-// Small pictures behind hundreds of megabytes of metadata, and a header
+// Small pictures behind (or before) hundreds of megabytes of metadata, and a header
 // claiming 2^31 - 1 pixels a side. The metadata never reaches the decoders
 // whole; a JPEG the count cannot measure (more segments than it reads) is not
 // shown at all.
@@ -101,8 +101,9 @@ TEST(PreviewMemory, MetadataIsNotReadWholeToShowAPicture)
         bool written;
         bool shown;
     } cases[] = {
-        {QStringLiteral("behind5800.jpg"), WriteJpegBehindSegments(box.path(QStringLiteral("behind5800.jpg")), jpeg, 5800), false},
-        {QStringLiteral("behind4000.jpg"), WriteJpegBehindSegments(box.path(QStringLiteral("behind4000.jpg")), jpeg, 4000), true},
+        {QStringLiteral("behind5800.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("behind5800.jpg")), jpeg, 5800), false},
+        {QStringLiteral("behind4000.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("behind4000.jpg")), jpeg, 4000), true},
+        {QStringLiteral("after5800.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("after5800.jpg")), jpeg, 5800, true), true},
         {QStringLiteral("described.tif"), WriteTiffWithDescription(box.path(QStringLiteral("described.tif")), 100, 100, Huge), true},
         {QStringLiteral("exif.webp"), WriteWebpWithExif(box.path(QStringLiteral("exif.webp")), webp, Huge + (20 << 20)), true},
         {QStringLiteral("claim.bmp"), !box.writeFile(QStringLiteral("claim.bmp"), BmpV5Claiming(0x7FFFFFFF, 0x7FFFFFFF)).isEmpty(), false},

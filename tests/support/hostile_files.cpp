@@ -161,19 +161,22 @@ bool WriteRepeated(QFile &file, const QByteArray &bytes, qint64 total)
 
 } // namespace
 
-bool WriteJpegBehindSegments(const QString &path, const QByteArray &jpeg, int segments)
+bool WriteJpegWithSegments(const QString &path, const QByteArray &jpeg, int segments, bool after)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !jpeg.startsWith("\xFF\xD8"))
+    if (!file.open(QIODevice::WriteOnly) || !jpeg.startsWith("\xFF\xD8") || !jpeg.endsWith("\xFF\xD9"))
         return false;
     QByteArray segment = QByteArray("\xFF\xE1\xFF\xFF", 4) + QByteArray("http://ns.adobe.com/xap/1.0/\0", 29);
     segment += QByteArray(2 + 0xFFFF - segment.size(), 'x');
-    file.write("\xFF\xD8", 2);
+    const QByteArray head = after ? jpeg.chopped(2) : jpeg.left(2);
+    if (file.write(head) != head.size())
+        return false;
     for (int i = 0; i < segments; ++i) {
         if (file.write(segment) != segment.size())
             return false;
     }
-    return file.write(jpeg.mid(2)) == jpeg.size() - 2 && file.flush();
+    const QByteArray rest = after ? jpeg.right(2) : jpeg.mid(2);
+    return file.write(rest) == rest.size() && file.flush();
 }
 
 bool WriteTiffWithDescription(const QString &path, int width, int height, qint64 bytes)

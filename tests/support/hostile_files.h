@@ -37,8 +37,9 @@ QByteArray JpegClaiming(int width, int height, bool progressive);
 
 // Files whose picture is small and whose metadata is not, written straight
 // to path (they are hundreds of megabytes); false when they cannot be.
-// A JPEG holding `jpeg`'s picture behind `segments` APP1 segments of 64 KB.
-bool WriteJpegBehindSegments(const QString &path, const QByteArray &jpeg, int segments);
+// A JPEG holding `jpeg`'s picture behind `segments` APP1 segments of 64 KB,
+// or with them after the picture, before its end marker.
+bool WriteJpegWithSegments(const QString &path, const QByteArray &jpeg, int segments, bool after = false);
 // A grey TIFF of width × height whose ImageDescription is `bytes` long.
 bool WriteTiffWithDescription(const QString &path, int width, int height, qint64 bytes);
 // An extended WebP holding `webp`'s picture and an EXIF chunk `bytes` long.
