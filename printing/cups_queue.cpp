@@ -26,6 +26,8 @@ public:
                               AnswerSeconds * 1000, nullptr);
         if (m_http)
             httpSetTimeout(m_http, 0.25, &Connection::KeepWaiting, this);
+        else
+            m_timedOut = m_deadline.hasExpired();  // a server that takes no connection in time
     }
     ~Connection()
     {
@@ -43,10 +45,10 @@ public:
     // Why the last exchange failed.
     QString Failure() const
     {
-        if (!m_http)
-            return QStringLiteral("无法连接打印系统");
         if (m_timedOut)
             return QStringLiteral("打印系统 %1 秒内没有回应").arg(AnswerSeconds);
+        if (!m_http)
+            return QStringLiteral("无法连接打印系统");
         switch (cupsLastError()) {
         case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS: return QStringLiteral("队列不接受任务");
         case IPP_STATUS_ERROR_NOT_FOUND: return QStringLiteral("打印系统找不到这个队列");
@@ -192,11 +194,13 @@ QueueAnswer FindQueue(const QString &queue)
 {
     QueueAnswer answer;
     Connection connection;
+    answer.answered = !connection.timedOut();
     if (!connection.http()) {
         answer.failure = connection.Failure();
         return answer;
     }
     const Dest dest = NamedDest(connection, queue);
+    answer.answered = !connection.timedOut();
     if (!dest) {
         answer.failure = MissingQueue(connection, queue);
         return answer;

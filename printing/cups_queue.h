@@ -28,6 +28,7 @@ struct QueueAnswer {
     QString queue;                     // empty when there is none
     std::optional<QMarginsF> margins;  // millimetres on A4, when the queue says
     QString failure;                   // why there is no queue
+    bool answered = false;             // false when the print system did not answer in time
 };
 
 // The queue named, or the system default (the user's lpoptions default, else

@@ -97,10 +97,17 @@ public:
 
     void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner) override
     {
-        QPrinter printer(QPrinter::HighResolution);
         const std::optional<QueueAnswer> found =
             AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
-        if (found && !found->queue.isEmpty())
+        // Qt's printer asks the print system itself, without a time limit:
+        // a print system that does not answer gets no preview, and the job
+        // tells the operator so when it finds no printer.
+        if (!found || !found->answered) {
+            job(*this);
+            return;
+        }
+        QPrinter printer(QPrinter::HighResolution);
+        if (!found->queue.isEmpty())
             printer.setPrinterName(found->queue);
         UseA4(printer);
         printer.setDocName(documentName());
