@@ -306,14 +306,15 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     return result;
 }
 
-void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs)
+QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs)
 {
     const FittedPhoto photo = DecodeFitted(path, boxWidth, boxHeight);
     if (!photo.ok) {
         dialogs.ShowMessage(QStringLiteral("显示失败!"), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
-        return;
+        return photo.reason;
     }
     box.SetPicture(photo.visible, photo.target, photo.visibleTopLeft);
+    return QString();
 }
 
 bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs)

@@ -88,7 +88,8 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight);
 // without that metadata (preview_bytes.h) or refused with the reason.
 // Draws the file into the box (box pixels boxWidth × boxHeight). A file that
 // cannot be read or drawn shows "显示失败!" and leaves the box as it was.
-void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs);
+// Returns why the file is not shown (FittedPhoto::reason), empty when it is.
+QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs);
 
 // A click on a row with path P: clears the box, draws P (when the Preview
 // setting allows it) and returns true when the status bar is to show P.
