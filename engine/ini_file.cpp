@@ -3,6 +3,7 @@
 #include "ini_file.h"
 
 #include "program_folder.h"
+#include "replace_file.h"
 #include "text_encoding.h"
 
 #include <QDir>
@@ -12,11 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#ifdef Q_OS_WIN
-#include <QSaveFile>
-#else
-#include <QRandomGenerator>
-
+#ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -170,22 +167,6 @@ QByteArray Serialize(Profile &profile)
     return out;
 }
 
-// Why a file operation failed, for the operator.
-QString Cause(int error)
-{
-    switch (error) {
-    case ENOSPC: return QStringLiteral("磁盘空间不足");
-#ifdef EDQUOT
-    case EDQUOT: return QStringLiteral("超出磁盘配额");
-#endif
-    case EACCES:
-    case EPERM: return QStringLiteral("没有权限");
-    case EROFS: return QStringLiteral("磁盘只读");
-    case EISDIR: return QStringLiteral("这是文件夹，不是文件");
-    default: return qt_error_string(error);
-    }
-}
-
 QString Failure(const char *what, const QString &file, const QString &cause)
 {
     return QStringLiteral("%1 %2：%3").arg(QString::fromUtf8(what), QDir::toNativeSeparators(file), cause);
@@ -206,7 +187,7 @@ FileBytes ReadFile(const QString &file)
     const QFileInfo info(file);
     if (info.isDir()) {
         result.state = FileState::Failed;
-        result.error = Failure("无法读取", file, Cause(EISDIR));
+        result.error = Failure("无法读取", file, FileErrorCause(EISDIR));
         return result;
     }
     if (!info.isFile() || info.size() > MaxFileSize)
@@ -227,17 +208,6 @@ FileBytes ReadFile(const QString &file)
     return result;
 }
 
-bool ReplaceFile(const QString &target, const QByteArray &bytes, QString *error)
-{
-    QSaveFile save(target);
-    save.setDirectWriteFallback(false);
-    // Unbuffered, so that a failed write shows in its result, not in a
-    // flush QSaveFile does not check.
-    if (save.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && save.write(bytes) == bytes.size() && save.commit())
-        return true;
-    *error = Failure("无法写入", target, save.errorString());
-    return false;
-}
 #else
 FileBytes ReadFile(const QString &file)
 {
@@ -254,7 +224,7 @@ FileBytes ReadFile(const QString &file)
             || (::stat(path.constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)))
             return result;
         result.state = FileState::Failed;
-        result.error = Failure("无法读取", file, Cause(error));
+        result.error = Failure("无法读取", file, FileErrorCause(error));
         return result;
     }
     int error = 0;
@@ -287,67 +257,11 @@ FileBytes ReadFile(const QString &file)
     ::close(fd);
     if (error != 0) {
         result.state = FileState::Failed;
-        result.error = Failure("无法读取", file, Cause(error));
+        result.error = Failure("无法读取", file, FileErrorCause(error));
     }
     return result;
 }
 
-// The directory entry of the rename is made durable too. The new contents
-// are in place by then, so a failure here is not reported as a failed save.
-void SyncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-bool ReplaceFile(const QString &target, const QByteArray &bytes, QString *error)
-{
-    const QByteArray path = QFile::encodeName(target);
-    struct stat old;
-    const bool replacing = ::stat(path.constData(), &old) == 0 && S_ISREG(old.st_mode);
-
-    QByteArray temp;
-    int fd = -1;
-    int failure = 0;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temp = path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36) + ".tmp";
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        failure = fd < 0 ? errno : 0;
-        if (fd < 0 && failure != EEXIST)
-            break;
-    }
-    if (fd < 0) {
-        *error = Failure("无法写入", target, Cause(failure));
-        return false;
-    }
-    if (replacing && ::fchmod(fd, old.st_mode & 07777) != 0)
-        failure = errno;
-    for (qsizetype done = 0; failure == 0 && done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            failure = n < 0 ? errno : EIO;
-        else
-            done += n;
-    }
-    if (failure == 0 && ::fsync(fd) != 0)
-        failure = errno;
-    if (::close(fd) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && ::rename(temp.constData(), path.constData()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        ::unlink(temp.constData());
-        *error = Failure("无法写入", target, Cause(failure));
-        return false;
-    }
-    SyncFolder(QFileInfo(target).absolutePath());
-    return true;
-}
 #endif
 
 // Where a write goes: through a link to a regular file; a link to anything
@@ -388,7 +302,12 @@ bool WriteProfileStrings(const QString &file, const QList<ProfileValue> &values,
     const QString eol = LineEnd(profile);
     for (const ProfileValue &entry : values)
         Apply(profile, entry, eol);
-    return ReplaceFile(WriteTarget(file), Serialize(profile), &reason);
+    const QString target = WriteTarget(file);
+    QString cause;
+    if (ReplaceFile(target, Serialize(profile), &cause))
+        return true;
+    reason = Failure("无法写入", target, cause);
+    return false;
 }
 
 bool WriteProfileString(const QString &file, const QString &section, const QString &key, const QString &value)

@@ -44,7 +44,7 @@ bool WriteProfileString(const QString &file, const QString &section, const QStri
 
 // Writes the values in their order, as one WriteProfileString each would, in
 // one replacement of the file: all of them or none. On failure *error says
-// what failed and why ("无法写入 <file>：磁盘空间不足").
+// what failed and why ("无法写入 <file>：磁盘已满").
 bool WriteProfileStrings(const QString &file, const QList<ProfileValue> &values, QString *error = nullptr);
 
 // The same on Config.ini in the program folder.

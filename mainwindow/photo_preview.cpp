@@ -4,7 +4,10 @@
 #include "decoder_claims.h"
 #include "dialogs.h"
 #include "heif_preview.h"
+#include "image_headers.h"
+#include "image_source.h"
 #include "numbers.h"
+#include "preview_bytes.h"
 #include "path_codec.h"
 #include "program_title.h"
 #include "settings.h"
@@ -38,66 +41,26 @@ constexpr qint64 DecodeLimitBytes = qint64(DecodeLimitMegabytes) * 1024 * 1024;
 // canvas, the image objects and Qt's copy).
 constexpr int MngBytesPerPixel = 8;
 
-// A PNG file read up to cut, then closed with an IEND chunk: the file
-// without its damaged tail.
-class CutPngDevice : public QIODevice
+// A PNG's damaged tail replaced by an IEND chunk.
+const QByteArray IendChunk("\0\0\0\0IEND\xAE\x42\x60\x82", 12);
+
+PreviewBytes Refused(const QString &reason)
 {
-public:
-    CutPngDevice(const QString &path, qint64 cut)
-        : m_path(path)
-        , m_cut(cut)
-    {
-    }
+    PreviewBytes result;
+    result.kind = PreviewBytes::Refused;
+    result.reason = reason;
+    return result;
+}
 
-    bool open(OpenMode mode) override
-    {
-        return mode == ReadOnly && OpenForReading(m_file, m_path) && QIODevice::open(mode);
-    }
-    qint64 size() const override { return m_cut + qint64(sizeof IendChunk); }
-    bool seek(qint64 pos) override
-    {
-        if (pos < 0 || pos > size() || !QIODevice::seek(pos))
-            return false;
-        m_pos = pos;
-        return true;
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        qint64 done = 0;
-        if (m_pos < m_cut) {
-            if (!m_file.seek(m_pos))
-                return -1;
-            done = m_file.read(data, qMin(maxSize, m_cut - m_pos));
-            if (done < 0)
-                return -1;
-        } else {
-            const qint64 at = m_pos - m_cut;
-            done = qBound<qint64>(0, qint64(sizeof IendChunk) - at, maxSize);
-            std::memcpy(data, IendChunk + at, size_t(done));
-        }
-        m_pos += done;
-        return done;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    static constexpr char IendChunk[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', '\xAE', 'B', '\x60', '\x82'};
-    QString m_path;
-    QFile m_file;
-    qint64 m_cut;
-    qint64 m_pos = 0;
-};
+const QString TooLarge = QStringLiteral("图片过大，预览需要的内存超出限制");
+const QString Damaged = QStringLiteral("文件已损坏");
 
 // What the decoder may be given of the file.
-enum class Vetting { Whole, Cut, Refused };
-
-Vetting VetFile(const QString &path, qint64 *cut)
+PreviewBytes VetFile(const QString &path)
 {
     ImageSource source(path);
     if (!source.isOpen())
-        return Vetting::Whole; // the reader says it cannot read it
+        return {}; // the reader says it cannot read it
     const uchar *prefix = source.prefix();
     const qint64 n = source.prefixSize();
     if (IsPng(prefix, n)) {
@@ -105,19 +68,31 @@ Vetting VetFile(const QString &path, qint64 *cut)
         // When its image data is complete, the picture is shown without
         // the damaged tail.
         const PngChunks png = CheckPngChunks(source, 0, source.size());
-        *cut = png.cut;
-        return png.fit == PngChunks::Whole ? Vetting::Whole
-             : png.fit == PngChunks::ImageThenCut ? Vetting::Cut
-                                                   : Vetting::Refused;
+        if (png.fit == PngChunks::Whole)
+            return {};
+        if (png.fit != PngChunks::ImageThenCut)
+            return Refused(Damaged);
+        PreviewBytes cut;
+        cut.kind = PreviewBytes::Pieces;
+        cut.pieces = {{0, png.cut, {}}, {-1, IendChunk.size(), IendChunk}};
+        return cut;
     }
-    if (StartsWith(prefix, n, "\xFF\xD8\xFF", 3)) // a few hundred bytes could claim 20 GB
-        return JpegBufferedBytes(source) <= double(DecodeLimitBytes) ? Vetting::Whole : Vetting::Refused;
+    if (StartsWith(prefix, n, "\xFF\xD8\xFF", 3)) { // a few hundred bytes could claim 20 GB
+        if (JpegBufferedBytes(source) > double(DecodeLimitBytes))
+            return Refused(TooLarge);
+        return LeanJpeg(source);
+    }
+    if (StartsWith(prefix, n, "II*\0", 4) || StartsWith(prefix, n, "MM\0*", 4) || StartsWith(prefix, n, "II+\0", 4)
+        || StartsWith(prefix, n, "MM\0+", 4))
+        return LeanTiff(source);
+    if (StartsWith(prefix, n, "RIFF", 4) && n >= 12 && std::memcmp(prefix + 8, "WEBP", 4) == 0)
+        return LeanWebp(source);
     if (IsMng(prefix, n))
-        return MngClaimedPixels(source) * MngBytesPerPixel <= double(DecodeLimitBytes) ? Vetting::Whole
-                                                                                        : Vetting::Refused;
+        return MngClaimedPixels(source) * MngBytesPerPixel <= double(DecodeLimitBytes) ? PreviewBytes()
+                                                                                        : Refused(TooLarge);
     if (IsIconFile(prefix, n)) // the limit covers the pixels, not the chunks
-        return EmbeddedPngsFit(source, std::numeric_limits<quint64>::max()) ? Vetting::Whole : Vetting::Refused;
-    return Vetting::Whole;
+        return EmbeddedPngsFit(source, std::numeric_limits<quint64>::max()) ? PreviewBytes() : Refused(TooLarge);
+    return {};
 }
 
 } // namespace
@@ -199,9 +174,22 @@ void PhotoBox::paintEvent(QPaintEvent *event)
 
 namespace {
 
+const QString CannotDecode = QStringLiteral("无法解码图片");
+
+// A decoder gave no picture: the file is damaged, or its picture would take
+// more memory than the limit.
+FittedPhoto Failed(FittedPhoto result, const QSize &claimed)
+{
+    result.reason = claimed.isValid() && qint64(claimed.width()) * claimed.height() * 4 > DecodeLimitBytes
+        ? TooLarge
+        : CannotDecode;
+    return result;
+}
+
 FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
 {
     FittedPhoto result;
+    result.reason = CannotDecode;
     const HeifReader heif(path);
     if (!heif.IsOpen())
         return result;
@@ -211,6 +199,8 @@ FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
     result.visibleTopLeft = visible.topLeft();
     if (visible.isEmpty()) {
         result.ok = !upright.isEmpty();
+        if (result.ok)
+            result.reason.clear();
         return result;
     }
     const QImage fitted = heif.Read(result.target.size(), qint64(DecodeLimitMegabytes) * 1024 * 1024);
@@ -218,6 +208,7 @@ FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
         return result;
     result.visible = fitted.copy(visible.translated(-result.target.topLeft()));
     result.ok = true;
+    result.reason.clear();
     return result;
 }
 
@@ -226,31 +217,42 @@ FittedPhoto DecodeHeifFitted(const QString &path, int boxWidth, int boxHeight)
 FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
 {
     FittedPhoto result;
-    qint64 cut = 0;
-    const Vetting vetting = VetFile(path, &cut);
-    if (vetting == Vetting::Refused)
+    result.reason = CannotDecode;
+    // What the count could not measure is not shown as if it were fine.
+    const ImageHeader header = ReadImageHeader(path);
+    const QSize claimed(header.width, header.height);
+    if (!header.valid) {
+        result.reason = ImageSource(path).isOpen() ? QStringLiteral("无法读出图片的尺寸，统计时记为失败")
+                                                   : QStringLiteral("无法读取文件");
         return result;
+    }
+    const PreviewBytes bytes = VetFile(path);
+    if (bytes.kind == PreviewBytes::Refused) {
+        result.reason = bytes.reason;
+        return result;
+    }
     // Opened through the path codec, which finds names in any encoding and
     // paths past the system's length limit; the reader still gets the
     // extension as a hint, as it would from the path.
     QFile file;
-    CutPngDevice cutPng(path, cut);
+    PieceDevice pieces(path, bytes.pieces, bytes.leanScans);
     QImageReader reader;
-    if (vetting == Vetting::Cut) {
-        if (!cutPng.open(QIODevice::ReadOnly))
+    if (bytes.kind == PreviewBytes::Pieces) {
+        if (!pieces.open(QIODevice::ReadOnly))
             return result;
-        reader.setDevice(&cutPng);
-        reader.setFormat("png");
+        reader.setDevice(&pieces);
     } else {
         if (!OpenForReading(file, path))
             return result;
         reader.setDevice(&file);
-        reader.setFormat(QFileInfo(path).suffix().toLower().toLatin1());
     }
+    reader.setFormat(QFileInfo(path).suffix().toLower().toLatin1());
     reader.setAutoTransform(true);
     reader.setAllocationLimit(DecodeLimitMegabytes);
-    if (!reader.canRead())
-        return DecodeHeifFitted(path, boxWidth, boxHeight);
+    if (!reader.canRead()) {
+        const FittedPhoto heif = DecodeHeifFitted(path, boxWidth, boxHeight);
+        return heif.ok ? heif : Failed(result, claimed);
+    }
     const QRect box(0, 0, qMax(boxWidth, 0), qMax(boxHeight, 0));
 
     const QSize stored = reader.size();
@@ -259,7 +261,7 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         // (within the limit) and scale afterwards.
         const QImage whole = reader.read();
         if (whole.isNull())
-            return result;
+            return Failed(result, claimed);
         result.target = FitPhotoRect(whole.width(), whole.height(), boxWidth, boxHeight);
         const QRect visible = result.target & box;
         if (!visible.isEmpty()) {
@@ -268,6 +270,7 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         }
         result.visibleTopLeft = visible.topLeft();
         result.ok = true;
+        result.reason.clear();
         return result;
     }
     if (stored.isEmpty())
@@ -283,6 +286,7 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     if (visible.isEmpty()) {
         // Nothing of it lands in the box; nothing to decode.
         result.ok = true;
+        result.reason.clear();
         return result;
     }
 
@@ -294,21 +298,23 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         reader.setScaledClipRect(storedClip);
     result.visible = reader.read();
     if (result.visible.isNull())
-        return result;
+        return Failed(result, claimed);
     if (result.visible.size() != visible.size())
         result.visible = result.visible.scaled(visible.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     result.ok = true;
+    result.reason.clear();
     return result;
 }
 
-void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs)
+QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs)
 {
     const FittedPhoto photo = DecodeFitted(path, boxWidth, boxHeight);
     if (!photo.ok) {
         dialogs.ShowMessage(QStringLiteral("显示失败!"), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
-        return;
+        return photo.reason;
     }
     box.SetPicture(photo.visible, photo.target, photo.visibleTopLeft);
+    return QString();
 }
 
 bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs)

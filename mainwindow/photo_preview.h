@@ -75,15 +75,21 @@ private:
 // the size it is drawn, and where the whole fitted image lies in the box.
 struct FittedPhoto {
     bool ok = false;
+    QString reason;  // why it is not shown, for the operator; empty when ok
     QImage visible;
     QRect target;
     QPoint visibleTopLeft;
 };
 FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight);
 
+// A file whose header the count cannot read is not decoded: the preview
+// shows only what the count measured. A file the decoders would need more
+// memory for than the limit, or whose metadata would, is given to them
+// without that metadata (preview_bytes.h) or refused with the reason.
 // Draws the file into the box (box pixels boxWidth × boxHeight). A file that
 // cannot be read or drawn shows "显示失败!" and leaves the box as it was.
-void DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs);
+// Returns why the file is not shown (FittedPhoto::reason), empty when it is.
+QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int boxHeight, Dialogs &dialogs);
 
 // A click on a row with path P: clears the box, draws P (when the Preview
 // setting allows it) and returns true when the status bar is to show P.

@@ -2,12 +2,12 @@
 #include "text_export.h"
 
 #include "dialogs.h"
+#include "replace_file.h"
 #include "totals_text.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QSaveFile>
 #include <QStringEncoder>
 
 namespace kestova {
@@ -25,23 +25,7 @@ QByteArray ExportFileBytes(const QList<TotalRow> &rows)
 
 bool WriteExportFile(const QString &path, const QByteArray &bytes, QString *reason)
 {
-    QSaveFile file(path);
-    // Unbuffered, so that a short write (a full disk) shows at write() and
-    // the old file is never replaced by a cut one.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *reason = file.errorString();
-        return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        *reason = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    return ReplaceFile(path, bytes, reason);
 }
 
 void ExportTotals(PhotoStore &store, Dialogs &dialogs, const QString &countedFolderName, QString &lastExportFile)

@@ -30,7 +30,7 @@ bool PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const Q
 {
     const auto fail = [&] {
         target.EndDocument();
-        dialogs.ShowMessage(QStringLiteral("打印机失败..."), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
+        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
         return false;
     };
     // Sizes in points, turned into the device's dots per page.

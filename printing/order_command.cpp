@@ -110,18 +110,19 @@ std::unique_ptr<PrintTarget> OutputTarget(const OrderOptions &o)
 QString OutputProblem(const OrderOptions &o)
 {
     if (o.print) {
-        if (o.printer.isEmpty() && DefaultQueue().isEmpty())
-            return QStringLiteral("打印机失败：没有默认打印机");
+        const QueueAnswer queue = FindQueue(o.printer);
+        if (queue.queue.isEmpty())
+            return queue.failure.isEmpty() ? QStringLiteral("打印机失败...") : QStringLiteral("打印机失败：") + queue.failure;
         return {};
     }
     const QFileInfo file(o.pdf);
     const QFileInfo folder(file.absolutePath());
     if (!folder.isDir())
-        return QStringLiteral("无法写入 %1：文件夹不存在").arg(QDir::toNativeSeparators(o.pdf));
+        return QStringLiteral("打印机失败：无法写入 %1（文件夹不存在）").arg(QDir::toNativeSeparators(o.pdf));
     if (!folder.isWritable() || (file.exists() && !file.isWritable()))
-        return QStringLiteral("无法写入 %1：权限不足").arg(QDir::toNativeSeparators(o.pdf));
+        return QStringLiteral("打印机失败：无法写入 %1（权限不足）").arg(QDir::toNativeSeparators(o.pdf));
     if (file.isDir())
-        return QStringLiteral("无法写入 %1：这是一个文件夹").arg(QDir::toNativeSeparators(o.pdf));
+        return QStringLiteral("打印机失败：无法写入 %1（这是一个文件夹）").arg(QDir::toNativeSeparators(o.pdf));
     return {};
 }
 

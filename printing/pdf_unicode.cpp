@@ -3,7 +3,6 @@
 
 #include "report_model.h"
 
-#include <QFile>
 #include <QFont>
 #include <QHash>
 #include <QRawFont>
@@ -131,17 +130,6 @@ int MendPdfText(QByteArray &pdf)
         section = sectionEnd;
     }
     return mended;
-}
-
-bool MendPdfTextFile(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadWrite))
-        return false;
-    QByteArray pdf = file.readAll();
-    if (MendPdfText(pdf) == 0)
-        return true;
-    return file.seek(0) && file.write(pdf) == pdf.size() && file.flush();
 }
 
 } // namespace kestova

@@ -16,8 +16,4 @@ namespace kestova {
 // valid. Returns the number of entries changed.
 int MendPdfText(QByteArray &pdf);
 
-// The same on a file, rewritten in place. False when it cannot be read or
-// written back.
-bool MendPdfTextFile(const QString &fileName);
-
 } // namespace kestova

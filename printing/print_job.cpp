@@ -206,7 +206,7 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
         }
         result.printerFailed = true;
         target.EndDocument();
-        dialogs.ShowMessage(QStringLiteral("打印机失败..."), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
+        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
         layout.Discard();
         return false;
     };
@@ -254,7 +254,7 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
     }
     if (!target.EndDocument() && result.pages > 0) {
         result.printerFailed = true;
-        dialogs.ShowMessage(QStringLiteral("打印机失败..."), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
+        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
         layout.Discard();
     }
     return result;

@@ -3,8 +3,11 @@
 
 #include "pdf_unicode.h"
 #include "program_title.h"
+#include "replace_file.h"
 
-#include <QFile>
+#include <QBuffer>
+#include <QDir>
+#include <QTemporaryFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -26,6 +29,7 @@ QPainter *PagedDeviceTarget::NewPage()
         ++m_pages;
         return &m_painter;
     }
+    SetFailureReason(QString());
     QPagedPaintDevice *device = OpenDevice();
     if (!device || !m_painter.begin(device)) {
         CloseDevice();
@@ -74,14 +78,10 @@ PdfPrintTarget::~PdfPrintTarget()
 
 QPagedPaintDevice *PdfPrintTarget::OpenDevice()
 {
-    // Opened here rather than by the writer, so that a file that cannot be
-    // written is a refused page, not a painter warning.
-    m_file = std::make_unique<QFile>(m_fileName);
-    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_file.reset();
-        return nullptr;
-    }
-    m_writer = std::make_unique<QPdfWriter>(m_file.get());
+    m_pdf.clear();
+    m_buffer = std::make_unique<QBuffer>(&m_pdf);
+    m_buffer->open(QIODevice::WriteOnly);
+    m_writer = std::make_unique<QPdfWriter>(m_buffer.get());
     m_writer->setCreator(ProgramTitle);
     m_writer->setTitle(documentName());
     m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, OrderPageMargins,
@@ -94,9 +94,19 @@ bool PdfPrintTarget::CloseDevice()
     if (!m_writer)
         return false;
     m_writer.reset();
-    const bool written = m_file->error() == QFileDevice::NoError && m_file->size() > 0;
-    m_file.reset();
-    return written && MendPdfTextFile(m_fileName);
+    m_buffer.reset();
+    MendPdfText(m_pdf);
+    QString cause;
+    const bool written = ReplaceFile(m_fileName, m_pdf, &cause);
+    m_pdf.clear();
+    if (!written)
+        SetFailureReason(CannotWriteReason(m_fileName, cause));
+    return written;
+}
+
+QString CannotWriteReason(const QString &fileName, const QString &cause)
+{
+    return QStringLiteral("无法写入 %1（%2）").arg(QDir::toNativeSeparators(fileName), cause);
 }
 
 BorrowedPrinterTarget::~BorrowedPrinterTarget()
@@ -106,21 +116,52 @@ BorrowedPrinterTarget::~BorrowedPrinterTarget()
 
 QPagedPaintDevice *BorrowedPrinterTarget::OpenDevice()
 {
+    // A printer set to print into a file (the print dialog's PDF choice)
+    // would write it in place; it writes a temporary file instead.
+    m_pdfFile.clear();
+    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty()) {
+        m_temp = std::make_unique<QTemporaryFile>();
+        if (!m_temp->open()) {
+            SetFailureReason(CannotWriteReason(m_temp->fileTemplate(), m_temp->errorString()));
+            m_temp.reset();
+            return nullptr;
+        }
+        m_pdfFile = m_printer.outputFileName();
+        m_printer.setOutputFileName(m_temp->fileName());
+    }
     return &m_printer;
 }
 
 bool BorrowedPrinterTarget::CloseDevice()
 {
-    // A printer set to print into a file (the print dialog's PDF choice)
-    // has written it when the painter ended.
-    if (m_printer.outputFormat() == QPrinter::PdfFormat && !m_printer.outputFileName().isEmpty())
-        return MendPdfTextFile(m_printer.outputFileName());
+    if (m_pdfFile.isEmpty())
+        return true;
+    m_printer.setOutputFileName(m_pdfFile);
+    QByteArray pdf = m_temp->readAll();
+    const bool read = m_temp->error() == QFileDevice::NoError && !pdf.isEmpty();
+    m_temp.reset();
+    if (!read) {
+        SetFailureReason(CannotWriteReason(m_pdfFile, QStringLiteral("临时文件无法读回")));
+        return false;
+    }
+    MendPdfText(pdf);
+    QString cause;
+    if (!ReplaceFile(m_pdfFile, pdf, &cause)) {
+        SetFailureReason(CannotWriteReason(m_pdfFile, cause));
+        return false;
+    }
     return true;
 }
 
 void UseA4(QPrinter &printer)
 {
     printer.setPageSize(QPageSize(QPageSize::A4));
+}
+
+QString PrinterFailedText(const PrintTarget &target)
+{
+    const QString reason = target.failureReason();
+    return reason.isEmpty() ? QStringLiteral("打印机失败...") : QStringLiteral("打印机失败：") + reason;
 }
 
 } // namespace kestova

@@ -4,16 +4,17 @@
 // targets share.
 #pragma once
 
+#include <QBuffer>
 #include <QMarginsF>
 #include <QPainter>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <QTemporaryFile>
 
 #include <functional>
 #include <memory>
 
-class QFile;
 class QPagedPaintDevice;
 class QPdfWriter;
 class QPrinter;
@@ -55,10 +56,22 @@ public:
     void SetOnScreen(bool onScreen) { m_onScreen = onScreen; }
     bool OnScreen() const { return m_onScreen; }
 
+    // Why the last NewPage or EndDocument failed, in the operator's words
+    // ("队列不接受任务"); empty when the target cannot say.
+    QString failureReason() const { return m_failureReason; }
+
+protected:
+    void SetFailureReason(const QString &reason) { m_failureReason = reason; }
+
 private:
     QString m_documentName;
     bool m_onScreen = false;
+    QString m_failureReason;
 };
+
+// What the operator is told when a target refused a page or a document:
+// "打印机失败：" and the target's reason, else "打印机失败...".
+QString PrinterFailedText(const PrintTarget &target);
 
 // The margins, in millimetres, of an order page on A4 when the paper's own
 // are not known: 4 mm at the sides leave 202 mm for the 200 mm wide order.
@@ -87,9 +100,10 @@ private:
     int m_pages = 0;
 };
 
-// Writes the pages into a PDF file on A4, replacing the file when the first
-// page starts; the document name is the PDF's title. The file cannot be
-// written: the printer cannot be used.
+// Writes the pages into a PDF file on A4; the document name is the PDF's
+// title. The document is made in memory and replaces the file whole when it
+// ends (ReplaceFile): a file that cannot be written fails EndDocument with
+// the reason, and leaves an existing file as it was.
 class PdfPrintTarget final : public PagedDeviceTarget
 {
 public:
@@ -104,9 +118,13 @@ protected:
 
 private:
     QString m_fileName;
-    std::unique_ptr<QFile> m_file;
+    QByteArray m_pdf;
+    std::unique_ptr<QBuffer> m_buffer;
     std::unique_ptr<QPdfWriter> m_writer;
 };
+
+// "无法写入 <file>（<cause>）": a PDF file that could not be written.
+QString CannotWriteReason(const QString &fileName, const QString &cause);
 
 // Draws onto a printer that someone else has set up and owns, such as the one
 // a print preview hands out.
@@ -122,6 +140,10 @@ protected:
 
 private:
     QPrinter &m_printer;
+    // A printer set to print into a PDF file draws into m_temp; the file is
+    // replaced whole when the document ends.
+    QString m_pdfFile;
+    std::unique_ptr<QTemporaryFile> m_temp;
 };
 
 // Puts A4 paper on the printer and keeps its other current settings.

@@ -2,24 +2,88 @@
 // one is named) with A4 paper, used without a printer dialog. The pages are
 // written as one PDF document and handed to the queue through libcups, so
 // that a refused or aborted job is known; its preview is Qt's print preview.
+// The print system is asked on a thread of its own: the window goes on being
+// drawn meanwhile, with a notice that the program waits for the printer.
 #include "cups_queue.h"
 #include "order_printing.h"
 #include "pdf_unicode.h"
 #include "program_title.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QBuffer>
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPaintEngine>
 #include <QPdfWriter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QTimer>
 #include <QToolBar>
+
+#include <future>
+#include <thread>
 
 namespace kestova {
 
 namespace {
+
+// The longest the program waits for an answer, whatever libcups does
+// inside: each exchange's own limit several times over, and the following
+// of a job.
+constexpr int FindLimitSeconds = 3 * AnswerSeconds + 2;
+constexpr int SpoolLimitSeconds = 5 * AnswerSeconds + FollowSeconds + 2;
+
+bool WindowShown()
+{
+    if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
+        return false;
+    for (const QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible())
+            return true;
+    }
+    return false;
+}
+
+// Runs work on a thread of its own and returns its answer; none when it
+// has not answered within limitSeconds (the thread then ends on its own).
+// While it works, a shown window keeps being drawn, behind a notice that
+// blocks its input.
+template <typename Answer, typename Work>
+std::optional<Answer> AskPrintSystem(Work work, int limitSeconds)
+{
+    auto task = std::make_shared<std::packaged_task<Answer()>>(std::move(work));
+    std::future<Answer> answer = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    const QDeadlineTimer deadline(limitSeconds * 1000);
+    const auto ready = [&answer] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+    if (WindowShown()) {
+        QProgressDialog notice(QStringLiteral("正在等待打印机回应…"), QString(), 0, 0, QApplication::activeWindow());
+        notice.setWindowTitle(ProgramTitle);
+        notice.setWindowModality(Qt::ApplicationModal);
+        notice.setMinimumDuration(400);
+        notice.setValue(0);
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (ready() || deadline.hasExpired())
+                loop.quit();
+        });
+        poll.start(20);
+        loop.exec();
+    }
+    if (answer.wait_for(std::chrono::milliseconds(deadline.remainingTime())) != std::future_status::ready)
+        return std::nullopt;
+    return answer.get();
+}
+
+QString NoAnswer(int seconds)
+{
+    return QStringLiteral("打印系统 %1 秒内没有回应").arg(seconds);
+}
 
 class SystemPrintTarget final : public PagedDeviceTarget
 {
@@ -33,10 +97,18 @@ public:
 
     void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner) override
     {
+        const std::optional<QueueAnswer> found =
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+        // Qt's printer asks the print system itself, without a time limit:
+        // a print system that does not answer gets no preview, and the job
+        // tells the operator so when it finds no printer.
+        if (!found || !found->answered) {
+            job(*this);
+            return;
+        }
         QPrinter printer(QPrinter::HighResolution);
-        const QString queue = m_queue.isEmpty() ? DefaultQueue() : m_queue;
-        if (!queue.isEmpty())
-            printer.setPrinterName(queue);
+        if (!found->queue.isEmpty())
+            printer.setPrinterName(found->queue);
         UseA4(printer);
         printer.setDocName(documentName());
         QPrintPreviewDialog dialog(&printer, owner);
@@ -67,13 +139,15 @@ public:
 protected:
     QPagedPaintDevice *OpenDevice() override
     {
-        // Without a default queue nothing is drawn. Whether a queue takes
-        // the job is its own answer when the job is handed over.
-        m_using = m_queue.isEmpty() ? DefaultQueue() : m_queue;
-        if (m_using.isEmpty()) {
-            qWarning("No default print queue: the order was not printed.");
+        // Without the queue nothing is drawn. Whether the queue takes the
+        // job is its own answer when the job is handed over.
+        const std::optional<QueueAnswer> found =
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+        if (!found || found->queue.isEmpty()) {
+            SetFailureReason(found ? found->failure : NoAnswer(FindLimitSeconds));
             return nullptr;
         }
+        m_using = found->queue;
         m_pdf.clear();
         m_buffer.setBuffer(&m_pdf);
         m_buffer.open(QIODevice::WriteOnly);
@@ -81,7 +155,7 @@ protected:
         m_writer->setCreator(ProgramTitle);
         m_writer->setTitle(documentName());
         m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                            A4Margins(m_using).value_or(OrderPageMargins), QPageLayout::Millimeter));
+                                            found->margins.value_or(OrderPageMargins), QPageLayout::Millimeter));
         return m_writer.get();
     }
 
@@ -92,13 +166,15 @@ protected:
         m_writer.reset();
         m_buffer.close();
         MendPdfText(m_pdf);
-        const SpoolResult spooled = SpoolPdf(m_using, m_pdf, documentName(), m_copies);
+        const std::optional<SpoolResult> spooled = AskPrintSystem<SpoolResult>(
+            [queue = m_using, pdf = m_pdf, title = documentName(), copies = m_copies] {
+                return SpoolPdf(queue, pdf, title, copies);
+            },
+            SpoolLimitSeconds);
         m_pdf.clear();
-        // The operator is told only that the printer failed; the print
-        // system's reason goes to the log.
-        if (!spooled.accepted)
-            qWarning("Print queue %s did not take the order: %s", qUtf8Printable(m_using), qUtf8Printable(spooled.error));
-        return spooled.accepted;
+        if (!spooled || !spooled->accepted)
+            SetFailureReason(spooled ? spooled->error : NoAnswer(SpoolLimitSeconds));
+        return spooled && spooled->accepted;
     }
 
 private:

@@ -4,6 +4,7 @@
 // without a file it only starts up (the idle baseline).
 #include "photo_preview.h"
 
+#include "qt_image_readers.h"
 #include "recording_dialogs.h"
 #include "settings.h"
 
@@ -12,6 +13,7 @@
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    kestova::InstallQtImageReaders(&kestova::LinkedQtImageReaders());  // as the program does
     kestova::PhotoBox box;
     box.resize(402, 302);
     if (argc < 2)

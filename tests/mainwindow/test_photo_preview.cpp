@@ -6,6 +6,8 @@
 #include "program_title.h"
 #include "recording_dialogs.h"
 #include "heif_bytes.h"
+#include "hostile_files.h"
+#include "preview_bytes.h"
 #include "sandbox.h"
 #include "settings.h"
 
@@ -279,6 +281,52 @@ TEST(PhotoPreview, FilesClaimingHugeSizesAreRefusedAtOnce)
         EXPECT_FALSE(DecodeFitted(path, 400, 300).ok) << path.toStdString();
         EXPECT_LT(timer.elapsed(), 1000);
     }
+}
+
+// What the preview shows of a file whose metadata it leaves out is the
+// file's picture, still turned by its EXIF; what it does not show, it says
+// why.
+TEST(PhotoPreview, MetadataLeftOutKeepsThePictureAndRefusalsSayWhy)
+{
+    Sandbox sandbox;
+    const QImage stored = Quarters(80, 40);
+    const QByteArray turned = JpegWithOrientation(stored, 6);  // upright 40 × 80
+    QByteArray xmp("\xFF\xE1\x01\x00http://ns.adobe.com/xap/1.0/\0", 33);
+    xmp += QByteArray(0x100 + 2 - xmp.size(), 'x');
+    const QByteArray comment = QByteArray("\xFF\xFE\x00\x10", 4) + QByteArray(14, 'c');
+    const QByteArray padded = QByteArray(turned).insert(2, (xmp + comment).repeated(3));
+    const QByteArray trailing = QByteArray(turned).insert(turned.size() - 2, (xmp + comment).repeated(3));
+    // More segments than the count reads: the count marks it failed.
+    const QByteArray unmeasured = QByteArray(Encode(stored, "JPEG")).insert(2, comment.repeated(5000));
+    const QString tiff = sandbox.path(QStringLiteral("described.tif"));
+    ASSERT_TRUE(WriteTiffWithDescription(tiff, 100, 60, 2 * MetadataLimit));
+
+    const FittedPhoto reference = DecodeFitted(sandbox.writeFile(QStringLiteral("turned.jpg"), turned), 100, 100);
+    ASSERT_TRUE(reference.ok);
+    const struct {
+        const char *name;
+        QString path;
+        QString reason;  // empty: shown
+        QSize size;
+    } rows[] = {
+        {"padded", sandbox.writeFile(QStringLiteral("padded.jpg"), padded), {}, reference.visible.size()},
+        {"described", tiff, {}, QSize(100, 60)},
+        {"unmeasured", sandbox.writeFile(QStringLiteral("unmeasured.jpg"), unmeasured),
+         QStringLiteral("无法读出图片的尺寸，统计时记为失败"), QSize(0, 0)},
+        {"missing", sandbox.path(QStringLiteral("gone.jpg")), QStringLiteral("无法读取文件"), QSize(0, 0)},
+        {"huge", sandbox.writeFile(QStringLiteral("huge.bmp"), BmpClaiming(100000, 100000)),
+         QStringLiteral("图片过大，预览需要的内存超出限制"), QSize(0, 0)},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const FittedPhoto photo = DecodeFitted(row.path, 100, 100);
+        EXPECT_EQ(photo.ok, row.reason.isEmpty());
+        EXPECT_EQ(photo.reason, row.reason);
+        EXPECT_EQ(photo.visible.size(), row.size);
+    }
+    EXPECT_EQ(DecodeFitted(sandbox.path(QStringLiteral("padded.jpg")), 100, 100).visible, reference.visible);
+    EXPECT_EQ(DecodeFitted(sandbox.writeFile(QStringLiteral("trailing.jpg"), trailing), 100, 100).visible,
+              reference.visible);
 }
 
 TEST(PhotoPreview, DrawingKeepsThePictureUntilTheNextClick)

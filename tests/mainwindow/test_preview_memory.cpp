@@ -7,6 +7,7 @@
 #include "sandbox.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,48 @@ TEST(PreviewMemory, JpegCoefficientsOfClaimedSizesAreNotAllocated)
         {"multiscan.jpg", JpegClaiming(12000, 12000, false), false},
         {"progressive.jpg", JpegClaiming(12000, 12000, true), false},
     });
+}
+
+// Small pictures behind (or before) hundreds of megabytes of metadata, and a header
+// claiming 2^31 - 1 pixels a side. The metadata never reaches the decoders
+// whole; a JPEG the count cannot measure (more segments than it reads) is not
+// shown at all.
+TEST(PreviewMemory, MetadataIsNotReadWholeToShowAPicture)
+{
+    const PeakRun idle = RunMeasuringPeak(Child(), {});
+    if (idle.peakKb == 0)
+        GTEST_SKIP() << "peak memory of a child is measured on Linux only";
+    QImage photo(1500, 1000, QImage::Format_RGB32);
+    for (int y = 0; y < photo.height(); ++y) {
+        for (int x = 0; x < photo.width(); ++x)
+            photo.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x ^ y) % 256));
+    }
+    const QByteArray jpeg = EncodeImage(photo, "JPEG");
+    const QByteArray webp = EncodeImage(photo.scaled(300, 200), "WEBP");
+    ASSERT_FALSE(webp.isEmpty()) << "no WebP writer";
+    constexpr qint64 Huge = 300 << 20;  // the WebP reader holds the file once: more than the limit
+    Sandbox box;
+    const struct {
+        QString name;
+        bool written;
+        bool shown;
+    } cases[] = {
+        {QStringLiteral("behind5800.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("behind5800.jpg")), jpeg, 5800), false},
+        {QStringLiteral("behind4000.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("behind4000.jpg")), jpeg, 4000), true},
+        {QStringLiteral("after5800.jpg"), WriteJpegWithSegments(box.path(QStringLiteral("after5800.jpg")), jpeg, 5800, true), true},
+        {QStringLiteral("described.tif"), WriteTiffWithDescription(box.path(QStringLiteral("described.tif")), 100, 100, Huge), true},
+        {QStringLiteral("exif.webp"), WriteWebpWithExif(box.path(QStringLiteral("exif.webp")), webp, Huge + (20 << 20)), true},
+        {QStringLiteral("claim.bmp"), !box.writeFile(QStringLiteral("claim.bmp"), BmpV5Claiming(0x7FFFFFFF, 0x7FFFFFFF)).isEmpty(), false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        ASSERT_TRUE(c.written);
+        const PeakRun run = RunMeasuringPeak(Child(), {box.path(c.name)});
+        ASSERT_TRUE(run.exited) << "killed, peak " << run.peakKb << " KB";
+        EXPECT_EQ(run.status, c.shown ? 0 : 1);
+        EXPECT_LT(run.peakKb - idle.peakKb, LimitKb) << "idle " << idle.peakKb << " KB, peak " << run.peakKb << " KB";
+        QFile::remove(box.path(c.name));
+    }
 }
 
 // A phone photo of 33 megapixels (the 48-megapixel ones take 210 MB).

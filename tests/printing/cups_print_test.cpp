@@ -2,6 +2,7 @@
 // with queues that accept, refuse, hold or are gone. What reached the queue
 // is read from the scheduler's job list, its log and the documents its
 // queues wrote.
+#include "cups_queue.h"
 #include "cups_server.h"
 #include "modal.h"
 #include "order_book.h"
@@ -20,10 +21,12 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 
 #include <gtest/gtest.h>
@@ -126,7 +129,7 @@ TEST_F(CupsPrintTest, AQueueThatRefusesJobsIsAFailedPrint)
 {
     ASSERT_TRUE(server->Reject(QStringLiteral("shop")));
     PrintAs(QStringLiteral("王五"));
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败...")});
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败：队列不接受任务")});
     EXPECT_TRUE(NewJobs().isEmpty());
     // The job was really offered, and refused by the scheduler.
     EXPECT_TRUE(server->Log().contains(QStringLiteral("server-error-not-accepting-jobs")));
@@ -154,7 +157,7 @@ TEST_F(CupsPrintTest, WithoutADefaultQueueNothingGoesAnywhere)
     ASSERT_TRUE(server->AddQueue(QStringLiteral("other")));
     ASSERT_TRUE(server->Delete(QStringLiteral("shop")));  // the default is gone
     PrintAs(QStringLiteral("钱七"));
-    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败...")});
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败：没有默认打印机")});
     EXPECT_TRUE(NewJobs().isEmpty());
 }
 
@@ -190,6 +193,7 @@ TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsTheSameWayUnderTheOrdersName)
 // kestova-count order --print, as a shop's script runs it.
 TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 {
+    printing.reset();
     store.reset();
     const QStringList common = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                                 sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("周八")};
@@ -215,10 +219,17 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
     ASSERT_TRUE(server->Reject(QStringLiteral("shop")));
     ASSERT_TRUE(server->Delete(QStringLiteral("counter")));
     const qsizetype kept = NewJobs().size();  // the deleted queue's job is gone
-    for (const QStringList &more : {QStringList(), QStringList{QStringLiteral("--printer"), QStringLiteral("counter")}}) {
-        r = RunCountTool(common + more);
+    const struct {
+        QStringList more;
+        QString err;
+    } failures[] = {
+        {{}, QStringLiteral("打印机失败：队列不接受任务\n")},
+        {{QStringLiteral("--printer"), QStringLiteral("counter")}, QStringLiteral("打印机失败：没有名为 counter 的打印机\n")},
+    };
+    for (const auto &f : failures) {
+        r = RunCountTool(common + f.more);
         EXPECT_EQ(r.status, 3);
-        EXPECT_EQ(r.err, QStringLiteral("打印机失败...\n"));
+        EXPECT_EQ(r.err, f.err);
     }
     EXPECT_EQ(NewJobs().size(), kept);
     // Only the two orders the queues accepted are in the order book.
@@ -231,6 +242,7 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 // print system took carries a number whose order is in the book.
 TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
 {
+    printing.reset();
     store.reset();
     const QStringList args = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                               sandbox.programDir()};
@@ -265,6 +277,78 @@ TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
         EXPECT_NE(recorded->status, OrderStatus::Voided);
     }
     RecordProperty("jobs", int(titles.size()));
+}
+
+// The backend fails the job after the queue accepted it: the order is not
+// printed, and the operator reads why.
+TEST_F(CupsPrintTest, AJobTheBackendAbortsIsAFailedPrint)
+{
+    ASSERT_TRUE(server->AddFailingQueue(QStringLiteral("jammed"))) << server->said().toStdString();
+    ASSERT_TRUE(server->SetDefault(QStringLiteral("jammed")));
+    PrintAs(QStringLiteral("吴九"));
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].startsWith(QStringLiteral("打印机失败：打印系统中止了任务"))) << Messages()[0].toStdString();
+    const QList<CupsServer::Job> jobs = NewJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    EXPECT_EQ(jobs[0].state, 8);  // aborted
+
+    // The command says the same and records nothing.
+    printing.reset();
+    store.reset();
+    const CountToolRun r = RunCountTool({QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
+                                         sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("吴九")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("打印机失败：打印系统中止了任务"))) << r.err.toStdString();
+    EXPECT_EQ(RunCountTool({QStringLiteral("orders"), QStringLiteral("--program-dir"), sandbox.programDir()}).out,
+              QString());
+}
+
+// A scheduler that takes connections and answers nothing: the print fails
+// within the time limit, and the window goes on being drawn, with a notice,
+// while the program waits.
+TEST_F(CupsPrintTest, AStoppedPrintSystemIsAnsweredWithinTheLimit)
+{
+    QWidget window;
+    window.show();
+    int ticks = 0;
+    bool noticeShown = false;
+    bool previewShown = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        ++ticks;
+        for (QWidget *w : QApplication::topLevelWidgets()) {
+            if (auto *notice = qobject_cast<QProgressDialog *>(w))
+                noticeShown |= notice->isVisible() && notice->labelText() == QStringLiteral("正在等待打印机回应…");
+            if (auto *preview = qobject_cast<QPrintPreviewDialog *>(w); preview && preview->isVisible()) {
+                previewShown = true;
+                preview->reject();
+            }
+        }
+    });
+    watch.start(50);
+
+    const QString timedOut = QStringLiteral("打印机失败：打印系统 %1 秒内没有回应").arg(AnswerSeconds);
+    server->Freeze();
+    QElapsedTimer clock;
+    clock.start();
+    PrintAs(QStringLiteral("郑十"));
+    const qint64 windowWait = clock.elapsed();
+    // Qt's own printer would wait for the print system without a limit:
+    // no preview, the job says why.
+    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    printing->PrintPreview();
+    const CountToolRun r = RunCountTool({QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
+                                         sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("郑十")});
+    server->Thaw();
+
+    EXPECT_EQ(Messages(), (QStringList{timedOut, timedOut}));
+    EXPECT_FALSE(previewShown);
+    EXPECT_LT(windowWait, 3 * AnswerSeconds * 1000);
+    EXPECT_GT(ticks, 10);
+    EXPECT_TRUE(noticeShown);
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err, timedOut + u'\n');
+    EXPECT_TRUE(NewJobs().isEmpty());
 }
 
 } // namespace

@@ -88,8 +88,11 @@ CupsServer::CupsServer()
     // Filters run as the unprivileged lp user: the folder must be open to it
     // and, for cupsd, writable by root alone.
     QFile::setPermissions(root, Runnable | QFile::WriteOwner);
-    for (const char *sub : {"spool", "cache", "state", "log", "tmp", "out"})
+    for (const char *sub : {"spool", "cache", "state", "log", "tmp", "out", "bin", "bin/backend"})
         QDir(root).mkdir(QString::fromLatin1(sub));
+    // The system's programs, and a backend of the test's own beside them.
+    for (const char *sub : {"filter", "daemon", "cgi-bin", "monitor", "notifier", "driver"})
+        QFile::link(QStringLiteral("/usr/lib/cups/") + QLatin1String(sub), root + QStringLiteral("/bin/") + QLatin1String(sub));
     QFile::setPermissions(root + QStringLiteral("/tmp"), Runnable | QFile::WriteGroup | QFile::WriteOther);
     QFile::setPermissions(root + QStringLiteral("/out"), Runnable);
     const QByteArray r = root.toUtf8();
@@ -106,10 +109,15 @@ CupsServer::CupsServer()
         && WriteText(root + QStringLiteral("/cups-files.conf"),
                      "ServerRoot " + r + "\nRequestRoot " + r + "/spool\nCacheDir " + r + "/cache\nStateDir " + r
                          + "/state\nTempDir " + r + "/tmp\nErrorLog " + r + "/log/error_log\nAccessLog " + r
-                         + "/log/access_log\nPageLog " + r + "/log/page_log\nFileDevice Yes\n",
+                         + "/log/access_log\nPageLog " + r + "/log/page_log\nServerBin " + r + "/bin\nFileDevice Yes\n",
                      Readable)
         && WriteText(root + QStringLiteral("/passthrough"),
                      "#!/bin/sh\nif [ -n \"$6\" ]; then exec cat \"$6\"; else exec cat; fi\n", Runnable)
+        && WriteText(root + QStringLiteral("/bin/backend/failing"),
+                     "#!/bin/sh\n[ $# -eq 0 ] && exit 0\n"
+                     "if [ -n \"$6\" ]; then cat \"$6\" >/dev/null; else cat >/dev/null; fi\n"
+                     "echo 'ERROR: paper jam' >&2\nexit 1\n",
+                     Runnable)
         && WriteText(root + QStringLiteral("/file.ppd"), Ppd(root + QStringLiteral("/passthrough")), Readable);
     if (!written) {
         m_why = QStringLiteral("cannot write the configuration under %1").arg(root);
@@ -156,6 +164,7 @@ CupsServer::~CupsServer()
 {
     if (m_cupsd.state() == QProcess::NotRunning)
         return;
+    Thaw();
     m_cupsd.terminate();
     if (!m_cupsd.waitForFinished(10000)) {
         m_cupsd.kill();
@@ -180,6 +189,24 @@ bool CupsServer::AddQueue(const QString &name)
     return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-v"),
                                              QStringLiteral("file://") + OutputFile(name), QStringLiteral("-P"),
                                              m_dir.path() + QStringLiteral("/file.ppd"), QStringLiteral("-E")});
+}
+
+bool CupsServer::AddFailingQueue(const QString &name)
+{
+    return Admin(QStringLiteral("lpadmin"), {QStringLiteral("-p"), name, QStringLiteral("-v"), QStringLiteral("failing:/"),
+                                             QStringLiteral("-P"), m_dir.path() + QStringLiteral("/file.ppd"),
+                                             QStringLiteral("-o"), QStringLiteral("printer-error-policy=abort-job"),
+                                             QStringLiteral("-E")});
+}
+
+void CupsServer::Freeze()
+{
+    ::kill(pid_t(m_cupsd.processId()), SIGSTOP);
+}
+
+void CupsServer::Thaw()
+{
+    ::kill(pid_t(m_cupsd.processId()), SIGCONT);
 }
 
 bool CupsServer::SetDefault(const QString &name)

@@ -27,12 +27,20 @@ public:
 
     // lpadmin and its friends on this server; false when they fail.
     bool AddQueue(const QString &name);  // accepting and enabled
+    // A queue whose backend reads the job, says why it fails and fails,
+    // with the policy that aborts a job its backend failed.
+    bool AddFailingQueue(const QString &name);
     bool SetDefault(const QString &name);
     bool Reject(const QString &name);    // cupsreject
     bool Pause(const QString &name);     // cupsdisable: jobs are held
     bool Delete(const QString &name);
     // Removes every queue (and with them their jobs).
     void Reset();
+
+    // The scheduler stopped (SIGSTOP) and let go on: it keeps its socket
+    // and takes connections, but answers nothing.
+    void Freeze();
+    void Thaw();
 
     // Where the jobs of a queue leave their documents.
     QString OutputFile(const QString &queue) const;

@@ -123,7 +123,7 @@ TEST_F(OrderCommandTest, ExitStatusesTellWhatHappenedAndRefusalsUseNoNumber)
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.out, QString());
     // The tool's message alone: no notice of Qt's about the painter.
-    EXPECT_EQ(r.err, QStringLiteral("无法写入 %1：文件夹不存在\n").arg(missing));
+    EXPECT_EQ(r.err, QStringLiteral("打印机失败：无法写入 %1（文件夹不存在）\n").arg(missing));
     EXPECT_EQ(Order(Args({QStringLiteral("--service"), QStringLiteral("无此服务")})).out, QString());
 
     EXPECT_EQ(Order({QStringLiteral("--program-dir"), sandbox.programDir()}).status, 2);

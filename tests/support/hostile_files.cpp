@@ -2,6 +2,7 @@
 #include "hostile_files.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QtEndian>
 
@@ -135,6 +136,104 @@ QByteArray JpegClaiming(int width, int height, bool progressive)
     // A scan of the first component alone (spectral 0…0 when progressive).
     jpeg += QByteArray("\xFF\xDA\x00\x08\x01\x01\x00\x00", 8) + QByteArray(progressive ? "\x00\x00" : "\x3F\x00", 2);
     return jpeg + QByteArray(100, '\0') + QByteArray("\xFF\xD9", 2);
+}
+
+namespace {
+
+QByteArray Le16(quint16 v)
+{
+    QByteArray b(2, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+// Writes `bytes` repeated until `total` bytes are written.
+bool WriteRepeated(QFile &file, const QByteArray &bytes, qint64 total)
+{
+    while (total > 0) {
+        const qint64 n = qMin<qint64>(total, bytes.size());
+        if (file.write(bytes.constData(), n) != n)
+            return false;
+        total -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteJpegWithSegments(const QString &path, const QByteArray &jpeg, int segments, bool after)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !jpeg.startsWith("\xFF\xD8") || !jpeg.endsWith("\xFF\xD9"))
+        return false;
+    QByteArray segment = QByteArray("\xFF\xE1\xFF\xFF", 4) + QByteArray("http://ns.adobe.com/xap/1.0/\0", 29);
+    segment += QByteArray(2 + 0xFFFF - segment.size(), 'x');
+    const QByteArray head = after ? jpeg.chopped(2) : jpeg.left(2);
+    if (file.write(head) != head.size())
+        return false;
+    for (int i = 0; i < segments; ++i) {
+        if (file.write(segment) != segment.size())
+            return false;
+    }
+    const QByteArray rest = after ? jpeg.right(2) : jpeg.mid(2);
+    return file.write(rest) == rest.size() && file.flush();
+}
+
+bool WriteTiffWithDescription(const QString &path, int width, int height, qint64 bytes)
+{
+    struct Entry {
+        quint16 tag, type;
+        quint32 count, value;
+    };
+    const quint32 pixels = quint32(width) * quint32(height);
+    const quint32 entries = 10;
+    const quint32 pixelsAt = 8 + 2 + entries * 12 + 4;
+    const quint32 descriptionAt = pixelsAt + pixels;
+    const Entry ifd[entries] = {
+        {256, 4, 1, quint32(width)}, {257, 4, 1, quint32(height)}, {258, 3, 1, 8}, {259, 3, 1, 1},
+        {262, 3, 1, 1}, {270, 2, quint32(bytes), descriptionAt}, {273, 4, 1, pixelsAt}, {277, 3, 1, 1},
+        {278, 4, 1, quint32(height)}, {279, 4, 1, pixels},
+    };
+    QByteArray head("II*\0", 4);
+    head += Le32(8) + Le16(entries);
+    for (const Entry &e : ifd)
+        head += Le16(e.tag) + Le16(e.type) + Le32(e.count) + Le32(e.value);
+    head += Le32(0);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(head) == head.size()
+           && WriteRepeated(file, QByteArray(4096, char(0x80)), pixels)
+           && WriteRepeated(file, QByteArray(1 << 16, 'd'), bytes - 1) && file.write("\0", 1) == 1 && file.flush();
+}
+
+bool WriteWebpWithExif(const QString &path, const QByteArray &webp, qint64 bytes)
+{
+    if (!webp.startsWith("RIFF") || webp.mid(8, 4) != "WEBP")
+        return false;
+    QImage image = QImage::fromData(webp);
+    if (image.isNull())
+        return false;
+    const QByteArray picture = webp.mid(12);  // the VP8 or VP8L chunk
+    QByteArray vp8x("VP8X", 4);
+    vp8x += Le32(10) + QByteArray(1, char(0x08)) + QByteArray(3, '\0');
+    const quint32 w = quint32(image.width() - 1), h = quint32(image.height() - 1);
+    vp8x += Le32(w).left(3) + Le32(h).left(3);
+    const qint64 exif = bytes + (bytes & 1);
+    const qint64 riff = 4 + vp8x.size() + picture.size() + 8 + exif;
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write("RIFF" + Le32(quint32(riff)) + "WEBP" + vp8x + picture) > 0
+           && file.write("EXIF" + Le32(quint32(bytes))) == 8
+           && WriteRepeated(file, QByteArray("Exif\0\0", 6) + QByteArray(1 << 16, 'e'), exif) && file.flush();
+}
+
+QByteArray BmpV5Claiming(qint32 width, qint32 height)
+{
+    constexpr quint32 HeaderSize = 124;
+    QByteArray info = Le32(HeaderSize) + Le32(quint32(width)) + Le32(quint32(height)) + Le16(1) + Le16(24)
+                      + Le32(0) + Le32(0) + Le32(2835) + Le32(2835) + Le32(0) + Le32(0);
+    info += QByteArray(HeaderSize - info.size(), '\0');
+    const quint32 total = 14 + HeaderSize + 16;
+    QByteArray bmp = "BM" + Le32(total) + Le32(0) + Le32(14 + HeaderSize) + info;
+    return bmp + QByteArray(16, char(0x40));
 }
 
 } // namespace kestova::test

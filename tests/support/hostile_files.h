@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 namespace kestova::test {
 
@@ -33,5 +34,18 @@ QByteArray IcnsHolding(const QByteArray &png);
 // scan of one component (so libjpeg must keep the whole image's
 // coefficients), or a progressive one; almost no data follows.
 QByteArray JpegClaiming(int width, int height, bool progressive);
+
+// Files whose picture is small and whose metadata is not, written straight
+// to path (they are hundreds of megabytes); false when they cannot be.
+// A JPEG holding `jpeg`'s picture behind `segments` APP1 segments of 64 KB,
+// or with them after the picture, before its end marker.
+bool WriteJpegWithSegments(const QString &path, const QByteArray &jpeg, int segments, bool after = false);
+// A grey TIFF of width × height whose ImageDescription is `bytes` long.
+bool WriteTiffWithDescription(const QString &path, int width, int height, qint64 bytes);
+// An extended WebP holding `webp`'s picture and an EXIF chunk `bytes` long.
+bool WriteWebpWithExif(const QString &path, const QByteArray &webp, qint64 bytes);
+
+// A 154-byte BMP (version 5 header) claiming width × height pixels.
+QByteArray BmpV5Claiming(qint32 width, qint32 height);
 
 } // namespace kestova::test
