@@ -163,6 +163,30 @@ TEST(ListFiles, EveryNameIsListedAndItsTextOpensThatFileAgain)
     EXPECT_EQ(opened, expected);
 }
 
+// "图片" as Chinese Windows writes it (CD BC C6 AC) is also valid UTF-8
+// ("ͼƬ"): it reads as Chinese; beside the UTF-8 "图片.jpg" it is escaped,
+// so that each of the two opens its own file.
+TEST(ListFiles, GbkNamesThatAreAlsoUtf8ReadAsChineseAndNeverMerge)
+{
+    Sandbox box;
+    const QByteArray gbk("\xCD\xBC\xC6\xAC.jpg");
+    const QByteArray utf8 = QString("图片.jpg").toUtf8();
+    const QList<QByteArray> names = {"q/" + gbk, "r/" + gbk, "r/" + utf8};
+    for (const QByteArray &name : names)
+        box.writeRawFile(name, name);
+    QStringList list;
+    ASSERT_EQ(ListFiles(box.root(), "*.*", list), 3);
+    EXPECT_EQ(Relative(box.root(), list),
+              (QStringList{"/q/图片.jpg", "/r/图片.jpg", "/r/" + QString::fromUtf16(u"\uF7CD\uF7BC\uF7C6\uF7AC.jpg")}));
+    QList<QByteArray> opened;
+    for (const QString &path : list) {
+        QFile file;
+        ASSERT_TRUE(OpenForReading(file, path)) << path.toStdString();
+        opened << file.readAll();
+    }
+    EXPECT_EQ(opened, (QList<QByteArray>{"q/" + gbk, "r/" + utf8, "r/" + gbk}));
+}
+
 TEST(ListFiles, LinksAndSpecialFiles)
 {
     Sandbox box;
@@ -393,4 +417,38 @@ TEST_F(ScanTest, AStopWhileTheShareHoldsAFileUpReturnsWithoutWaitingForIt)
     EXPECT_TRUE(share.held());
     EXPECT_FALSE(share.letGo()) << "the scan waited for the held file";
     EXPECT_EQ(Rows("SELECT PhotoPath FROM PhotoDetail ORDER BY rowid"), expected);
+}
+
+// A share lost in the middle of a count (the mirror ends while a file is
+// held up): the count ends as failed, names the folder, and makes no totals
+// of the files that failed for that reason.
+TEST_F(ScanTest, AFolderThatGoesAwayDuringTheCountFailsIt)
+{
+    for (int i = 0; i < 12; ++i)
+        box.writeFile(QString("card/f%1.jpg").arg(i, 2, 10, QChar(u'0')), JpegBytes(96, 96));
+    SlowMount card(box.path("card"), 0, "f05.jpg");
+    if (!card.whyNot().isEmpty())
+        GTEST_SKIP() << card.whyNot().toStdString();
+
+    class PullTheCard : public ScanObserver
+    {
+    public:
+        explicit PullTheCard(SlowMount &card) : m_card(card) {}
+        bool Waiting(int) override
+        {
+            if (m_card.held())
+                m_card.vanish();
+            return false;
+        }
+
+    private:
+        SlowMount &m_card;
+    } observer(card);
+    ScanReport report;
+    EXPECT_EQ(ScanFolder(card.path() + '/', settings, *store, dialogs, &observer, &report), ScanEnd::FolderGone);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("统计失败：文件夹 " + card.path() + "/ 在统计中途已无法访问"))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(report.goneMessage, dialogs.messages[0].text);
+    EXPECT_TRUE(Totals().isEmpty());
 }
