@@ -32,27 +32,9 @@ QString UnreadableReason(int error)
     case EMFILE:
     case ENFILE: cause = QStringLiteral("打开的文件过多"); break;
     case ENOMEM: cause = QStringLiteral("内存不足"); break;
-    default: cause = QStringLiteral("系统错误 %1").arg(error); break;
+    default: cause = QStringLiteral("系统错误（%1）").arg(qt_error_string(error)); break;
     }
     return QStringLiteral("无法读取：") + cause;
-}
-
-bool IsDeviceGone(int error)
-{
-    switch (error) {
-    case EIO:
-    case ENXIO:
-    case ENODEV:
-#ifdef ENOTCONN
-    case ENOTCONN:
-#endif
-#ifdef ESTALE
-    case ESTALE:
-#endif
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace kestova
