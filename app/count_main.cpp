@@ -37,7 +37,7 @@ const char Usage[] =
     "  kestova-count scan [--program-dir DIR] [--details] FOLDER\n"
     "      统计 FOLDER 及其子文件夹中的图片，结果写入 DIR/Data.mdb，\n"
     "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细：\n"
-    "      路径、尺寸、水平和垂直分辨率、面积、结果，以制表符分隔；失败的文件在尺寸处写原因）。\n"
+    "      路径、尺寸、水平和垂直分辨率、面积、结果，以制表符分隔；能说明原因的失败在尺寸处写原因）。\n"
     "      无法读取的文件或文件夹各占一行明细，标为失败，并在标准错误输出上说明。\n"
     "  kestova-count check [--program-dir DIR]\n"
     "      完整检查 DIR/Data.mdb 有没有损坏的页（打开时只检查统计用的表）。\n"

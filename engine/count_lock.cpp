@@ -75,9 +75,9 @@ std::unique_ptr<CountLock> CountLock::Take(const QString &path, State *state, QS
         // Who holds it, for a person; nothing reads this back.
         const QByteArray holder = QByteArray::number(qint64(::getpid())) + '\n'
                                   + QSysInfo::machineHostName().toUtf8() + '\n';
-        if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, holder.constData(), size_t(holder.size()), 0) < 0) {
-            // The lock holds without the note.
-        }
+        const bool noted = ::ftruncate(fd, 0) == 0
+                           && ::pwrite(fd, holder.constData(), size_t(holder.size()), 0) == ssize_t(holder.size());
+        Q_UNUSED(noted); // the lock holds without the note
         lock->m_fd = fd;
         *state = State::Locked;
         return lock;
