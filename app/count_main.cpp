@@ -294,15 +294,6 @@ int Check(const Options &o)
     return 7;
 }
 
-// Qt's own warnings (an image handler's complaint about a damaged file) are
-// no part of this program's output; what they say about a file is its
-// failure reason in the details.
-void Quiet(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-}
-
 // The commands that draw pages (order, reprint, daily --pdf/--print) need
 // fonts, Qt Gui and Widgets and the print system: kestova-count-print, beside
 // this program, runs them with the same arguments, and its output and exit
@@ -338,7 +329,9 @@ int main(int argc, char *argv[])
         }
         return false;
     };
-    qInstallMessageHandler(Quiet);
+    // What an image handler says about a file is that file's reason in
+    // the details, never a line of its own on stderr.
+    qInstallMessageHandler(DropQtNotices);
     const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool order = first == "order" || first == "reprint" || (first == "daily" && pages());
     QCoreApplication app(argc, argv);
