@@ -1,6 +1,8 @@
 // CountLock: flock on a file that is checked to be the one at the path.
 #include "count_lock.h"
 
+#include "read_failure.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -8,7 +10,6 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,14 +39,18 @@ std::unique_ptr<CountLock> CountLock::Take(const QString &path, State *state, QS
     for (int attempt = 0; attempt < 100; ++attempt) {
         // O_NONBLOCK: a FIFO put there must not hold the open; O_NOFOLLOW: a
         // link is not followed to wherever it points.
-        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+        constexpr int Flags = O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        int fd = ::open(name.constData(), O_RDWR | Flags, 0666);
+        // One left by another user may only be read: a read-only file locks
+        // as well, without the note.
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(name.constData(), O_RDONLY | Flags, 0666);
         if (fd < 0) {
             const int error = errno;
             *state = State::Failed;
             *failure = error == EISDIR || error == ELOOP || error == ENXIO
                            ? NotAFile(path)
-                           : QStringLiteral("无法建立统计锁 %1：%2")
-                                 .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
+                           : QStringLiteral("无法建立统计锁 %1：%2").arg(QDir::toNativeSeparators(path), SystemCause(error));
             return nullptr;
         }
         struct stat st;
@@ -63,8 +68,7 @@ std::unique_ptr<CountLock> CountLock::Take(const QString &path, State *state, QS
                 return nullptr;
             }
             *state = State::Failed;
-            *failure = QStringLiteral("无法锁定统计锁 %1：%2")
-                           .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error)));
+            *failure = QStringLiteral("无法锁定统计锁 %1：%2").arg(QDir::toNativeSeparators(path), SystemCause(error));
             return nullptr;
         }
         struct stat now;

@@ -30,6 +30,7 @@
 #define NOMINMAX
 #endif
 #include <QFileInfo>
+#include <cerrno>
 #include <windows.h>
 #endif
 
@@ -414,6 +415,7 @@ struct Lister {
     const Matcher &match;
     QStringList &list;
     const std::function<bool(int)> &progress;
+    QHash<QString, QString> &unreadable;
     std::set<FolderId> visited;
     int count = 0;
     bool stopped = false;
@@ -433,8 +435,16 @@ struct Lister {
         WIN32_FIND_DATAW data;
         const HANDLE find = ::FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic,
                                                &data, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE)
+        if (find == INVALID_HANDLE_VALUE) {
+            // A folder that cannot be listed stands in the list for its files.
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                list.append(folder);
+                unreadable.insert(folder, UnreadableReason(error == ERROR_ACCESS_DENIED ? EACCES : EIO));
+                ++count;
+            }
             return;
+        }
         Listing listing;
         do {
             const QString name = QString::fromWCharArray(data.cFileName);
@@ -507,7 +517,7 @@ FolderListing ListFiles(const QString &folder, const QString &pattern, QStringLi
 #else
     const Matcher match(pattern);
     QStringList found;
-    Lister lister{match, found, progress};
+    Lister lister{match, found, progress, result.unreadable};
     lister.Folder(start);
     if (lister.stopped) {
         result.stopped = true;

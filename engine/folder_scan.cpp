@@ -59,8 +59,7 @@ std::optional<int> FolderStill(const QString &folder, const FolderListing &listi
 
 QString GoneMessage(const QString &folder, int error)
 {
-    const QString why = error < 0 ? QStringLiteral("已换成了别的文件夹")
-                                  : UnreadableReason(error).mid(QStringLiteral("无法读取：").size());
+    const QString why = error < 0 ? QStringLiteral("已换成了别的文件夹") : SystemCause(error);
     return QStringLiteral("统计失败：文件夹 %1 在统计中途已无法访问（%2），合计未更新。")
         .arg(QDir::toNativeSeparators(folder), why);
 }

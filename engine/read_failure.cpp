@@ -7,6 +7,11 @@ namespace kestova {
 
 QString UnreadableReason(int error)
 {
+    return QStringLiteral("无法读取：") + SystemCause(error);
+}
+
+QString SystemCause(int error)
+{
     QString cause;
     switch (error) {
     case EACCES:
@@ -34,7 +39,7 @@ QString UnreadableReason(int error)
     case ENOMEM: cause = QStringLiteral("内存不足"); break;
     default: cause = QStringLiteral("系统错误（%1）").arg(qt_error_string(error)); break;
     }
-    return QStringLiteral("无法读取：") + cause;
+    return cause;
 }
 
 } // namespace kestova

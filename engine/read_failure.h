@@ -8,4 +8,7 @@ namespace kestova {
 
 QString UnreadableReason(int error);
 
+// The cause alone, as it follows "无法读取：": "权限不足", "输入/输出错误" …
+QString SystemCause(int error);
+
 } // namespace kestova
