@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -16,6 +17,11 @@
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cstring>
@@ -152,13 +158,39 @@ QString OpenFailureCause(int code, const QString &detail)
     }
 }
 
+// Whether another program has the store open: every SQLite connection in WAL
+// mode holds a read lock on one byte of the shared-memory file (the
+// "dead-man switch" after the eight WAL locks at offset 120) as long as it
+// lives; the system drops it when the program ends in any way.
+bool OpenElsewhere(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path + QStringLiteral("-shm")).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 128;
+    probe.l_len = 1;
+    const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 // After a power cut or a killed program the store's log is still beside it
-// (a WAL file with contents, or a hot rollback journal); so it is, too,
-// while another copy of the program has the store open.
+// (a WAL file with contents, or a hot rollback journal) with no program
+// holding it open.
 bool MayHaveEndedUncleanly(const QString &path)
 {
     const QFileInfo wal(path + QStringLiteral("-wal"));
-    return (wal.exists() && wal.size() > 0) || QFileInfo::exists(path + QStringLiteral("-journal"));
+    if (QFileInfo::exists(path + QStringLiteral("-journal")))
+        return true;
+    return wal.exists() && wal.size() > 0 && !OpenElsewhere(path);
 }
 
 // PRAGMA quick_check, of the whole store or of one table; "ok" or what it found.

@@ -189,7 +189,7 @@ TEST(ListFiles, LinksAndSpecialFiles)
     EXPECT_EQ(Relative(root, list), (QStringList{"/a.jpg", "/z-link.jpg", "/s/b.jpg", "/x-other/c.jpg"}));
 }
 
-TEST(ListFiles, MissingOrUnreadableFolderListsNothing)
+TEST(ListFiles, AMissingFolderOrAFileListsNothing)
 {
     Sandbox box;
     QStringList list;
