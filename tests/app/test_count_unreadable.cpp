@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -175,6 +177,23 @@ TEST_F(CountToolTest, StoreErrorsNameTheStoreAndTheCause)
     CountToolRun r = RunCountTool({"check", "--program-dir", program});
     EXPECT_EQ(r.status, 7);
     EXPECT_TRUE(r.err.contains("数据库已损坏：" + Mdb())) << r.err.toStdString();
+    EXPECT_EQ(RunCountTool({"scan", "--program-dir", program, box.path("A")}).status, 0);
+    // A log left beside the store with no program holding it (a program
+    // killed after a write) is an unclean end: the whole file is checked.
+    QByteArray log;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "writer");
+        db.setDatabaseName(Mdb());
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec("PRAGMA wal_autocheckpoint=0");
+        ASSERT_TRUE(QSqlQuery(db).exec("INSERT INTO NoteNumber(PrintDate) VALUES('2026-12-08')"));
+        log = ReadBytes(Mdb() + "-wal");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("writer");
+    ASSERT_FALSE(log.isEmpty());
+    box.writeFile("prog/Data.mdb-wal", log);
+    failsWith("已损坏");
 
     if (::geteuid() != 0)
         return;
