@@ -52,9 +52,9 @@ TEST_F(CountToolTest, EntriesThatCannotBeReadAreFailedRowsWithTheirReason)
 {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to run the tool as another user and to mount a share";
-    box.writeFile("A/a.jpg", JpegBytes(960, 480));
-    box.writeFile("A/locked/b.jpg", JpegBytes(960, 480));
-    box.writeFile("A/open/c.jpg", JpegBytes(960, 480));
+    for (const char *name : {"A/a.jpg", "A/locked/b.jpg", "A/open/c.jpg", "S/ok.jpg", "S/eio-folder/inside.jpg",
+                             "S/eio-file.jpg", "S/eio-stat-file.jpg"})
+        box.writeFile(name, JpegBytes(960, 480));
     for (const QString &path : {box.root(), program, Mdb(), program + "/Config.ini"})
         OpenToEveryone(path);
     ::chmod(QFile::encodeName(box.path("A/locked")).constData(), 0);
@@ -68,19 +68,14 @@ TEST_F(CountToolTest, EntriesThatCannotBeReadAreFailedRowsWithTheirReason)
     EXPECT_TRUE(r.out.endsWith("合计 2 0.06\n")) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("有 1 个文件或文件夹无法读取")) << r.err.toStdString();
 
-    box.writeFile("S/ok.jpg", JpegBytes(960, 480));
-    box.writeFile("S/eio-folder/inside.jpg", JpegBytes(960, 480));
-    box.writeFile("S/eio-file.jpg", JpegBytes(960, 480));
-    box.writeFile("S/eio-stat-file.jpg", JpegBytes(960, 480));
     SlowMount share(box.path("S"), 0);
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
     r = RunCountTool({"scan", "--details", "--program-dir", program, share.path()});
     EXPECT_EQ(r.status, 5) << r.err.toStdString();
-    for (const QString &entry : {"eio-folder/", "eio-file.jpg", "eio-stat-file.jpg"}) {
+    for (const QString &entry : {"eio-folder/", "eio-file.jpg", "eio-stat-file.jpg"})
         EXPECT_TRUE(r.out.contains(share.path() + "/" + entry + "\t无法读取：输入/输出错误\t0\t0\t0\t失败\n"))
-            << entry.toStdString() << "\n" << r.out.toStdString();
-    }
+            << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("合计 1 0.03\n")) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains("有 3 个文件或文件夹无法读取")) << r.err.toStdString();
 }
@@ -92,10 +87,9 @@ TEST_F(CountToolTest, ASecondCountWaitsUntilTheFirstHasPrinted)
 {
     // Enough detail lines to fill the pipe, so that the first count stops
     // in the middle of printing until the test reads on.
-    const QString longName = QString(120, u'x');
     const QByteArray picture = JpegBytes(96, 96);
     for (int i = 0; i < 1500; ++i)
-        box.writeFile(QString("A/%1-%2.jpg").arg(longName).arg(i, 4, 10, QChar(u'0')), picture);
+        box.writeFile(QString("A/%1-%2.jpg").arg(QString(120, u'x')).arg(i, 4, 10, QChar(u'0')), picture);
     box.writeFile("B/b.jpg", JpegBytes(960, 480));
 
     QProcess first;
@@ -126,16 +120,14 @@ TEST_F(CountToolTest, LeftOverLockFilesDoNotBlockAndOddOnesAreReported)
         EXPECT_FALSE(QFile::exists(lock));
     }
 
-    QDir().mkpath(lock);
-    CountToolRun r = RunCountTool({"scan", "--program-dir", program, box.path("A")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains(lock + " 不是普通文件")) << r.err.toStdString();
-    QDir().rmdir(lock);
-
-    ASSERT_EQ(::mkfifo(QFile::encodeName(lock).constData(), 0600), 0);
-    r = RunCountTool({"scan", "--program-dir", program, box.path("A")});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_TRUE(r.err.contains(lock + " 不是普通文件")) << r.err.toStdString();
+    // A folder, then a FIFO, where the lock file should be.
+    for (const bool folder : {true, false}) {
+        ASSERT_TRUE(folder ? QDir().mkpath(lock) : ::mkfifo(QFile::encodeName(lock).constData(), 0600) == 0);
+        const CountToolRun r = RunCountTool({"scan", "--program-dir", program, box.path("A")});
+        EXPECT_EQ(r.status, 3);
+        EXPECT_TRUE(r.err.contains(lock + " 不是普通文件")) << r.err.toStdString();
+        QDir().rmdir(lock);
+    }
 }
 
 // Every way the store cannot be opened keeps the message's first line and

@@ -413,19 +413,15 @@ TEST_F(ScanTest, AFolderThatGoesAwayDuringTheCountFailsIt)
     if (!card.whyNot().isEmpty())
         GTEST_SKIP() << card.whyNot().toStdString();
 
-    class PullTheCard : public ScanObserver
-    {
-    public:
-        explicit PullTheCard(SlowMount &card) : m_card(card) {}
+    struct PullTheCard : ScanObserver {
+        SlowMount &card;
+        explicit PullTheCard(SlowMount &c) : card(c) {}
         bool Waiting(int) override
         {
-            if (m_card.held())
-                m_card.vanish();
+            if (card.held())
+                card.vanish();
             return false;
         }
-
-    private:
-        SlowMount &m_card;
     } observer(card);
     ScanReport report;
     EXPECT_EQ(ScanFolder(card.path() + '/', settings, *store, dialogs, &observer, &report), ScanEnd::FolderGone);
