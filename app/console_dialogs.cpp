@@ -15,6 +15,12 @@ MessageAnswer ConsoleDialogs::ShowMessage(const QString &text, const QString &, 
     return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
 }
 
+void DropQtNotices(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtFatalMsg)
+        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
+}
+
 QStringList CommandArguments(int argc, char **argv)
 {
 #ifdef Q_OS_UNIX

@@ -36,7 +36,11 @@ const char Usage[] =
     "用法:\n"
     "  kestova-count scan [--program-dir DIR] [--details] FOLDER\n"
     "      统计 FOLDER 及其子文件夹中的图片，结果写入 DIR/Data.mdb，\n"
-    "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细）。\n"
+    "      并按导出格式输出各尺寸的张数和面积（--details 先输出每个文件的明细：\n"
+    "      路径、尺寸、水平和垂直分辨率、面积、结果，以制表符分隔；能说明原因的失败在尺寸处写原因）。\n"
+    "      无法读取的文件或文件夹各占一行明细，标为失败，并在标准错误输出上说明。\n"
+    "  kestova-count check [--program-dir DIR]\n"
+    "      完整检查 DIR/Data.mdb 有没有损坏的页（打开时只检查统计用的表）。\n"
     "  kestova-count setup [--program-dir DIR]\n"
     "      在 DIR 中建立新的 Data.mdb 和 Config.ini（已存在的文件不会被覆盖）。\n"
     "  kestova-count settings [--program-dir DIR]\n"
@@ -45,9 +49,13 @@ const char Usage[] =
 const char UsageTail[] =
     "\n"
     "DIR 默认为本程序所在的文件夹。\n"
+    "以制表符分隔的输出（scan --details、prices、orders、daily）中，字段里的反斜杠、制表符、\n"
+    "换行和回车写作 \\\\、\\t、\\n、\\r。\n"
     "退出码: 0 完成, 1 没有文件(order: 没有可打印的内容), 2 数据库无法打开或参数错误,\n"
     "        3 scan: 数据库写入失败(统计已停止); order: PDF 无法写入或打印队列拒绝了打印任务,\n"
-    "        4 另一个统计正在使用同一个数据库, 130 被 Ctrl-C 中断。\n";
+    "        4 另一个统计正在使用同一个数据库, 5 scan: 统计完成，但有文件或文件夹无法读取,\n"
+    "        6 scan: 统计中途文件夹已无法访问(存储卡拔出、共享断开；合计未更新),\n"
+    "        7 check: 数据库有损坏, 130 被 Ctrl-C 中断。\n";
 
 void PrintUsage(std::FILE *to)
 {
@@ -207,18 +215,18 @@ int Setup(const Options &o)
 
 int Scan(const Options &o)
 {
-    if (o.positional.size() != 1) {
+    // An empty FOLDER would be the working folder.
+    if (o.positional.size() != 1 || o.positional.first().isEmpty()) {
+        if (o.positional.size() == 1)
+            Error(QStringLiteral("FOLDER 不能为空。"));
         PrintUsage(stderr);
         return 2;
     }
     const Settings settings = Settings::Load();
     ConsoleDialogs dialogs;
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    if (!store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
+    std::unique_ptr<PhotoStore> store = PhotoStore::OpenOrTell(DataMdbPath(), dialogs);
+    if (!store)
         return 2;
-    }
 
     QString folder = QDir::toNativeSeparators(QDir(o.positional.first()).absolutePath());
     if (!folder.endsWith(QDir::separator()))
@@ -226,17 +234,21 @@ int Scan(const Options &o)
 
     std::signal(SIGINT, OnInterrupt);
     TerminalProgress progress;
-    const ScanEnd end = ScanFolder(folder, settings, *store, dialogs, &progress);
+    // The count lock is kept until everything is printed, so that no other
+    // count changes the store between this count and its output.
+    ScanReport report;
+    report.keepLock = true;
+    const ScanEnd end = ScanFolder(folder, settings, *store, dialogs, &progress, &report);
     progress.Finish();
-    if (end == ScanEnd::NoFiles)
-        return 1;
-    if (end == ScanEnd::StoreFailed)
-        return 3;
-    if (end == ScanEnd::Busy)
-        return 4;
-    if (end == ScanEnd::Stopped) {
+    switch (end) {
+    case ScanEnd::NoFiles: return 1;
+    case ScanEnd::StoreFailed: return 3;
+    case ScanEnd::Busy: return 4;
+    case ScanEnd::FolderGone: return 6;
+    case ScanEnd::Stopped:
         Error(QStringLiteral("已中断：已统计的文件明细已保存，合计未更新。"));
         return 130;
+    case ScanEnd::Completed: break;
     }
 
     if (o.details) {
@@ -244,14 +256,42 @@ int Scan(const Options &o)
         q.setForwardOnly(true);
         q.exec(Statement::S6_SelectDetailGrid);
         while (q.next()) {
-            PrintLine(q.value(0).toString() + u'\t' + q.value(1).toString() + u'\t'
-                      + NumberText(q.value(2).toDouble()) + u'\t' + NumberText(q.value(3).toDouble()) + u'\t'
-                      + q.value(4).toString() + u'\t' + q.value(5).toString());
+            PrintLine(TsvLine({q.value(0).toString(), q.value(1).toString(), NumberText(q.value(2).toDouble()),
+                               NumberText(q.value(3).toDouble()), q.value(4).toString(), q.value(5).toString()}));
         }
     }
     for (const TotalRow &row : store->ReadTotals())
         PrintLine(TotalsLine(row));
+    std::fflush(stdout);
+    report.lock.reset();
+    if (report.unreadable > 0) {
+        Error(QStringLiteral("有 %1 个文件或文件夹无法读取，已在明细中标为失败并写明原因，未计入合计。")
+                  .arg(report.unreadable));
+        return 5;
+    }
     return 0;
+}
+
+int Check(const Options &o)
+{
+    if (!o.positional.isEmpty()) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    bool opened = false;
+    const QStringList found = PhotoStore::CheckWhole(DataMdbPath(), &opened);
+    if (!opened) {
+        Error(OpenFailureMessage(DataMdbPath(), found.value(0)));
+        return 2;
+    }
+    if (found.isEmpty()) {
+        PrintLine(QStringLiteral("数据库完好：%1").arg(QDir::toNativeSeparators(DataMdbPath())));
+        return 0;
+    }
+    Error(QStringLiteral("数据库已损坏：%1").arg(QDir::toNativeSeparators(DataMdbPath())));
+    for (const QString &line : found)
+        Error(line);
+    return 7;
 }
 
 // The commands that draw pages (order, reprint, daily --pdf/--print) need
@@ -289,6 +329,9 @@ int main(int argc, char *argv[])
         }
         return false;
     };
+    // What an image handler says about a file is that file's reason in
+    // the details, never a line of its own on stderr.
+    qInstallMessageHandler(DropQtNotices);
     const QByteArray first = argc > 1 ? QByteArray(argv[1]) : QByteArray();
     const bool order = first == "order" || first == "reprint" || (first == "daily" && pages());
     QCoreApplication app(argc, argv);
@@ -324,6 +367,8 @@ int main(int argc, char *argv[])
         return Scan(o);
     if (command == QLatin1String("setup"))
         return Setup(o);
+    if (command == QLatin1String("check"))
+        return Check(o);
     if (command == QLatin1String("settings"))
         return PrintSettings(o);
     Error(QStringLiteral("未知的命令：%1").arg(command));

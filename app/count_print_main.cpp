@@ -12,19 +12,6 @@
 
 using namespace kestova;
 
-namespace {
-
-// Qt's own notices (no runtime folder, a painter that could not begin) are
-// not the tool's messages: a script reading stderr sees only those. A fatal
-// one still says why the tool stopped.
-void DropQtNotices(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtFatalMsg)
-        std::fprintf(stderr, "%s\n", message.toUtf8().constData());
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     // Order pages need fonts, so this runs as a GUI application, on the

@@ -5,6 +5,7 @@
 #include "folder_list.h"
 
 #include "path_codec.h"
+#include "read_failure.h"
 #include "scan_crew.h"
 
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #ifdef Q_OS_UNIX
+#include <cerrno>
 #include <climits>
 #include <dirent.h>
 #include <fcntl.h>
@@ -28,6 +30,7 @@
 #define NOMINMAX
 #endif
 #include <QFileInfo>
+#include <cerrno>
 #include <windows.h>
 #endif
 
@@ -43,6 +46,7 @@ struct Entry {
     QString key;
     QString name;
     QByteArray bytes;
+    int error = 0; // what the system said when asked what the entry is
 };
 
 Entry MakeEntry(QString name, QByteArray bytes = QByteArray())
@@ -90,14 +94,19 @@ struct Listing {
     std::vector<Entry> folders;
 };
 
-// The matching files of a folder, as paths below folder.
-QStringList MatchingFiles(const Listing &listing, const QString &folder, const Matcher &match)
+// The matching files of a folder, as paths below folder; those whose kind
+// could not be told go into unreadable too.
+QStringList MatchingFiles(const Listing &listing, const QString &folder, const Matcher &match,
+                          QHash<QString, QString> *unreadable)
 {
     QStringList files;
     files.reserve(qsizetype(listing.files.size()));
     for (const Entry &file : listing.files) {
-        if (match(file.name))
+        if (match(file.name)) {
             files.append(folder + file.name);
+            if (file.error != 0 && unreadable)
+                unreadable->insert(files.last(), UnreadableReason(file.error));
+        }
     }
     return files;
 }
@@ -140,41 +149,61 @@ int OpenBelow(int top, const QByteArray &relative)
 // Reads the folder relative below top. POSIX enumeration: the kind of each
 // entry comes with the name, so only links and file systems that do not
 // report kinds cost a stat. *opening is how long opening the folder took.
-bool ReadFolder(int top, const QByteArray &relative, Listing *out,
+// False with *error set when the folder cannot be opened or listed whole.
+bool ReadFolder(int top, const QByteArray &relative, Listing *out, int *error,
                 std::chrono::steady_clock::duration *opening = nullptr)
 {
     const auto start = std::chrono::steady_clock::now();
     const int fd = OpenBelow(top, relative);
+    *error = fd < 0 ? errno : 0;
     struct stat self;
     const bool opened = fd >= 0 && ::fstat(fd, &self) == 0;
+    if (fd >= 0 && !opened)
+        *error = errno;
     if (opening)
         *opening = std::chrono::steady_clock::now() - start;
     DIR *dir = opened ? ::fdopendir(fd) : nullptr;
     if (!dir) {
+        if (opened)
+            *error = errno;
         if (fd >= 0)
             ::close(fd);
         return false;
     }
     out->id = {quint64(self.st_dev), quint64(self.st_ino)};
-    while (const dirent *entry = ::readdir(dir)) {
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (!entry) {
+            *error = errno;
+            break;
+        }
         const char *name = entry->d_name;
         if (name[0] == '.') // hidden on Unix, and "." and ".."
             continue;
         unsigned char type = entry->d_type;
+        int refused = 0;
         if (type == DT_LNK || type == DT_UNKNOWN) {
             struct stat st;
-            if (::fstatat(fd, name, &st, 0) != 0)
-                continue; // a broken link
+            if (::fstatat(fd, name, &st, 0) != 0) {
+                if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)
+                    continue; // a broken link
+                refused = errno; // listed as a file that cannot be read
+                st.st_mode = S_IFREG;
+            }
             type = S_ISREG(st.st_mode) ? DT_REG : S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
         }
         if (type == DT_REG || type == DT_DIR) {
             QByteArray bytes(name);
             QString text = DecodeNameIn(fd, bytes);
             Entry e = MakeEntry(std::move(text), std::move(bytes));
+            e.error = refused;
             (type == DT_REG ? out->files : out->folders).push_back(std::move(e));
         }
     }
     ::closedir(dir);
+    if (*error != 0)
+        return false;
     std::sort(out->files.begin(), out->files.end(), NameLess);
     std::sort(out->folders.begin(), out->folders.end(), NameLess);
     return true;
@@ -185,7 +214,9 @@ struct FolderNode {
     QString text;        // its path as text, ending with '/'
     QByteArray relative; // its bytes below the top folder, ending with '/'
     enum class State { Waiting, Listed, Unreadable, TakenElsewhere } state = State::Waiting;
+    int error = 0; // when Unreadable
     FolderId id;
+    QHash<QString, QString> unreadable; // files whose kind could not be told
     QStringList files;
     std::vector<std::unique_ptr<FolderNode>> folders;
 };
@@ -236,10 +267,11 @@ public:
     }
 
     // Walks the complete tree depth first into list.
-    int Collect(QStringList &list)
+    int Collect(QStringList &list, QHash<QString, QString> *unreadable)
     {
         std::set<FolderId> entered;
         const qsizetype before = list.size();
+        m_unreadable = unreadable;
         Collect(*m_root, entered, list);
         return int(list.size() - before);
     }
@@ -263,17 +295,19 @@ private:
 
             Listing listing;
             std::chrono::steady_clock::duration opening{};
-            const bool read = ReadFolder(m_top, node->relative, &listing, &opening);
+            int error = 0;
+            const bool read = ReadFolder(m_top, node->relative, &listing, &error, &opening);
 
             lock.lock();
             node->id = listing.id;
             if (!read) {
                 node->state = FolderNode::State::Unreadable;
+                node->error = error;
             } else if (!m_claimed.insert(listing.id).second) {
                 node->state = FolderNode::State::TakenElsewhere;
             } else {
                 node->state = FolderNode::State::Listed;
-                node->files = MatchingFiles(listing, node->text, m_match);
+                node->files = MatchingFiles(listing, node->text, m_match, &node->unreadable);
                 m_found += int(node->files.size());
                 for (const Entry &sub : listing.folders) {
                     auto child = std::make_unique<FolderNode>();
@@ -302,7 +336,9 @@ private:
     {
         switch (node.state) {
         case FolderNode::State::Waiting:
+            return;
         case FolderNode::State::Unreadable:
+            Refused(node.text, node.error, list);
             return;
         case FolderNode::State::TakenElsewhere:
             if (!entered.count(node.id)) // a loop back up the tree is known already
@@ -314,6 +350,8 @@ private:
         if (!entered.insert(node.id).second)
             return;
         list.append(node.files);
+        if (m_unreadable)
+            m_unreadable->insert(node.unreadable);
         for (const auto &sub : node.folders)
             Collect(*sub, entered, list);
     }
@@ -323,15 +361,29 @@ private:
     void ListHere(const QString &text, const QByteArray &relative, std::set<FolderId> &entered, QStringList &list)
     {
         Listing listing;
-        if (!ReadFolder(m_top, relative, &listing) || !entered.insert(listing.id).second)
+        int error = 0;
+        if (!ReadFolder(m_top, relative, &listing, &error)) {
+            Refused(text, error, list);
             return;
-        list.append(MatchingFiles(listing, text, m_match));
+        }
+        if (!entered.insert(listing.id).second)
+            return;
+        list.append(MatchingFiles(listing, text, m_match, m_unreadable));
         for (const Entry &sub : listing.folders)
             ListHere(text + sub.name + u'/', relative + sub.bytes + '/', entered, list);
     }
 
+    // A folder that could not be read stands in the list for its files.
+    void Refused(const QString &text, int error, QStringList &list)
+    {
+        list.append(text);
+        if (m_unreadable)
+            m_unreadable->insert(text, UnreadableReason(error));
+    }
+
     const int m_top;
     const Matcher m_match;
+    QHash<QString, QString> *m_unreadable = nullptr;
     std::unique_ptr<FolderNode> m_root;
     std::vector<FolderNode *> m_queue;
     int m_pending = 1; // folders queued or being read
@@ -363,6 +415,7 @@ struct Lister {
     const Matcher &match;
     QStringList &list;
     const std::function<bool(int)> &progress;
+    QHash<QString, QString> &unreadable;
     std::set<FolderId> visited;
     int count = 0;
     bool stopped = false;
@@ -382,8 +435,16 @@ struct Lister {
         WIN32_FIND_DATAW data;
         const HANDLE find = ::FindFirstFileExW(reinterpret_cast<const wchar_t *>(pattern.utf16()), FindExInfoBasic,
                                                &data, FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (find == INVALID_HANDLE_VALUE)
+        if (find == INVALID_HANDLE_VALUE) {
+            // A folder that cannot be listed stands in the list for its files.
+            const DWORD error = ::GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                list.append(folder);
+                unreadable.insert(folder, UnreadableReason(error == ERROR_ACCESS_DENIED ? EACCES : EIO));
+                ++count;
+            }
             return;
+        }
         Listing listing;
         do {
             const QString name = QString::fromWCharArray(data.cFileName);
@@ -398,7 +459,7 @@ struct Lister {
         ::FindClose(find);
         std::sort(listing.files.begin(), listing.files.end(), NameLess);
         std::sort(listing.folders.begin(), listing.folders.end(), NameLess);
-        const QStringList files = MatchingFiles(listing, folder, match);
+        const QStringList files = MatchingFiles(listing, folder, match, nullptr);
         list.append(files);
         count += int(files.size());
         const QString sep = QDir::separator();
@@ -426,8 +487,22 @@ FolderListing ListFiles(const QString &folder, const QString &pattern, QStringLi
         start += sep;
 #ifdef Q_OS_UNIX
     const int top = OpenPath(start, O_RDONLY | O_DIRECTORY);
-    if (top < 0)
+    if (top < 0) {
+        // A folder that is not there has no files; one that is there but
+        // cannot be opened is a failure of its own.
+        const int error = errno;
+        if (error != ENOENT && error != ENOTDIR) {
+            list.append(start);
+            result.unreadable.insert(start, UnreadableReason(error));
+            result.count = 1;
+        }
         return result;
+    }
+    struct stat self;
+    if (::fstat(top, &self) == 0) {
+        result.device = quint64(self.st_dev);
+        result.inode = quint64(self.st_ino);
+    }
     const auto crew = std::make_shared<ListCrew>(top, start, pattern);
     const bool complete = crew->Run(progress);
     // Once every folder is read the workers leave at once; a stopped
@@ -437,12 +512,12 @@ FolderListing ListFiles(const QString &folder, const QString &pattern, QStringLi
         result.stopped = true;
         return result;
     }
-    result.count = crew->Collect(list);
+    result.count = crew->Collect(list, &result.unreadable);
     result.deviceWaits = crew->DeviceWaits();
 #else
     const Matcher match(pattern);
     QStringList found;
-    Lister lister{match, found, progress};
+    Lister lister{match, found, progress, result.unreadable};
     lister.Folder(start);
     if (lister.stopped) {
         result.stopped = true;
@@ -452,6 +527,26 @@ FolderListing ListFiles(const QString &folder, const QString &pattern, QStringLi
     result.count = lister.count;
 #endif
     return result;
+}
+
+bool SameFolderStill(const QString &folder, const FolderListing &listing, int *error)
+{
+    *error = 0;
+#ifdef Q_OS_UNIX
+    const int fd = OpenPath(folder, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        *error = errno;
+        return false;
+    }
+    struct stat self;
+    const bool same = ::fstat(fd, &self) == 0 && quint64(self.st_dev) == listing.device
+                      && quint64(self.st_ino) == listing.inode;
+    ::close(fd);
+    return same;
+#else
+    Q_UNUSED(listing);
+    return QFileInfo(folder).isDir();
+#endif
 }
 
 } // namespace kestova

@@ -10,14 +10,26 @@
 //                   stops at the first write the store refuses, and PhotoTotal
 //                   is only ever replaced as a whole
 //   busy            nothing touched: another count holds the store
+//   folder gone     as stopped: the folder went away during the count (a
+//                   card pulled, a share lost), so its files that failed
+//                   failed for that reason and no total is made of them
+//
+// An entry the count cannot read (a folder it may not open, a file whose
+// listing, stat or reading fails) is a row of its own, marked failed, with
+// the reason in place of its size ("无法读取：权限不足"); a file that is
+// read but not plausible or not an image keeps its reason there too.
+//
 // Every count but a busy one first marks the store's CountState as not
 // complete for this folder; only a completed count marks it complete, in the
 // transaction that replaces PhotoTotal.
 #pragma once
 
+#include "count_lock.h"
 #include "folder_list.h"
 
 #include <QString>
+
+#include <memory>
 
 namespace kestova {
 
@@ -44,10 +56,22 @@ public:
     virtual bool FileDone(int done) { (void)done; return false; }
 };
 
-enum class ScanEnd { NoFiles, Completed, Stopped, StoreFailed, Busy };
+enum class ScanEnd { NoFiles, Completed, Stopped, StoreFailed, Busy, FolderGone };
+
+// What a scan tells besides how it ended.
+struct ScanReport {
+    // In: keep the count lock after the scan, in lock, so that what the
+    // caller reads of the store and shows belongs to this count.
+    bool keepLock = false;
+    std::unique_ptr<CountLock> lock;
+    // Entries that could not be read (rows marked failed with the reason).
+    int unreadable = 0;
+    // FolderGone: the message shown, naming the folder.
+    QString goneMessage;
+};
 
 // An empty folder path is a folder without files (it does not mean the root).
 ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &store, Dialogs &dialogs,
-                   ScanObserver *observer = nullptr);
+                   ScanObserver *observer = nullptr, ScanReport *report = nullptr);
 
 } // namespace kestova

@@ -6,6 +6,7 @@
 
 #include "image_formats.h"
 #include "qt_image_readers.h"
+#include "read_failure.h"
 
 namespace kestova {
 
@@ -66,8 +67,14 @@ Reader ReaderFor(const uchar *p, qint64 n)
 ImageHeader ReadImageHeader(ImageSource &source, const QString &name)
 {
     ImageHeader header;
+    const auto refused = [&source] {
+        ImageHeader failed;
+        failed.failure = UnreadableReason(source.error());
+        failed.unreadable = true;
+        return failed;
+    };
     if (!source.isOpen())
-        return header;
+        return source.error() != 0 ? refused() : header;
     bool ok = false;
     if (const Reader reader = ReaderFor(source.prefix(), source.prefixSize())) {
         ok = reader(source, &header);
@@ -79,9 +86,15 @@ ImageHeader ReadImageHeader(ImageSource &source, const QString &name)
         else
             ok = !format.isEmpty() && qt->read(source, format, &header);
     }
-    if (!ok)
-        return ImageHeader();
+    if (!ok) {
+        if (source.error() != 0)
+            return refused();
+        ImageHeader failed;
+        failed.failure = header.failure;
+        return failed;
+    }
     header.valid = true;
+    header.failure.clear();
     return header;
 }
 

@@ -16,6 +16,10 @@ struct ImageHeader {
     qint32 height = 0;
     float horizontalDpi = DefaultDpi;
     float verticalDpi = DefaultDpi;
+    // Why a file that is not valid could not be read, when there is more to
+    // say than "not an image": "无法读取：权限不足", what a decoder warned.
+    QString failure;
+    bool unreadable = false; // the system refused the file (failure says how)
 };
 
 // JPEG, PNG, TIFF, BMP, GIF, WebP and HEIF are told by their signature and

@@ -23,11 +23,13 @@ namespace kestova {
 namespace {
 
 #ifdef Q_OS_WIN
-int OpenRegularFile(const QString &path, qint64 *size)
+int OpenRegularFile(const QString &path, qint64 *size, int *error)
 {
     const int fd = ::_wopen(reinterpret_cast<const wchar_t *>(path.utf16()), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-    if (fd < 0)
+    if (fd < 0) {
+        *error = errno;
         return -1;
+    }
     struct _stat64 st;
     if (::_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
         ::_close(fd);
@@ -49,15 +51,19 @@ void CloseFile(int fd)
     ::_close(fd);
 }
 #else
-int OpenRegularFile(const QString &path, qint64 *size)
+int OpenRegularFile(const QString &path, qint64 *size, int *error)
 {
     // O_NONBLOCK: opening a FIFO must not wait for a writer; the stat below
     // then turns it away like any other non-regular file.
     const int fd = OpenPath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
+    if (fd < 0) {
+        *error = errno;
         return -1;
+    }
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const bool stated = ::fstat(fd, &st) == 0;
+    if (!stated || !S_ISREG(st.st_mode)) {
+        *error = stated ? 0 : errno;
         ::close(fd);
         return -1;
     }
@@ -72,6 +78,8 @@ qint64 ReadAt(int fd, qint64 offset, void *out, qint64 n)
         const ssize_t r = ::pread(fd, static_cast<char *>(out) + done, size_t(n - done), off_t(offset + done));
         if (r < 0 && errno == EINTR)
             continue;
+        if (r < 0 && done == 0)
+            return -1;
         if (r <= 0)
             break;
         done += r;
@@ -89,7 +97,7 @@ void CloseFile(int fd)
 
 ImageSource::ImageSource(const QString &path, ReadAhead readAhead)
 {
-    m_fd = OpenRegularFile(path, &m_size);
+    m_fd = OpenRegularFile(path, &m_size, &m_error);
     if (m_fd < 0)
         return;
 #ifdef POSIX_FADV_RANDOM
@@ -126,7 +134,10 @@ qint64 ImageSource::fetch(qint64 offset, void *out, qint64 n)
         std::memcpy(out, m_memory + offset, size_t(n));
         return n;
     }
-    return ReadAt(m_fd, offset, out, n);
+    const qint64 got = ReadAt(m_fd, offset, out, n);
+    if (got < 0)
+        m_error = errno;
+    return got;
 }
 
 ImageSource::~ImageSource()

@@ -34,6 +34,9 @@ public:
     ImageSource &operator=(const ImageSource &) = delete;
 
     bool isOpen() const { return m_open; }
+    // The system's error of the open or of a read that failed (not of a
+    // read past the end); 0 when none. A folder or a FIFO is not an error.
+    int error() const { return m_error; }
     qint64 size() const { return m_size; }
 
     // The file's first bytes (fewer when the file is shorter), for telling
@@ -69,6 +72,7 @@ private:
     qint64 fetch(qint64 offset, void *out, qint64 n);
 
     bool m_open = false;
+    int m_error = 0;
     int m_fd = -1;
     const char *m_memory = nullptr;
     qint64 m_size = 0;

@@ -36,6 +36,7 @@ struct Line {
 
 struct Profile {
     TextEncoding encoding = TextEncoding::Gbk;
+    bool bom = false; // the file began with a byte-order mark
     QList<Line> lines;
 };
 
@@ -44,6 +45,7 @@ Profile Parse(const QByteArray &bytes)
     Profile profile;
     const DetectedEncoding detected = DetectEncoding(bytes);
     profile.encoding = detected.encoding;
+    profile.bom = detected.bomSize > 0;
     TextCodec codec(profile.encoding);
     qsizetype start = detected.bomSize;
     while (start < bytes.size()) {
@@ -158,7 +160,9 @@ QByteArray Serialize(Profile &profile)
         profile.encoding = TextEncoding::Utf8Bom;
 
     const TextCodec codec(profile.encoding);
-    QByteArray out = ByteOrderMark(profile.encoding);
+    // UTF-16 keeps the mark it had, or had not.
+    const bool utf16 = profile.encoding == TextEncoding::Utf16Le || profile.encoding == TextEncoding::Utf16Be;
+    QByteArray out = utf16 && !profile.bom ? QByteArray() : ByteOrderMark(profile.encoding);
     for (Line &line : profile.lines) {
         if (line.dirty)
             codec.encode(line.text + line.eol, &line.raw);
@@ -170,6 +174,13 @@ QByteArray Serialize(Profile &profile)
 QString Failure(const char *what, const QString &file, const QString &cause)
 {
     return QStringLiteral("%1 %2：%3").arg(QString::fromUtf8(what), QDir::toNativeSeparators(file), cause);
+}
+
+// A file larger than the limit is not read, and for that very reason never
+// replaced: a save would lose what could not be read.
+QString TooLarge()
+{
+    return QStringLiteral("文件过大（超过 %1 KiB），为免丢失其中的内容，不读取也不改写").arg(MaxFileSize / 1024);
 }
 
 enum class FileState { Missing, Read, Failed };
@@ -190,8 +201,13 @@ FileBytes ReadFile(const QString &file)
         result.error = Failure("无法读取", file, FileErrorCause(EISDIR));
         return result;
     }
-    if (!info.isFile() || info.size() > MaxFileSize)
+    if (!info.isFile())
         return result;
+    if (info.size() > MaxFileSize) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, TooLarge());
+        return result;
+    }
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) {
         result.state = FileState::Failed;
@@ -204,6 +220,9 @@ FileBytes ReadFile(const QString &file)
         result.error = Failure("无法读取", file, f.errorString());
     } else if (result.bytes.size() <= MaxFileSize) {
         result.state = FileState::Read;
+    } else {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, TooLarge());
     }
     return result;
 }
@@ -228,10 +247,13 @@ FileBytes ReadFile(const QString &file)
         return result;
     }
     int error = 0;
+    bool tooLarge = false;
     if (::fstat(fd, &st) != 0)
         error = errno;
     else if (S_ISDIR(st.st_mode))
         error = EISDIR;
+    if (error == 0 && S_ISREG(st.st_mode) && st.st_size > MaxFileSize)
+        tooLarge = true;
     if (error == 0 && S_ISREG(st.st_mode) && st.st_size <= MaxFileSize) {
         // Read to the end, however much the size has changed since the stat.
         QByteArray bytes(qsizetype(st.st_size) + 1, Qt::Uninitialized);
@@ -252,12 +274,17 @@ FileBytes ReadFile(const QString &file)
             bytes.truncate(done);
             result.bytes = bytes;
             result.state = FileState::Read;
+        } else if (error == 0) {
+            tooLarge = true; // it grew past the limit while being read
         }
     }
     ::close(fd);
     if (error != 0) {
         result.state = FileState::Failed;
         result.error = Failure("无法读取", file, FileErrorCause(error));
+    } else if (tooLarge) {
+        result.state = FileState::Failed;
+        result.error = Failure("无法读取", file, TooLarge());
     }
     return result;
 }

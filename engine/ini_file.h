@@ -5,16 +5,18 @@
 // written stays byte for byte as it was.
 //
 // Reading: a file that is not a regular file (a FIFO, a device, a link to
-// one) or is larger than 1 MiB counts as missing. A link to a regular file
-// is followed.
+// one) counts as missing. A file larger than 1 MiB cannot be read, and a
+// write refuses to replace it (saying why). A link to a regular file is
+// followed.
 //
 // Encoding (see text_encoding.h): a byte-order mark decides, so UTF-8 with
-// BOM and Notepad's "Unicode" (UTF-16 LE, BOM FF FE) are read as such; a file
-// without one is GBK unless its bytes are valid UTF-8 that reads as Chinese
-// text better than the GBK reading does.
+// BOM and Notepad's "Unicode" (UTF-16 LE, BOM FF FE) are read as such; UTF-16
+// without one is told by its zero bytes; any other file is GBK unless its
+// bytes are valid UTF-8 that reads as Chinese text better than the GBK
+// reading does.
 //
-// Writing keeps the file's encoding: GBK stays GBK, UTF-16 stays UTF-16 with
-// its BOM. UTF-8 is written with a BOM, so that the next reading need not
+// Writing keeps the file's encoding: GBK stays GBK, UTF-16 stays UTF-16 in
+// its byte order, with its BOM or without as it was. UTF-8 is written with a BOM, so that the next reading need not
 // guess. A value GBK cannot hold turns a GBK file into UTF-8 with BOM, so no
 // character is ever replaced by "?". Every write replaces the whole file at
 // once: the new contents go to a temporary file beside it, are flushed to the

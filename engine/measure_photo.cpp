@@ -14,6 +14,7 @@ namespace {
 constexpr double CentimetresPerInch = 2.54;
 constexpr double SquareCentimetresPerSquareInch = 6.4516;
 constexpr double SquareMetresPerSquareInch = 0.00064516;
+constexpr double MetresPerInch = 0.0254;
 
 // The descriptions the error gets after the path.
 const QString DivisionByZero = QStringLiteral("除数为零");
@@ -68,6 +69,24 @@ PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pi
     double widthInches = 0;
     if (!Divide(pixelHeight, verticalDpi, &heightInches, &error) || !Divide(pixelWidth, horizontalDpi, &widthInches, &error))
         return fail(error);
+    if (pixelWidth > MaxPixelsPerSide || pixelHeight > MaxPixelsPerSide) {
+        PhotoMeasure implausible;
+        implausible.QuotedPath = QuotePath(path);
+        implausible.FailureReason = QStringLiteral("尺寸不合理：%1×%2 像素，每边最多 %3 像素")
+                                        .arg(pixelWidth)
+                                        .arg(pixelHeight)
+                                        .arg(MaxPixelsPerSide);
+        return implausible;
+    }
+    if (widthInches * MetresPerInch > MaxPrintSideMetres || heightInches * MetresPerInch > MaxPrintSideMetres) {
+        PhotoMeasure implausible;
+        implausible.QuotedPath = QuotePath(path);
+        implausible.FailureReason = QStringLiteral("尺寸不合理：打印尺寸 %1×%2 米，每边最多 %3 米")
+                                        .arg(NumberText(RoundHalfAway(widthInches * MetresPerInch, 2)),
+                                             NumberText(RoundHalfAway(heightInches * MetresPerInch, 2)))
+                                        .arg(MaxPrintSideMetres);
+        return implausible;
+    }
     const double squareInches = heightInches * widthInches;
     if (!std::isfinite(squareInches))
         return fail(Overflow);
@@ -107,6 +126,8 @@ PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const
     if (!header.valid) {
         PhotoMeasure m;
         m.QuotedPath = QuotePath(path);
+        m.FailureReason = header.failure;
+        m.Unreadable = header.unreadable;
         return m;
     }
     return MeasureFromHeader(path, header.width, header.height, header.horizontalDpi, header.verticalDpi, photoSize,

@@ -19,6 +19,11 @@ struct PhotoMeasure {
     double Area = 0;         // rounded to UnitRadixPoint decimals, ties to even
     double PrintHeight = 0;  // rounded half away from zero
     double PrintWidth = 0;
+    // Why a failed file failed, when there is more to say than "not an
+    // image": it could not be read (Unreadable then), its size is not one
+    // any printer makes, a decoder's warning. Stored in place of its size.
+    QString FailureReason;
+    bool Unreadable = false;
     // Set when a computation gave no finite result: the path followed by the
     // error's description. Succeeded is false and QuotedPath empty then, and
     // the scan stores no row for the file.
@@ -45,5 +50,11 @@ PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pi
                                qint32 unitRadixPoint);
 
 QString QuotePath(const QString &path);
+
+// The largest picture a count accepts: no camera or scanner makes more
+// pixels a side, and no printer prints more than MaxPrintSideMetres a side.
+// A header claiming more is damaged or hostile; the file counts as failed.
+constexpr qint32 MaxPixelsPerSide = 100000;
+constexpr double MaxPrintSideMetres = 10.0;
 
 } // namespace kestova

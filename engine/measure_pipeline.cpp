@@ -170,11 +170,17 @@ private:
             lock.unlock();
 
             const QString &path = m_files[i];
-            const Clock::time_point start = Clock::now();
-            ImageSource source(path, readAhead);
-            const Clock::duration opening = Clock::now() - start;
-            const ImageHeader header = ReadImageHeader(source, path);
-            PhotoMeasure m = MeasureHeader(path, header, m_photoSize, m_photoArea, m_unitRadixPoint);
+            PhotoMeasure m;
+            Clock::duration opening{};
+            // A folder in the list is one the listing could not read; the
+            // scan has its reason.
+            if (!path.endsWith(QDir::separator())) {
+                const Clock::time_point start = Clock::now();
+                ImageSource source(path, readAhead);
+                opening = Clock::now() - start;
+                const ImageHeader header = ReadImageHeader(source, path);
+                m = MeasureHeader(path, header, m_photoSize, m_photoArea, m_unitRadixPoint);
+            }
 
             lock.lock();
             Slot &slot = m_slots[size_t(i) % m_slots.size()];

@@ -1,6 +1,8 @@
 // PathCodec: decoding names, and finding a path's bytes on disk again.
 #include "path_codec.h"
 
+#include "text_encoding.h"
+
 #include <QFile>
 
 #ifndef Q_OS_UNIX
@@ -47,7 +49,7 @@ bool IsEscape(char16_t c)
     return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF;
 }
 
-bool IsAscii(const QByteArray &bytes)
+bool IsAsciiName(const QByteArray &bytes)
 {
     for (const char c : bytes) {
         if (uchar(c) >= 0x80)
@@ -275,14 +277,33 @@ QStringView SplitPath(QStringView path, Enter enter)
 
 bool WorthWalking(const QByteArray &utf8, int error)
 {
-    return !IsAscii(utf8) && (error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG);
+    return !IsAsciiName(utf8) && (error == ENOENT || error == ENOTDIR || error == ENAMETOOLONG);
+}
+
+// Bytes valid both as UTF-8 and as GBK are read the way that gives Chinese
+// text, as the settings file is: "图片" written by Chinese Windows (CD BC C6
+// AC) is also the UTF-8 of "ͼƬ". GBK's two-byte characters read as UTF-8
+// give two-byte sequences (Latin, Greek, Cyrillic…), so a name whose UTF-8
+// reading has none of those is UTF-8 without further ado.
+bool ReadsAsUtf8(const QByteArray &name)
+{
+    if (!IsUtf8(name))
+        return false;
+    bool twoByte = false;
+    for (const char c : name) {
+        if ((uchar(c) & 0xE0) == 0xC0) {
+            twoByte = true;
+            break;
+        }
+    }
+    return !twoByte || DetectEncoding(name).encoding != TextEncoding::Gbk;
 }
 
 } // namespace
 
 QString DecodeName(const QByteArray &name)
 {
-    if (IsUtf8(name))
+    if (ReadsAsUtf8(name))
         return QString::fromUtf8(name);
     const GbkTable &gbk = Gbk();
     QString text;
@@ -309,16 +330,18 @@ QString DecodeName(const QByteArray &name)
 
 QString DecodeNameIn(int dirFd, const QByteArray &name)
 {
-    if (IsUtf8(name))
+    if (ReadsAsUtf8(name))
         return QString::fromUtf8(name);
+    // Read as GBK: when the folder also holds that text's UTF-8 spelling, the
+    // text would open the other file; this name's bytes are escaped instead.
     const QString text = DecodeName(name);
     return Exists(dirFd, text.toUtf8()) ? EscapedName(name) : text;
 }
 
 QString DecodePath(const QByteArray &path)
 {
-    if (IsUtf8(path))
-        return QString::fromUtf8(path);
+    if (IsAsciiName(path))
+        return QString::fromLatin1(path);
     QStringList names;
     for (const QByteArray &name : path.split('/'))
         names.append(DecodeName(name));
@@ -329,7 +352,7 @@ QByteArray EncodePath(const QString &path)
 {
     const QByteArray utf8 = path.toUtf8();
     struct stat st;
-    if (IsAscii(utf8) || (utf8.size() < PATH_MAX && ::lstat(utf8.constData(), &st) == 0))
+    if (IsAsciiName(utf8) || (utf8.size() < PATH_MAX && ::lstat(utf8.constData(), &st) == 0))
         return utf8;
     Walker walker(path.startsWith(u'/'));
     const QStringView last = SplitPath(path, [&](QStringView name) {

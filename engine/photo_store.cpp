@@ -1,11 +1,16 @@
 // PhotoStore.
 #include "photo_store.h"
 
+#include "count_lock.h"
+#include "dialogs.h"
 #include "numbers.h"
+#include "store_health.h"
 #include "store_statements.h"
 
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -131,6 +136,23 @@ PhotoStore::~PhotoStore()
     CloseConnection(m_connectionName);
 }
 
+QString OpenFailureMessage(const QString &path, const QString &cause)
+{
+    return QStringLiteral("数据库连接失败，请检查数据库是否存在！\n数据库 %1：%2")
+        .arg(QDir::toNativeSeparators(path), cause);
+}
+
+std::unique_ptr<PhotoStore> PhotoStore::OpenOrTell(const QString &path, Dialogs &dialogs)
+{
+    QString cause;
+    std::unique_ptr<PhotoStore> store = Open(path, &cause);
+    if (!store) {
+        dialogs.ShowMessage(OpenFailureMessage(path, cause), QStringLiteral("提示"), MessageIcon::Information,
+                            MessageButtons::Ok);
+    }
+    return store;
+}
+
 std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error)
 {
     const auto fail = [error](const QString &why) {
@@ -141,43 +163,58 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
 
     // SQLite would create a missing file; the store must exist already.
     const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return fail(QStringLiteral("不存在"));
     if (!info.exists())
-        return fail(QStringLiteral("数据库文件不存在：%1").arg(path));
-    if (!info.isFile() || !info.isReadable())
-        return fail(QStringLiteral("数据库文件无法读取：%1").arg(path));
+        return fail(QStringLiteral("不存在（链接指向的文件不存在）"));
+    if (!info.isFile())
+        return fail(info.isDir() ? QStringLiteral("不是文件（是文件夹）") : QStringLiteral("不是文件"));
+    if (!info.isReadable())
+        return fail(QStringLiteral("无法读取（权限不足）"));
 
     const QString name = QStringLiteral("PhotoStore-%1").arg(++g_connectionCounter);
     std::unique_ptr<PhotoStore> store(new PhotoStore(name, path));
+    const bool unclean = MayHaveEndedUncleanly(path);
     QSqlDatabase db = OpenConnection(name, path);
     if (!db.isOpen())
-        return fail(db.lastError().text());
+        return fail(QStringLiteral("无法打开（%1）").arg(db.lastError().text()));
     // SQLite quietly opens a file it may not write read-only.
     sqlite3 *handle = Handle(db);
     if (!handle)
         return fail(QStringLiteral("无法使用数据库驱动"));
     if (sqlite3_db_readonly(handle, "main") == 1)
-        return fail(QStringLiteral("数据库文件是只读的：%1").arg(path));
+        return fail(QStringLiteral("只读（文件或所在文件夹不可写入）"));
 
     // Reading the schema is the first access to the file: a file that is not
     // a database fails here, before anything could be written to it.
     QSqlQuery tables(db);
-    if (!tables.exec(Statement::SelectTableNames))
-        return fail(tables.lastError().text());
+    if (!tables.exec(Statement::SelectTableNames)) {
+        const int code = sqlite3_errcode(handle);
+        return fail(OpenFailureCause(code, tables.lastError().text()));
+    }
     QStringList names;
     while (tables.next())
         names << tables.value(0).toString().toLower();
     for (const char *table : {"photodetail", "photototal", "notenumber", "servicename"}) {
         if (!names.contains(QLatin1String(table)))
-            return fail(QStringLiteral("数据库缺少表 %1").arg(QLatin1String(table)));
+            return fail(QStringLiteral("已损坏（缺少表 %1）").arg(QLatin1String(table)));
     }
     tables.finish();
 
-    // Damaged pages would only show when a count writes over them.
-    QSqlQuery check(db);
-    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()
-        || check.value(0).toString() != QLatin1String("ok"))
-        return fail(QStringLiteral("数据库文件已损坏：%1").arg(path));
-    check.finish();
+    // Damaged pages would only show when a write goes over them. The tables
+    // a count writes are checked on every open, which costs the same however
+    // many orders the order book holds; the whole file only when the last
+    // program using it may not have ended cleanly (and on `kestova-count
+    // check`).
+    if (unclean) {
+        if (QuickCheck(handle, nullptr) != QLatin1String("ok"))
+            return fail(QStringLiteral("已损坏"));
+    } else {
+        for (const char *table : {"PhotoDetail", "PhotoTotal", "NoteNumber", "ServiceName"}) {
+            if (QuickCheck(handle, table) != QLatin1String("ok"))
+                return fail(QStringLiteral("已损坏"));
+        }
+    }
 
     // A write that is rolled back at once tells whether the file and the
     // journal beside it can be written (a read-only folder only shows here),
@@ -190,7 +227,7 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
     }
     sqlite3_busy_timeout(handle, BusyTimeoutMs);
     if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY)
-        return fail(QStringLiteral("数据库无法写入：%1").arg(QString::fromUtf8(sqlite3_errstr(rc))));
+        return fail(OpenFailureCause(rc, QString::fromUtf8(sqlite3_errstr(rc))));
 
     if (!RegisterFunctions(db))
         return fail(QStringLiteral("无法注册数据库函数"));
@@ -198,6 +235,23 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
     QSqlQuery(db).exec(QStringLiteral("PRAGMA journal_mode=WAL"));
     QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=FULL"));
     return store;
+}
+
+QStringList PhotoStore::CheckWhole(const QString &path, bool *opened)
+{
+    *opened = false;
+    QString cause;
+    std::unique_ptr<PhotoStore> store = Open(path, &cause);
+    if (!store)
+        return {cause};
+    *opened = true;
+    sqlite3 *handle = Handle(store->database());
+    const QString found = handle ? QuickCheck(handle, nullptr) : QStringLiteral("无法使用数据库驱动");
+    // integrity_check would also compare indexes with their tables; the
+    // quick check finds damaged pages, which is what loses data.
+    if (found == QLatin1String("ok"))
+        return {};
+    return found.split(u'\n');
 }
 
 QStringList StarterServiceNames()
@@ -273,6 +327,8 @@ void PhotoStore::NoteFailure(int code, const QString &message)
 
 QString PhotoStore::WriteFailureCause() const
 {
+    if (m_lastCode == OwnFailure)
+        return m_lastError;
     switch (m_lastCode & 0xff) {
     case SQLITE_FULL:
         return QStringLiteral("磁盘已满");
@@ -294,23 +350,20 @@ QString PhotoStore::WriteFailureCause() const
     }
 }
 
-std::unique_ptr<QLockFile> PhotoStore::LockForCount(CountLockState *state)
+std::unique_ptr<CountLock> PhotoStore::LockForCount(CountLockState *state)
 {
-    auto lock = std::make_unique<QLockFile>(m_path + QStringLiteral("-counting"));
-    // A count can run for many minutes: only a lock whose program is gone
-    // is stale, however old it is.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
-        *state = CountLockState::Locked;
-        return lock;
-    }
-    if (lock->error() == QLockFile::LockFailedError) {
-        *state = CountLockState::Busy;
-    } else {
+    CountLock::State taken = CountLock::State::Failed;
+    QString failure;
+    std::unique_ptr<CountLock> lock = CountLock::Take(m_path + QStringLiteral("-counting"), &taken, &failure);
+    switch (taken) {
+    case CountLock::State::Locked: *state = CountLockState::Locked; break;
+    case CountLock::State::Busy: *state = CountLockState::Busy; break;
+    case CountLock::State::Failed:
         *state = CountLockState::Failed;
-        NoteFailure(SQLITE_CANTOPEN, QStringLiteral("无法建立统计锁文件 %1-counting").arg(m_path));
+        NoteFailure(OwnFailure, failure);
+        break;
     }
-    return nullptr;
+    return lock;
 }
 
 bool PhotoStore::DeletePhotoDetail()

@@ -2,8 +2,8 @@
 //
 // Opening never creates, changes or deletes the file: a missing file, a file
 // that is not an SQLite database, a database without the four tables, one
-// with damaged pages, or one that cannot be written (a read-only file or
-// folder) is an open failure. Create() lays out a fresh store; it is what
+// with damaged pages in them (or anywhere, after an unclean end), or one that
+// cannot be written (a read-only file or folder) is an open failure. Create() lays out a fresh store; it is what
 // set-up uses.
 //
 // Writes are durable when the call returns (a note number survives a power
@@ -19,7 +19,6 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QLockFile>
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
@@ -30,6 +29,14 @@
 #include <optional>
 
 namespace kestova {
+
+class CountLock;
+class Dialogs;
+
+// The message shown when the store cannot be opened: the first line as ever,
+// then the store's path and the cause ("只读", "磁盘已满", "已损坏", "不是文件",
+// "不存在" …).
+QString OpenFailureMessage(const QString &path, const QString &cause);
 
 struct DetailRow {
     QString PhotoPath;          // as on disk
@@ -74,8 +81,16 @@ public:
     PhotoStore(const PhotoStore &) = delete;
     PhotoStore &operator=(const PhotoStore &) = delete;
 
-    // Opens an existing store; null with *error set when it cannot be used.
+    // Opens an existing store; null with *error set to the cause when it
+    // cannot be used. The tables a count writes are checked for damage on
+    // every open; the whole file after an unclean end of the last program
+    // that used it.
     static std::unique_ptr<PhotoStore> Open(const QString &path, QString *error = nullptr);
+    // Open, and when it fails OpenFailureMessage through the dialogs.
+    static std::unique_ptr<PhotoStore> OpenOrTell(const QString &path, Dialogs &dialogs);
+    // The whole file checked for damaged pages: empty when it is sound, else
+    // what was found (or why it could not be opened, with *opened false).
+    static QStringList CheckWhole(const QString &path, bool *opened);
 
     // Creates a fresh store with the schema and the starter service list.
     // Refuses (false) when the file already exists.
@@ -89,7 +104,7 @@ public:
     // The count lock: Locked, or Busy when another count holds it (here or
     // in another program), or Failed when the lock file cannot be made.
     enum class CountLockState { Locked, Busy, Failed };
-    std::unique_ptr<QLockFile> LockForCount(CountLockState *state);
+    std::unique_ptr<CountLock> LockForCount(CountLockState *state);
 
     // Statements 1 to 5: the scan's writes. Each returns false when the store
     // rejected it, or when the batch commit it triggered failed.
@@ -139,6 +154,8 @@ private:
     QString m_path;
     QString m_lastError;
     int m_lastCode = 0; // SQLite's result code of the last failure
+    // A failure outside SQLite, told whole by m_lastError.
+    static constexpr int OwnFailure = -1;
     struct Batch;
     std::unique_ptr<Batch> m_batch;
 };

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <mutex>
+#include <utility>
 
 namespace kestova {
 
@@ -26,6 +27,42 @@ namespace {
 constexpr quint64 MaxDecodedPixels = 16 * 1024 * 1024;
 
 std::mutex decoding;
+
+// What Qt's image handlers say while a file is read on this thread. They
+// speak through Qt's message handler ("QTgaHandler::canRead() …"); those
+// words belong to the file, as its failure reason, not to standard error.
+thread_local QStringList *t_heard = nullptr;
+QtMessageHandler g_previousHandler = nullptr;
+
+void HearHandlers(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (t_heard && type != QtFatalMsg) {
+        t_heard->append(message);
+        return;
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        qt_message_output(type, context, message);
+}
+
+// Listens for the handlers' messages while it lives, on this thread.
+class Listening
+{
+public:
+    Listening()
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] { g_previousHandler = qInstallMessageHandler(HearHandlers); });
+        m_outer = std::exchange(t_heard, &m_heard);
+    }
+    ~Listening() { t_heard = m_outer; }
+    QString First() const { return m_heard.isEmpty() ? QString() : m_heard.first().trimmed(); }
+
+private:
+    QStringList m_heard;
+    QStringList *m_outer = nullptr;
+};
 
 // Qt's formats by extension, less those the engine reads by signature (a file
 // without the signature is not of that format), vector drawings (no pixel
@@ -67,6 +104,7 @@ bool ReadQtImageHeader(ImageSource &source, const QByteArray &format, ImageHeade
     } else if (!file.open(source.fileDescriptor(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle) || !file.seek(0)) {
         return false;
     }
+    const Listening listening;
     QImageReader reader(device, format);
     reader.setAutoDetectImageFormat(false);
     QSize size = reader.size();
@@ -76,7 +114,12 @@ bool ReadQtImageHeader(ImageSource &source, const QByteArray &format, ImageHeade
         const std::lock_guard lock(decoding);
         size = reader.read().size();
     }
-    return size.width() > 0 && size.height() > 0 && SetPixelSize(header, quint64(size.width()), quint64(size.height()));
+    if (size.width() > 0 && size.height() > 0 && SetPixelSize(header, quint64(size.width()), quint64(size.height())))
+        return true;
+    const QString heard = listening.First();
+    if (!heard.isEmpty())
+        header->failure = QStringLiteral("图片数据有误：") + heard;
+    return false;
 }
 
 } // namespace

@@ -10,11 +10,7 @@ StartUpState StartUp(Dialogs &dialogs)
 {
     StartUpState state;
     state.settings = Settings::Load();
-    state.store = PhotoStore::Open(DataMdbPath());
-    if (!state.store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
-    }
+    state.store = PhotoStore::OpenOrTell(DataMdbPath(), dialogs);
     return state;
 }
 

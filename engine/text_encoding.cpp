@@ -99,6 +99,20 @@ DetectedEncoding DetectEncoding(const QByteArray &bytes)
         return {TextEncoding::Utf16Le, 2};
     if (bytes.startsWith("\xFE\xFF"))
         return {TextEncoding::Utf16Be, 2};
+    // UTF-16 without a mark: the text of a settings file is mostly ASCII, so
+    // every other byte is zero; GBK and UTF-8 text never holds a zero byte.
+    if (bytes.size() % 2 == 0 && bytes.contains('\0')) {
+        qsizetype zeroEven = 0;
+        qsizetype zeroOdd = 0;
+        for (qsizetype i = 0; i < bytes.size(); i += 2) {
+            zeroEven += bytes[i] == '\0';
+            zeroOdd += bytes[i + 1] == '\0';
+        }
+        if (zeroOdd > zeroEven)
+            return {TextEncoding::Utf16Le, 0};
+        if (zeroEven > zeroOdd)
+            return {TextEncoding::Utf16Be, 0};
+    }
     if (IsAscii(bytes) || !IsValidUtf8(bytes))
         return {TextEncoding::Gbk, 0};
     QStringDecoder gbk("GBK");

@@ -1,6 +1,7 @@
 // The encodings a settings file may be in, and how a file's bytes tell which
 // one it is: a byte-order mark decides (UTF-8, UTF-16 LE as Windows Notepad
-// saves "Unicode", UTF-16 BE); without one, bytes that are not valid UTF-8
+// saves "Unicode", UTF-16 BE); without one, zero bytes in every other place
+// are UTF-16 of that byte order; otherwise bytes that are not valid UTF-8
 // are GBK, and bytes valid in both are taken in the reading that gives the
 // more Chinese-looking text, since GBK text is often valid UTF-8 by chance
 // (图片 = CD BC C6 AC reads as "ͼƬ" in UTF-8).

@@ -36,4 +36,31 @@ QString TotalsText(const QList<TotalRow> &rows)
     return text;
 }
 
+QString TsvField(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\': out += QStringLiteral("\\\\"); break;
+        case u'\t': out += QStringLiteral("\\t"); break;
+        case u'\n': out += QStringLiteral("\\n"); break;
+        case u'\r': out += QStringLiteral("\\r"); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString TsvLine(const QStringList &fields)
+{
+    QString line;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line += u'\t';
+        line += TsvField(fields[i]);
+    }
+    return line;
+}
+
 } // namespace kestova

@@ -15,4 +15,12 @@ QString TotalsLine(const TotalRow &row);
 // The lines joined by CR LF, without a line end after the last one.
 QString TotalsText(const QList<TotalRow> &rows);
 
+// One field of a tab-separated output line: backslash, tab, line feed and
+// carriage return written as \\, \t, \n and \r, so that every line is one
+// record and every tab separates two fields, whatever a name holds.
+QString TsvField(const QString &text);
+
+// The fields escaped and joined by tabs.
+QString TsvLine(const QStringList &fields);
+
 } // namespace kestova

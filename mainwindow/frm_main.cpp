@@ -349,6 +349,7 @@ void frmMain::Count()
     ScanEnd end;
     int done;
     int found;
+    int unreadable;
     {
         frmProgressBar scan(m_selectedFolder, m_settings, *m_store, m_dialogs, this);
         connect(&scan, &frmProgressBar::FileCount, this,
@@ -357,12 +358,14 @@ void frmMain::Count()
         end = scan.End();
         done = scan.Done();
         found = scan.Found();
+        unreadable = scan.Report().unreadable;
     }
 
     // The store still holds an earlier count's totals after a count that did
     // not finish; they must not appear as this folder's.
     switch (end) {
     case ScanEnd::StoreFailed:
+    case ScanEnd::FolderGone: // the scan told why; the folder is not kept as counted
         m_panels.at(3)->setText(QStringLiteral("统计失败"));
         return;
     case ScanEnd::Busy:
@@ -387,6 +390,12 @@ void frmMain::Count()
     if (!shown) {
         m_dialogs.ShowMessage(QStringLiteral("统计结果读取失败：") + error, QStringLiteral("错误"),
                               MessageIcon::Critical, MessageButtons::Ok);
+    }
+    if (unreadable > 0 && end == ScanEnd::Completed) {
+        m_panels.at(3)->setText(QStringLiteral("%1（%2 项无法读取）").arg(found).arg(unreadable));
+        m_dialogs.ShowMessage(
+            QStringLiteral("有 %1 个文件或文件夹无法读取，已在明细中标为“失败”并写明原因，未计入合计。").arg(unreadable),
+            QStringLiteral("提示"), MessageIcon::Warning, MessageButtons::Ok);
     }
 }
 

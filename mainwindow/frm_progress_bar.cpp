@@ -73,7 +73,7 @@ void frmProgressBar::RunScan()
     m_stop = false;
     m_sinceYield.start();
     qApp->installEventFilter(this);
-    m_end = ScanFolder(m_folder, m_settings, m_store, m_dialogs, this);
+    m_end = ScanFolder(m_folder, m_settings, m_store, m_dialogs, this, &m_report);
     qApp->removeEventFilter(this);
     m_scanning = false;
     m_scanned = true;

@@ -41,6 +41,8 @@ public:
     // Files measured before the scan ended, and files found.
     int Done() const { return m_done; }
     int Found() const { return m_found; }
+    // Entries that could not be read, and the message of a folder gone.
+    const ScanReport &Report() const { return m_report; }
     QProgressBar *Bar() const { return m_bar; }
 
 signals:
@@ -72,6 +74,7 @@ private:
     bool m_scanned = false;
     bool m_stop = false;
     ScanEnd m_end = ScanEnd::NoFiles;
+    ScanReport m_report;
     int m_done = 0;
     int m_found = 0;
 };

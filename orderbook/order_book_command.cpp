@@ -9,6 +9,7 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
+#include "totals_text.h"
 
 #include <QDate>
 
@@ -41,7 +42,7 @@ namespace {
 
 void Out(const QStringList &fields)
 {
-    const QByteArray line = fields.join(u'\t').toUtf8() + '\n';
+    const QByteArray line = TsvLine(fields).toUtf8() + '\n';
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
 }
 
@@ -279,10 +280,8 @@ bool RunOrderBookCommand(const QString &command, const QStringList &args, Dialog
         *status = 2;
         return true;
     }
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
+    std::unique_ptr<PhotoStore> store = PhotoStore::OpenOrTell(DataMdbPath(), dialogs);
     if (!store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
         *status = 2;
         return true;
     }

@@ -89,12 +89,7 @@ std::unique_ptr<PhotoStore> OpenStore(const OrderOptions &o, Dialogs &dialogs)
 {
     if (!o.programDir.isEmpty())
         SetProgramFolder(o.programDir);
-    std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-    if (!store) {
-        dialogs.ShowMessage(QStringLiteral("数据库连接失败，请检查数据库是否存在！"), QStringLiteral("提示"),
-                            MessageIcon::Information, MessageButtons::Ok);
-    }
-    return store;
+    return PhotoStore::OpenOrTell(DataMdbPath(), dialogs);
 }
 
 // The file or the print queue the options name.

@@ -28,23 +28,12 @@ using namespace kestova;
 using kestova::test::CountToolRun;
 using kestova::test::JpegBytes;
 using kestova::test::RunCountTool;
+using kestova::test::RunCountToolAsNobody;
 using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
 
 namespace {
 
-
-// The tool run as the unprivileged user "nobody", for whom permissions hold.
-CountToolRun RunCountToolAsNobody(const QStringList &args)
-{
-    QProcess p;
-    p.start(QStringLiteral("setpriv"), QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
-                                                   QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT"))}
-                                           + args);
-    if (!p.waitForFinished(60000))
-        throw std::runtime_error("kestova-count did not finish");
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
 
 // Rows of a store opened on a connection of the test's own.
 QList<QStringList> StoreRows(const QString &mdb, const QString &statement)

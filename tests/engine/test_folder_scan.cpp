@@ -120,10 +120,12 @@ TEST(ListFiles, NamesInUpperCaseOrderAsNtfsKeepsThem)
     EXPECT_EQ(Relative(root, list), (QStringList{"/B", "/b", "/IMGA", "/imga", "/IMG_1", "/Zeta", "/[br]", "/_under"}));
 }
 
-// GBK "照片" and "相片", and bytes that neither UTF-8 nor GBK can read.
+// GBK "照片" and "相片", and bytes that neither UTF-8 nor GBK can read;
+// GBK "图片", whose bytes are also valid UTF-8 ("ͼƬ").
 const QByteArray GbkPhotos("\xD5\xD5\xC6\xAC");
 const QByteArray GbkPictures("\xCF\xE0\xC6\xAC");
 const QByteArray Undecodable("\xFF\x80x\xD5");
+const QByteArray GbkImages("\xCD\xBC\xC6\xAC");
 
 // Each file holds its own name on disk, so a listed path that opens the
 // wrong file shows.
@@ -137,6 +139,9 @@ TEST(ListFiles, EveryNameIsListedAndItsTextOpensThatFileAgain)
         "p/" + Undecodable + ".jpg",
         "p/" + GbkPhotos + "/" + GbkPictures + ".jpg",
         "p/" + Undecodable + "/a.jpg",
+        "p/" + GbkImages + ".jpg",
+        "p/" + QString("图片.jpg").toUtf8(),
+        "p/" + GbkPhotos + "/" + GbkImages + ".jpg",
     };
     for (const QByteArray &name : names)
         box.writeRawFile(name, name);
@@ -147,8 +152,10 @@ TEST(ListFiles, EveryNameIsListedAndItsTextOpensThatFileAgain)
     // byte above 0x7F stands for itself, as it does in names GBK cannot read.
     const QString escapedPhotos = QString::fromUtf16(u"\uF7D5\uF7D5\uF7C6\uF7AC");
     const QString undecodable = QString::fromUtf16(u"\uF7FF\uF780x\uF7D5");
-    EXPECT_EQ(Relative(root, list), (QStringList{"/照片.jpg", "/相片.jpg", "/" + escapedPhotos + ".jpg",
-                                                 "/" + undecodable + ".jpg", "/照片/相片.jpg", "/" + undecodable + "/a.jpg"}));
+    const QString escapedImages = QString::fromUtf16(u"\uF7CD\uF7BC\uF7C6\uF7AC");
+    EXPECT_EQ(Relative(root, list),
+              (QStringList{"/图片.jpg", "/照片.jpg", "/相片.jpg", "/" + escapedImages + ".jpg", "/" + escapedPhotos + ".jpg",
+                           "/" + undecodable + ".jpg", "/照片/图片.jpg", "/照片/相片.jpg", "/" + undecodable + "/a.jpg"}));
     QList<QByteArray> opened;
     for (const QString &path : list) {
         EXPECT_FALSE(path.contains(QChar::ReplacementCharacter)) << path.toStdString();
@@ -182,7 +189,7 @@ TEST(ListFiles, LinksAndSpecialFiles)
     EXPECT_EQ(Relative(root, list), (QStringList{"/a.jpg", "/z-link.jpg", "/s/b.jpg", "/x-other/c.jpg"}));
 }
 
-TEST(ListFiles, MissingOrUnreadableFolderListsNothing)
+TEST(ListFiles, AMissingFolderOrAFileListsNothing)
 {
     Sandbox box;
     QStringList list;
@@ -393,4 +400,34 @@ TEST_F(ScanTest, AStopWhileTheShareHoldsAFileUpReturnsWithoutWaitingForIt)
     EXPECT_TRUE(share.held());
     EXPECT_FALSE(share.letGo()) << "the scan waited for the held file";
     EXPECT_EQ(Rows("SELECT PhotoPath FROM PhotoDetail ORDER BY rowid"), expected);
+}
+
+// A share lost in the middle of a count (the mirror ends while a file is
+// held up): the count ends as failed, names the folder, and makes no totals
+// of the files that failed for that reason.
+TEST_F(ScanTest, AFolderThatGoesAwayDuringTheCountFailsIt)
+{
+    for (int i = 0; i < 12; ++i)
+        box.writeFile(QString("card/f%1.jpg").arg(i, 2, 10, QChar(u'0')), JpegBytes(96, 96));
+    SlowMount card(box.path("card"), 0, "f05.jpg");
+    if (!card.whyNot().isEmpty())
+        GTEST_SKIP() << card.whyNot().toStdString();
+
+    struct PullTheCard : ScanObserver {
+        SlowMount &card;
+        explicit PullTheCard(SlowMount &c) : card(c) {}
+        bool Waiting(int) override
+        {
+            if (card.held())
+                card.vanish();
+            return false;
+        }
+    } observer(card);
+    ScanReport report;
+    EXPECT_EQ(ScanFolder(card.path() + '/', settings, *store, dialogs, &observer, &report), ScanEnd::FolderGone);
+    ASSERT_EQ(dialogs.messages.size(), 1);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("统计失败：文件夹 " + card.path() + "/ 在统计中途已无法访问"))
+        << dialogs.messages[0].text.toStdString();
+    EXPECT_EQ(report.goneMessage, dialogs.messages[0].text);
+    EXPECT_TRUE(Totals().isEmpty());
 }

@@ -109,6 +109,33 @@ TEST(IniEncoding, NotepadUnicodeIsReadAndWrittenBackInUtf16)
     }
 }
 
+// UTF-16 as other editors save it, without a byte-order mark, in either
+// byte order: read, and written back the same way.
+TEST(IniEncoding, Utf16WithoutAMarkIsReadAndKeptInItsByteOrder)
+{
+    Sandbox box;
+    for (const QStringConverter::Encoding encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        const QString ini = box.writeFile("plain16.ini", Encoded("[Sum]\r\nEditPath=D:\\图片\\编辑.exe\r\n", encoding));
+        EXPECT_EQ(ReadProfileString(ini, "Sum", "EditPath"), "D:\\图片\\编辑.exe");
+        ASSERT_TRUE(WriteProfileString(ini, "Sum", "Preview", "0"));
+        EXPECT_EQ(ReadBytes(ini), Encoded("[Sum]\r\nEditPath=D:\\图片\\编辑.exe\r\nPreview=0\r\n", encoding));
+    }
+}
+
+// A file too large to read is never replaced by a save: what it holds
+// beyond the program's keys would be lost.
+TEST(IniWrite, AFileTooLargeToReadIsNeverReplaced)
+{
+    Sandbox box;
+    QByteArray big = "[Sum]\r\nRadixPoint=5\r\n[Custom]\r\n";
+    big += QByteArray(1 << 20, ';') + "\r\n";
+    const QString ini = box.writeFile("big.ini", big);
+    QString error;
+    EXPECT_FALSE(WriteProfileStrings(ini, {{"Sum", "RadixPoint", "3"}}, &error));
+    EXPECT_TRUE(error.contains("文件过大")) << error.toStdString();
+    EXPECT_EQ(ReadBytes(ini), big);
+}
+
 TEST(IniWrite, ReplacesValueAndKeepsEveryOtherLineByteForByte)
 {
     Sandbox box;

@@ -192,4 +192,37 @@ TEST(MeasurePhoto, TextFileIsNoImageAndNoMessage)
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
+// A header may claim any size; one that no camera makes or no printer
+// prints is a failure with its reason and adds nothing to any total.
+TEST(MeasureFromHeader, ImplausibleSizesFailWithTheirReason)
+{
+    const struct {
+        qint32 width, height;
+        float dpi;
+        const char *reason; // empty: measured
+    } cases[] = {
+        {100000, 1000, 10000, ""},                                     // the largest side, 25.4 cm
+        {100001, 1000, 10000, "尺寸不合理：100001×1000 像素，每边最多 100000 像素"},
+        {39370, 100, 100, ""},                                         // 10.0 m
+        {39371, 100, 100, "尺寸不合理：打印尺寸 10×0.03 米，每边最多 10 米"},
+        {100, 50000, 96, "尺寸不合理：打印尺寸 0.03×13.23 米，每边最多 10 米"},
+    };
+    for (const auto &c : cases) {
+        const PhotoMeasure m = MeasureFromHeader("p.bmp", c.width, c.height, c.dpi, c.dpi, "0", "0", 4);
+        EXPECT_EQ(m.Succeeded, QString(c.reason).isEmpty()) << c.width << "x" << c.height;
+        EXPECT_EQ(m.FailureReason, QString(c.reason));
+        EXPECT_TRUE(m.ArithmeticError.isEmpty());
+    }
+
+    // 154 bytes claiming 2147483647 pixels a side.
+    Sandbox box;
+    QByteArray bmp = QByteArray::fromHex("424d9a000000000000003600000028000000ffffff7fffffff7f0100180000000000"
+                                         "64000000c40e0000c40e00000000000000000000");
+    bmp.append(QByteArray(100, '\0'));
+    ASSERT_EQ(bmp.size(), 154);
+    const PhotoMeasure m = MeasureFile(box.writeFile("huge.bmp", bmp), "0", "0", 4);
+    EXPECT_FALSE(m.Succeeded);
+    EXPECT_TRUE(m.FailureReason.startsWith("尺寸不合理：2147483647×2147483647 像素")) << m.FailureReason.toStdString();
+}
+
 } // namespace

@@ -17,6 +17,7 @@ TEST(PathCodec, NamesDecodeAsUtf8ElseGbkElseByteForByte)
         {"plain.jpg", "plain.jpg"},
         {"\xE7\x85\xA7\xE7\x89\x87.jpg", "照片.jpg"},   // UTF-8
         {"\xD5\xD5\xC6\xAC.jpg", "照片.jpg"},           // GBK
+        {"\xCD\xBC\xC6\xAC.jpg", "图片.jpg"},           // GBK that is also UTF-8 ("ͼƬ.jpg")
         {"\xC0\xCF\xD5\xD5\xC6\xAC", "老照片"},
         {"\xEF\xBB\xBF" "a", QString::fromUtf16(u"\uFEFFa")}, // a leading byte-order mark is part of the name
         // A lead byte without its trail, bytes no GBK character starts with,

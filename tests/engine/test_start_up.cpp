@@ -21,11 +21,14 @@ QStringList FolderEntries(const QString &folder)
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
 
-void ExpectConnectionFailure(const RecordingDialogs &dialogs, const StartUpState &state)
+// The message keeps its first line and adds the store and the cause.
+void ExpectConnectionFailure(const RecordingDialogs &dialogs, const StartUpState &state, const QString &cause)
 {
     EXPECT_FALSE(state.store);
     ASSERT_EQ(dialogs.messages.size(), 1);
-    EXPECT_EQ(dialogs.messages[0].text, "数据库连接失败，请检查数据库是否存在！");
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("数据库连接失败，请检查数据库是否存在！\n数据库 " + DataMdbPath()
+                                                    + "：" + cause))
+        << dialogs.messages[0].text.toStdString();
     EXPECT_EQ(dialogs.messages[0].title, "提示");
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
@@ -38,7 +41,7 @@ TEST(StartUp, MissingStoreIsReportedAndNotCreated)
     Sandbox box;
     RecordingDialogs dialogs;
     const StartUpState state = StartUp(dialogs);
-    ExpectConnectionFailure(dialogs, state);
+    ExpectConnectionFailure(dialogs, state, "不存在");
     EXPECT_TRUE(FolderEntries(box.programDir()).isEmpty());
 }
 
@@ -55,7 +58,7 @@ TEST(StartUp, FileThatIsNoStoreIsReportedAndLeftUntouched)
         box.writeFile("program/Data.mdb", bytes);
         RecordingDialogs dialogs;
         const StartUpState state = StartUp(dialogs);
-        ExpectConnectionFailure(dialogs, state);
+        ExpectConnectionFailure(dialogs, state, "已损坏");
         QFile f(DataMdbPath());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), bytes);

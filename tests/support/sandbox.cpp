@@ -195,13 +195,21 @@ QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement)
     return rows;
 }
 
-CountToolRun RunCountTool(const QStringList &args)
+CountToolRun RunCountTool(const QStringList &args, const QString &program)
 {
     QProcess p;
-    p.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")), args);
+    p.start(program.isEmpty() ? QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")) : program, args);
     if (!p.waitForFinished(60000))
         throw std::runtime_error("kestova-count did not finish");
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+CountToolRun RunCountToolAsNobody(const QStringList &args)
+{
+    return RunCountTool(QStringList{"--reuid=65534", "--regid=65534", "--clear-groups",
+                                    QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT"))}
+                            + args,
+                        QStringLiteral("setpriv"));
 }
 
 QByteArray EncodeImage(const QImage &image, const char *format, int quality)

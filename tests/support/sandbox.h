@@ -57,14 +57,17 @@ QByteArray JpegBytes(int width, int height, int dpi = 0);
 // The rows of a query on the store as text, a null value as "<null>".
 QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement);
 
-// kestova-count (named by KESTOVA_COUNT) run to its end: exit status and
-// what it wrote, as UTF-8.
+// kestova-count (named by KESTOVA_COUNT, or another program) run to its
+// end: exit status and what it wrote, as UTF-8.
 struct CountToolRun {
     int status = -1;
     QString out;
     QString err;
 };
-CountToolRun RunCountTool(const QStringList &args);
+CountToolRun RunCountTool(const QStringList &args, const QString &program = QString());
+// The same as the user "nobody", for whom permissions hold (the tests run
+// as root); status 127 when setpriv is missing.
+CountToolRun RunCountToolAsNobody(const QStringList &args);
 
 // An image encoded in memory in the given format (quality -1: Qt's default).
 QByteArray EncodeImage(const QImage &image, const char *format, int quality = -1);

@@ -60,14 +60,23 @@ SlowMount::SlowMount(const QString &source, int delayUs, const QString &hold)
 
 SlowMount::~SlowMount()
 {
-    if (m_mirror.state() == QProcess::NotRunning)
+    if (m_mirror.state() == QProcess::NotRunning) {
+        if (m_whyNot.isEmpty())
+            ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
         return;
+    }
     release();
     ::umount2(QFile::encodeName(path()).constData(), MNT_DETACH);
     if (!m_mirror.waitForFinished(5000)) {
         m_mirror.kill();
         m_mirror.waitForFinished();
     }
+}
+
+void SlowMount::vanish()
+{
+    m_mirror.kill();
+    m_mirror.waitForFinished();
 }
 
 QString SlowMount::path() const

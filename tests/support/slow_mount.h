@@ -30,6 +30,9 @@ public:
     bool letGo() const;
     // Lets the held request through and waits until it is answered.
     void release();
+    // Ends the mirror at once, as a pulled card or a lost share: every
+    // request then fails.
+    void vanish();
 
 private:
     QTemporaryDir m_dir;

@@ -13,6 +13,10 @@
  * HOLD, or listing a folder named HOLD, creates CONTROL/held and waits until CONTROL/release
  * exists (or 20 s have passed), then creates CONTROL/let-go and answers.
  *
+ * Names can fail as a damaged disk or share fails them: a file or folder whose name begins with
+ * "eio-" answers reading and listing with EIO; one whose name begins with "eio-stat-" answers every
+ * attribute look-up with EIO too, and is listed without its kind, so that a client must ask.
+ *
  * The kernel caches attributes, names and pages as it would for a share (timeouts of 0 turn that
  * off); each cold open, directory read, attribute look-up and read pays the delay once. */
 #define FUSE_USE_VERSION 31
@@ -72,6 +76,22 @@ static void answer_late(const char *path)
     touch_in_control("let-go");
 }
 
+static const char *last_name(const char *path)
+{
+    const char *last = strrchr(path, '/');
+    return last ? last + 1 : path;
+}
+
+static int fails_reading(const char *path)
+{
+    return strncmp(last_name(path), "eio-", 4) == 0;
+}
+
+static int fails_stat(const char *name)
+{
+    return strncmp(name, "eio-stat-", 9) == 0;
+}
+
 static void full(char *out, const char *path)
 {
     snprintf(out, PATH_MAX, "%s%s", source, path);
@@ -83,6 +103,8 @@ static int sf_getattr(const char *path, struct stat *st, struct fuse_file_info *
     char p[PATH_MAX];
     full(p, path);
     pause_once();
+    if (fails_stat(last_name(path)))
+        return -EIO;
     return lstat(p, st) == 0 ? 0 : -errno;
 }
 
@@ -107,6 +129,8 @@ static int sf_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t o
     char p[PATH_MAX];
     full(p, path);
     answer_late(path);
+    if (fails_reading(path))
+        return -EIO;
     DIR *d = opendir(p);
     if (!d)
         return -errno;
@@ -115,7 +139,7 @@ static int sf_readdir(const char *path, void *buf, fuse_fill_dir_t fill, off_t o
         struct stat st;
         memset(&st, 0, sizeof st);
         st.st_ino = e->d_ino;
-        st.st_mode = (mode_t)DTTOIF(e->d_type);
+        st.st_mode = fails_stat(e->d_name) ? 0 : (mode_t)DTTOIF(e->d_type);
         if (fill(buf, e->d_name, &st, 0, 0))
             break;
     }
@@ -141,6 +165,8 @@ static int sf_open(const char *path, struct fuse_file_info *fi)
 static int sf_read(const char *path, char *buf, size_t size, off_t off, struct fuse_file_info *fi)
 {
     answer_late(path);
+    if (fails_reading(path))
+        return -EIO;
     ssize_t n = pread((int)fi->fh, buf, size, off);
     return n < 0 ? -errno : (int)n;
 }
