@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QScreen>
 
@@ -69,6 +70,12 @@ FolderDialog::FolderDialog(const QString &topFolder, int flags, QWidget *owner, 
             m_tree->setCurrentIndex(folder);
     });
     connect(m_files->Lister(), &FolderLister::Checked, this, &FolderDialog::OnChecked);
+    connect(m_files, &FolderListModel::topGone, this, &FolderDialog::OnTopGone);
+    // Only the rows in sight are looked at on disk.
+    connect(m_tree, &FolderTreeView::rowsInSight, this, [this](const QModelIndexList &rows) {
+        for (const QModelIndex &row : rows)
+            m_files->Look(m_folders->mapToSource(row));
+    });
     // A folder the operator picks meanwhile wins over one still waited for.
     m_tree->installEventFilter(this);
     m_tree->viewport()->installEventFilter(this);
@@ -106,7 +113,7 @@ void FolderDialog::Open()
     move(area.center() - rect().center());
 }
 
-bool FolderDialog::SetSelection(const QString &path)
+bool FolderDialog::SetSelection(const QString &path, bool orItsFolder)
 {
     m_pendingSelection.clear();
     QString folder = QDir::fromNativeSeparators(path);
@@ -119,8 +126,11 @@ bool FolderDialog::SetSelection(const QString &path)
         const std::optional<bool> isFolder = m_files->Lister()->CheckFolder(folder, SelectionWaitMs);
         if (!isFolder) {
             m_pendingSelection = folder;
+            m_pendingOrItsFolder = orItsFolder;
             return false;
         }
+        if (!*isFolder && orItsFolder)
+            return SetSelection(QFileInfo(folder).path());
         if (!*isFolder)
             return false;
         source = m_files->Reveal(folder);
@@ -166,11 +176,37 @@ void FolderDialog::OnChecked(const QString &path, bool folder)
     if (path != m_pendingSelection)
         return;
     m_pendingSelection.clear();
-    if (!folder)
+    if (!folder) {
+        if (m_pendingOrItsFolder)
+            SetSelection(QFileInfo(path).path());
         return;
+    }
     const QModelIndex item = m_folders->mapFromSource(m_files->Reveal(path));
     if (item.isValid())
         Select(item);
+}
+
+void FolderDialog::OnTopGone(const QString &path, bool replaced)
+{
+    if (replaced) {
+        m_topFolder = m_files->filePath(m_files->index(0, 0));
+        m_folders->SetTop(m_files->index(0, 0));
+        const QModelIndex top = m_folders->index(0, 0);
+        m_tree->expand(top);
+        Select(top);
+        return;
+    }
+    const QModelIndex gone = m_folders->mapFromSource(m_files->index(path));
+    if (!gone.isValid())
+        return;
+    m_tree->collapse(gone);
+    // Emptied, the item holds no selection but its own.
+    if (m_tree->currentIndex() == gone) {
+        const int rows = m_folders->rowCount(gone.parent());
+        const QModelIndex next = gone.siblingAtRow(gone.row() + 1 < rows ? gone.row() + 1 : gone.row() - 1);
+        if (next.isValid())
+            m_tree->setCurrentIndex(next);
+    }
 }
 
 bool FolderDialog::PathOfItem(const QVariant &item, QString &path)

@@ -13,7 +13,8 @@
 // The selection only ever moves to a folder the operator can account for:
 // when the selected folder is removed its parent is selected, when it is
 // renamed the new path is told, when a folder above it is closed that folder
-// is selected.
+// is selected, when a top folder goes away the next start place (or the
+// single top folder's parent) is selected.
 #pragma once
 
 #include "folder_list_model.h"
@@ -55,7 +56,9 @@ public:
     // no folder under the top folder; the selection is then left alone. A
     // folder on a disk that does not answer at once is selected when it
     // answers (false meanwhile), unless the selection has moved since.
-    bool SetSelection(const QString &path);
+    // orItsFolder: a path that turns out to name a file selects its folder
+    // (a photo dropped from a slow share).
+    bool SetSelection(const QString &path, bool orItsFolder = false);
 
     int Flags() const { return m_flags; }
     QString TopFolder() const { return m_topFolder; }
@@ -79,6 +82,7 @@ private:
     void KeepSelectionOff(const QModelIndex &gone);
     void OnChecked(const QString &path, bool folder);
     void OnPathsChanged();
+    void OnTopGone(const QString &path, bool replaced);
 
     QString m_topFolder;
     int m_flags;
@@ -91,6 +95,7 @@ private:
     QPushButton *m_cancel;
     QMetaObject::Connection m_selectionWatch;
     QString m_pendingSelection;  // waits for its disk to answer
+    bool m_pendingOrItsFolder = false;
     QString m_notifiedPath;      // of the last selection notice
     bool m_closed = false;
 };

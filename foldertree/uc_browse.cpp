@@ -493,9 +493,11 @@ bool ucBrowse::OnHostDrag(QEvent *event)
     if (type != QEvent::Drop)
         return true;
     path = QDir::cleanPath(path);
-    if (FolderLister::IsFolderWithin(path, 50) == false)
-        path = ParentOf(path);
-    setPath(path);
+    const std::optional<bool> folder = FolderLister::IsFolderWithin(path, 50);
+    if (folder)
+        setPath(*folder ? path : ParentOf(path));
+    else if (FolderDialog *dialog = Dialog())
+        dialog->SetSelection(path, true);  // a slow share: selected when it answers
     if (m_tree)
         m_tree->setFocus(Qt::OtherFocusReason);
     return true;

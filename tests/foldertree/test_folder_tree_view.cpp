@@ -246,3 +246,35 @@ TEST(FolderModelTest, TopShowsOnlyThatItemAtItsLevelAndOnlyTheNameColumn)
 }
 
 } // namespace
+
+namespace {
+
+// Rows that arrive late above the row under the mouse (a folder read while
+// the operator aims) leave that row where the eye sees it.
+TEST_F(TreeDrawing, RowsArrivingAboveTheMouseLeaveTheRowUnderItInPlace)
+{
+    for (int i = 0; i < 20; ++i)
+        source.item(1)->appendRow(new QStandardItem(QString("B%1").arg(i)));
+    view.expandAll();
+    view.resize(300, 120);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QPoint onB = view.visualRect(b).center();
+    QTest::mouseMove(view.viewport(), onB);
+
+    for (int i = 0; i < 3; ++i)
+        source.item(0)->appendRow(new QStandardItem(QString("A%1").arg(i + 3)));
+    EXPECT_EQ(view.indexAt(onB), b);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onB);
+    EXPECT_EQ(view.currentIndex(), b);
+
+    // Pressed, then more rows: the release still lands on it.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, view.visualRect(a2).center());
+    const QPoint onA2 = view.visualRect(a2).center();
+    source.item(0)->child(0)->appendRow(new QStandardItem("A1b"));
+    EXPECT_EQ(view.indexAt(onA2), a2);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, onA2);
+    EXPECT_EQ(view.currentIndex(), a2);
+}
+
+} // namespace

@@ -23,6 +23,9 @@ TEST(SlowShare, ClicksKeysAndPathsAreTakenWhileTheShareIsSilent)
     SlowShare share(3600 * 1000, {"a/x", "b"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.Mount(share.path(), "fuse.slowfs");
+    mounts.Reload();
     auto browse = std::make_unique<ucBrowse>();
     browse->ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse->resize(260, 300);
@@ -55,6 +58,9 @@ TEST(SlowShare, WhatTheShareHoldsArrivesWhenItAnswers)
     SlowShare share(300, {"a/x", "b"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.Mount(share.path(), "fuse.slowfs");
+    mounts.Reload();
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();
@@ -84,6 +90,9 @@ TEST(SlowShare, FoldersMadeOnTheServerAppearWithoutRefresh)
     SlowShare share(10, {"a"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.Mount(share.path(), "fuse.slowfs");
+    mounts.Reload();
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();

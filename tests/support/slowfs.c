@@ -13,6 +13,9 @@
  * HOLD, or listing a folder named HOLD, creates CONTROL/held and waits until CONTROL/release
  * exists (or 20 s have passed), then creates CONTROL/let-go and answers.
  *
+ * The whole share can stop answering too, like a server that went away without a word: while
+ * CONTROL/freeze exists every request waits (until it is removed or the server is killed).
+ *
  * The kernel caches attributes, names and pages as it would for a share (timeouts of 0 turn that
  * off); each cold open, directory read, attribute look-up and read pays the delay once. */
 #define FUSE_USE_VERSION 31
@@ -40,9 +43,13 @@ static void sleep_us(long us)
     }
 }
 
+static int exists_in_control(const char *name);
+
 static void pause_once(void)
 {
     sleep_us(latency_us);
+    while (control[0] && exists_in_control("freeze"))
+        sleep_us(5000);
 }
 
 static int exists_in_control(const char *name)
