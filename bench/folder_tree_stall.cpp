@@ -11,7 +11,6 @@
 // with all that shows of them, then "/" and home, and a local folder is
 // picked; it prints how long each took and the longest gap.
 //   folder_tree_stall --places DEAD SLOW [SECONDS]
-#include "folder_dialog.h"
 #include "folder_list_model.h"
 #include "start_places.h"
 #include "uc_browse.h"
@@ -80,7 +79,7 @@ int RunPlaces(QApplication &app, const QString &dead, const QString &slow, int s
     browse.resize(260, 600);
     browse.show();
     QTreeView *tree = browse.Tree();
-    kestova::FolderListModel *files = browse.Dialog() ? browse.Dialog()->FileSystem() : nullptr;
+    kestova::FolderListModel *files = browse.FileSystem();
     if (!tree || !files)
         return 1;
     const auto item = [&](const QString &path) {

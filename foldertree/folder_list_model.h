@@ -17,6 +17,7 @@
 // read again; a top folder that goes away falls back (topGone).
 #pragma once
 
+#include "folder_lister.h"
 #include "start_places.h"
 
 #include <QAbstractItemModel>
@@ -32,9 +33,6 @@ class QAbstractFileIconProvider;
 
 namespace kestova {
 
-class FolderLister;
-struct FolderListing;
-struct FolderEntry;
 
 class FolderListModel : public QAbstractItemModel
 {
@@ -97,8 +95,26 @@ signals:
     void topGone(const QString &path, bool replaced);
 
 private:
-    struct Node;
+    // One folder shown.
+    struct Node {
+        QString name;
+        QString path;  // '/' separators
+        Node *parent = nullptr;
+        int row = 0;
+        std::vector<std::unique_ptr<Node>> children;
+        quint64 inode = 0;
+        bool listed = false;  // children are what the folder held when last read
+        std::optional<bool> holdsFolders;  // known once looked at
+        qint64 probedAt = -1;  // on the model's clock, when last answered
+        bool remote = false;   // on a share: no watch sees its changes
+        bool merging = false;  // target still to be merged in
+        QList<FolderEntry> target;
+        QHash<QString, int> targetRank;
+        bool renamesFound = false;
+        int mergedUpTo = 0;  // of target, in place
+    };
 
+    static QString ChildPath(const QString &folder, const QString &name);
     Node *NodeOf(const QModelIndex &index) const;
     QModelIndex IndexOf(const Node *node) const;
     Node *TopOf(const QString &path, QString *rest) const;

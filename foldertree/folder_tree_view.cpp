@@ -18,12 +18,6 @@ namespace kestova {
 
 FolderModel::FolderModel(QObject *parent) : QSortFilterProxyModel(parent) {}
 
-void FolderModel::SetTop(const QModelIndex &sourceTop)
-{
-    m_top = sourceTop;
-    invalidateFilter();
-}
-
 void FolderModel::SetCheckable(bool checkable)
 {
     m_checkable = checkable;
@@ -59,13 +53,6 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex &index) const
     if (m_checkable && index.isValid())
         flags |= Qt::ItemIsUserCheckable;
     return flags;
-}
-
-bool FolderModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
-{
-    if (!m_top.isValid() || sourceParent != m_top.parent())
-        return true;
-    return sourceModel()->index(sourceRow, 0, sourceParent) == m_top;
 }
 
 bool FolderModel::filterAcceptsColumn(int sourceColumn, const QModelIndex &) const

@@ -1,5 +1,5 @@
-// The folder tree itself: FolderModel narrows a FolderListModel to one top
-// folder and its names and keeps check marks; FolderTreeView draws lines,
+// The folder tree itself: FolderModel shows a FolderListModel's names and
+// keeps check marks; FolderTreeView draws lines,
 // expand buttons, selection and the hot item itself so that the six tree
 // switches look the same under every Qt style (Qt's own styles draw no lines).
 // The view tells which rows are in sight (so that only those are looked at
@@ -21,9 +21,6 @@ class FolderModel : public QSortFilterProxyModel
 public:
     explicit FolderModel(QObject *parent = nullptr);
 
-    // Only this item of the source (and what lies below it) is shown at its
-    // level; an invalid index shows the whole source.
-    void SetTop(const QModelIndex &sourceTop);
     // Items carry check boxes; the marks are kept by file path.
     void SetCheckable(bool checkable);
     bool Checkable() const { return m_checkable; }
@@ -33,13 +30,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
     bool filterAcceptsColumn(int sourceColumn, const QModelIndex &sourceParent) const override;
 
 private:
     QString KeyOf(const QModelIndex &index) const;
 
-    QPersistentModelIndex m_top;
     bool m_checkable = false;
     QSet<QString> m_checked;
 };

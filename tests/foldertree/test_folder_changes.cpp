@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPaintEvent>
+#include <QTimer>
 #include <QScrollBar>
 #include <QTest>
 
@@ -213,7 +214,7 @@ TEST(LargeFolders, TwentyThousandFoldersComeAndGoInBlocks)
     ASSERT_TRUE(WaitForListing(browse, box.path(), 1));
     browse.Tree()->expand(ItemOf(browse, box.path("big")));
     ASSERT_TRUE(WaitForListing(browse, box.path("big"), 1));
-    FolderListModel *files = browse.Dialog()->FileSystem();
+    FolderListModel *files = browse.FileSystem();
     const QPersistentModelIndex big = files->index(QDir::fromNativeSeparators(box.path("big")));
 
     QList<int> blocks;
