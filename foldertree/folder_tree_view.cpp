@@ -273,14 +273,15 @@ void FolderTreeView::ShowCurrent(const QModelIndex &index)
 
 // Rows read in above the current item push it down, a wider column moves
 // it sideways: once the view has settled it is brought back into sight.
-void FolderTreeView::FollowLater()
+void FolderTreeView::FollowLater(bool once)
 {
+    m_followOnce = m_followOnce || once;
     if (m_followPending)
         return;
     m_followPending = true;
     QTimer::singleShot(0, this, [this] {
         m_followPending = false;
-        if (m_follow && currentIndex().isValid())
+        if ((m_follow || std::exchange(m_followOnce, false)) && currentIndex().isValid())
             scrollTo(currentIndex());
     });
 }
@@ -457,8 +458,10 @@ bool FolderTreeView::viewportEvent(QEvent *event)
         m_anchor = QPersistentModelIndex();
         break;
     case QEvent::Resize:  // a scroll bar came or went
-        if (m_follow)
-            FollowLater();
+        // A current item in sight keeps its whole name in sight, also when
+        // a scroll bar that came would cover its end.
+        if (m_follow || visualRect(currentIndex()).intersects(viewport()->rect()))
+            FollowLater(!m_follow);
         break;
     default:
         break;

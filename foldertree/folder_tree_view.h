@@ -103,7 +103,8 @@ private:
     void SetHot(const QModelIndex &index);
     bool InIndent(const QPoint &pos) const;
     void FitColumnLater();
-    void FollowLater();
+    // once: bring the current item into sight this once, not following it.
+    void FollowLater(bool once = false);
     void LookLater();
     void SetAnchor(const QPoint &pos);
     void KeepAnchor();
@@ -113,6 +114,7 @@ private:
     bool m_fitPending = false;
     bool m_follow = false;  // keep the current item in sight
     bool m_followPending = false;
+    bool m_followOnce = false;
     bool m_lookPending = false;
     QTimer *m_lookAgain;
     // The row under the mouse and its top while the mouse is over the rows.

@@ -5,6 +5,7 @@
 
 #include <QFileSystemModel>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -266,6 +267,50 @@ TEST_F(TreeDrawing, RowsArrivingAboveTheMouseLeaveTheRowUnderItInPlace)
     EXPECT_EQ(view.indexAt(onA2), a2);
     QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, onA2);
     EXPECT_EQ(view.currentIndex(), a2);
+}
+
+} // namespace
+
+namespace {
+
+// A picked folder deep down with a long name: when rows arriving later
+// bring the vertical scroll bar, the name's end does not go under it.
+TEST(SelectionInSight, AScrollBarThatComesLeavesTheSelectedNameReadable)
+{
+    QStandardItemModel source;
+    QStandardItem *parent = source.invisibleRootItem();
+    for (const QString name : {"照片", "2024", "五月", "张三_007", "婚纱", "外景", "海边", "第二天"}) {
+        auto *item = new QStandardItem(name);
+        parent->appendRow(item);
+        parent = item;
+    }
+    auto *deep = new QStandardItem("精修第二批共一百张");
+    parent->appendRow(deep);
+    FolderModel folders;
+    folders.setSourceModel(&source);
+    FolderTreeView view;
+    view.setModel(&folders);
+    view.resize(200, 220);
+    view.expandAll();
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QModelIndex item = folders.mapFromSource(deep->index());
+    const auto nameEnd = [&] {
+        return view.visualRect(item).left() + view.sizeHintForIndex(item).width();
+    };
+    view.setCurrentIndex(item);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        view.scrollTo(item);  // once the column has its width
+        return nameEnd() <= view.viewport()->width();
+    }, 2000));
+    ASSERT_GT(view.horizontalScrollBar()->value(), 0);
+    const int wide = view.viewport()->width();
+
+    for (int i = 0; i < 30; ++i)
+        source.appendRow(new QStandardItem(QString("客户_%1").arg(i)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.viewport()->width() < wide; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nameEnd() <= view.viewport()->width(); }, 2000))
+        << nameEnd() << " > " << view.viewport()->width();
 }
 
 } // namespace
