@@ -247,12 +247,17 @@ struct ReaderGate {
 void RunOnMount(const QString &mount, std::function<void()> job)
 {
     ReaderGate &gate = ReaderGate::Get();
-    if (gate.TryEnter(mount)) {
-        gate.Start(mount, std::move(job));
-        return;
+    {
+        // Counted and queued under one lock, so that no reader leaves between.
+        QMutexLocker lock(&gate.mutex);
+        int &count = gate.running[mount];
+        if (count >= FolderLister::ReadersPerMount) {
+            gate.questions.emplace_back(mount, std::move(job));
+            return;
+        }
+        ++count;
     }
-    QMutexLocker lock(&gate.mutex);
-    gate.questions.emplace_back(mount, std::move(job));
+    gate.Start(mount, std::move(job));
 }
 
 // One open question "is this a folder?", shared by everyone who asks it.

@@ -111,6 +111,12 @@ public:
         Write();
     }
     void Reload() { MountTable::Instance().Reload(); }
+    // A share of the test's, in the table at once.
+    void MountShare(const SlowShare &share)
+    {
+        Mount(share.path(), "fuse.slowfs");
+        Reload();
+    }
 
 private:
     void Write()

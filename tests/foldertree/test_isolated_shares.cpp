@@ -38,8 +38,7 @@ TEST(IsolatedShares, ADeadShareHoldsUpNeitherLocalFoldersNorTheirSelection)
     for (int i = 0; i < 60; ++i)
         QDir().mkpath(share.sourcePath(QString("客户_%1/原片").arg(i, 2, 10, QChar('0'))));
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
 
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{});
@@ -89,8 +88,7 @@ TEST(IsolatedShares, AShareFolderThatGainsItsFirstSubFolderShowsPlus)
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();
@@ -176,8 +174,7 @@ TEST(IsolatedShares, APhotoDroppedFromASlowShareSelectsItsFolderWhenTheShareAnsw
     ASSERT_TRUE(photo.open(QIODevice::WriteOnly));
     photo.close();
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
     QWidget host;
     auto *browse = new ucBrowse(&host);
     browse->setGeometry(0, 0, 200, 300);

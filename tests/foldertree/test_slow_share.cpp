@@ -24,8 +24,7 @@ TEST(SlowShare, ClicksKeysAndPathsAreTakenWhileTheShareIsSilent)
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
     auto browse = std::make_unique<ucBrowse>();
     browse->ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse->resize(260, 300);
@@ -59,8 +58,7 @@ TEST(SlowShare, WhatTheShareHoldsArrivesWhenItAnswers)
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();
@@ -91,8 +89,7 @@ TEST(SlowShare, FoldersMadeOnTheServerAppearWithoutRefresh)
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
     TestMounts mounts;
-    mounts.Mount(share.path(), "fuse.slowfs");
-    mounts.Reload();
+    mounts.MountShare(share);
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();
