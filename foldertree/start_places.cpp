@@ -3,14 +3,14 @@
 
 #include "path_codec.h"
 
-#include <algorithm>
-#include <utility>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QSocketNotifier>
+
+#include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -203,6 +203,8 @@ void MountTable::Watch()
         return;
     }
 #endif
+    if (m_source == QLatin1String("/dev/null"))
+        return;  // an empty table for good, and every write anywhere would wake a watch
     m_watcher = new QFileSystemWatcher(this);
     m_watcher->addPath(m_source);
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
