@@ -13,18 +13,11 @@
 
 namespace kestova {
 
-struct FolderListModel::Node {
-    QString name;
-    QString path;  // '/' separators
-    Node *parent = nullptr;
-    int row = 0;
-    std::vector<std::unique_ptr<Node>> children;
-    quint64 inode = 0;
-    bool listed = false;  // children are what the folder held when last read
-    std::optional<bool> holdsFolders;  // known once looked at
-};
 
 namespace {
+
+// How old a share folder's answer may be before a row in sight asks again.
+constexpr qint64 RecheckMs = 2000;
 
 #ifdef Q_OS_WIN
 constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
@@ -32,17 +25,18 @@ constexpr Qt::CaseSensitivity PathCase = Qt::CaseInsensitive;
 constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
 #endif
 
-QString ChildPath(const QString &folder, const QString &name)
-{
-    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
-}
 
 QString NameKey(const QString &name)
 {
-    return PathCase == Qt::CaseInsensitive ? name.toLower() : name;
+    return FolderNameKey(name);
 }
 
 } // namespace
+
+QString FolderListModel::ChildPath(const QString &folder, const QString &name)
+{
+    return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
+}
 
 FolderListModel::FolderListModel(QObject *parent)
     : QAbstractItemModel(parent)
@@ -52,6 +46,9 @@ FolderListModel::FolderListModel(QObject *parent)
     connect(m_lister, &FolderLister::Listed, this, &FolderListModel::OnListed);
     connect(m_lister, &FolderLister::Changed, this, &FolderListModel::OnChanged);
     connect(m_lister, &FolderLister::Gone, this, &FolderListModel::OnGone);
+    m_mounts = MountTable::Instance().Entries();
+    connect(&MountTable::Instance(), &MountTable::Changed, this, &FolderListModel::OnMountsChanged);
+    m_clock.start();
 }
 
 FolderListModel::~FolderListModel() = default;
@@ -77,12 +74,59 @@ void FolderListModel::SetTopFolder(const QString &folder, const QString &firstPl
         top->path = path;
         m_byPath[path].append(top);
     }
+    m_merging.clear();
     endResetModel();
-    delete std::exchange(m_mounts, nullptr);
-    if (m_topIsFileSystem) {
-        SetTops(StartPlaces(m_firstPlace));
-        m_mounts = new MountWatch(this);
-        connect(m_mounts, &MountWatch::Changed, this, [this] { SetTops(StartPlaces(m_firstPlace)); });
+    if (m_topIsFileSystem)
+        SetTops(StartPlaces(m_firstPlace, QDir::homePath(), MountTable::Instance().Entries()));
+}
+
+// Mounting changes nothing a watch sees: the folders where something was
+// mounted or unmounted, those above them and the top items are read again.
+void FolderListModel::OnMountsChanged()
+{
+    const QList<MountEntry> now = MountTable::Instance().Entries();
+    QStringList changed;
+    for (const MountEntry &entry : now) {
+        if (!m_mounts.contains(entry))
+            changed.append(entry.point);
+    }
+    for (const MountEntry &entry : std::as_const(m_mounts)) {
+        if (!now.contains(entry))
+            changed.append(entry.point);
+    }
+    m_mounts = now;
+    if (m_topIsFileSystem)
+        SetTops(StartPlaces(m_firstPlace, QDir::homePath(), now));
+    const auto related = [&](const QString &path) {
+        const QString below = path.endsWith(u'/') ? path : path + u'/';
+        return std::any_of(changed.begin(), changed.end(), [&](const QString &point) {
+            const QString pointBelow = point.endsWith(u'/') ? point : point + u'/';
+            return point == path || point.startsWith(below) || path.startsWith(pointBelow);
+        });
+    };
+    std::vector<Node *> again;
+    for (const auto &top : m_root->children)
+        again.push_back(top.get());
+    for (auto it = m_byPath.cbegin(); it != m_byPath.cend(); ++it) {
+        if (related(it.key()))
+            again.insert(again.end(), it.value().begin(), it.value().end());
+    }
+    for (Node *node : again)
+        Reread(node);
+}
+
+// Reads the folder anew: its sub-folders when they were read, else whether
+// it holds one (and until then it shows its expand button).
+void FolderListModel::Reread(Node *node)
+{
+    if (node->listed) {
+        RequestList(node, true);
+        return;
+    }
+    if (node->children.empty()) {
+        node->probedAt = -1;
+        SetHoldsFolders(node, std::nullopt);
+        m_lister->Request(node->path, FolderLister::Kind::Probe, true);
     }
 }
 
@@ -225,6 +269,22 @@ bool FolderListModel::Listed(const QModelIndex &index) const
     return index.isValid() && NodeOf(index)->listed;
 }
 
+void FolderListModel::Look(const QModelIndex &index)
+{
+    Node *node = NodeOf(index);
+    if (node == m_root.get() || node->listed || !node->children.empty()
+        || m_lister->Busy(node->path, FolderLister::Kind::Probe))
+        return;
+    // A local folder's answer is kept up to date by its watch; a share's,
+    // or an answer that never came, is asked again after a while.
+    const bool known = node->probedAt >= 0 && node->holdsFolders.has_value();
+    if (known && !node->remote)
+        return;
+    if (node->probedAt >= 0 && m_clock.elapsed() - node->probedAt < RecheckMs)
+        return;
+    m_lister->Request(node->path, FolderLister::Kind::Probe);
+}
+
 QModelIndex FolderListModel::index(int row, int column, const QModelIndex &parent) const
 {
     const Node *node = NodeOf(parent);
@@ -276,10 +336,7 @@ bool FolderListModel::hasChildren(const QModelIndex &parent) const
     Node *node = NodeOf(parent);
     if (node == m_root.get() || node->listed || !node->children.empty())
         return !node->children.empty();
-    if (node->holdsFolders)
-        return *node->holdsFolders;
-    m_lister->Request(node->path, FolderLister::Kind::Probe);
-    return true;
+    return node->holdsFolders.value_or(true);
 }
 
 bool FolderListModel::canFetchMore(const QModelIndex &parent) const
@@ -314,95 +371,30 @@ void FolderListModel::OnListed(const FolderListing &listing)
     }
     m_renamed = false;
     for (Node *node : nodes) {
+        node->remote = listing.remote;
         if (!listing.full) {
+            node->probedAt = m_clock.elapsed();
+            // A folder that cannot be read keeps its expand button: the
+            // operator may try to open it.
             if (!node->listed && node->children.empty())
-                SetHoldsFolders(node, listing.error == 0 && !listing.folders.isEmpty());
+                SetHoldsFolders(node, listing.error == 0 ? std::optional<bool>(!listing.folders.isEmpty())
+                                                         : std::nullopt);
             continue;
         }
         // An unreadable folder keeps what is known below it: a folder picked
         // by its path there exists even though it cannot be listed.
-        if (listing.error == 0)
-            Merge(node, listing.folders);
+        if (listing.error != 0)
+            continue;
         node->listed = true;
-        SetHoldsFolders(node, !node->children.empty());
+        node->target = listing.folders;
+        node->targetRank = listing.rank;
+        node->renamesFound = false;
+        node->mergedUpTo = 0;
+        node->merging = true;
+        Merge(node);
     }
-    if (listing.full)
-        emit directoryLoaded(listing.path);
     if (std::exchange(m_renamed, false))
         emit pathsChanged();
-}
-
-// Brings the children up to date with the sorted reading: renamed folders
-// (same inode, new name) keep their items, folders gone are removed with
-// what lies below them, new ones are inserted in their sorted places.
-void FolderListModel::Merge(Node *node, const QList<FolderEntry> &folders)
-{
-    const QModelIndex parent = IndexOf(node);
-    auto &children = node->children;
-    if (children.empty()) {  // the first reading: all at once
-        if (folders.isEmpty())
-            return;
-        beginInsertRows(parent, 0, int(folders.size()) - 1);
-        for (const FolderEntry &folder : folders)
-            AddChild(node, int(children.size()), folder.name, folder.inode);
-        endInsertRows();
-        return;
-    }
-    QHash<QString, int> rank;
-    for (int i = 0; i < folders.size(); ++i)
-        rank.insert(NameKey(folders[i].name), i);
-    QHash<QString, bool> present;
-    for (const auto &child : children)
-        present.insert(NameKey(child->name), true);
-
-    QHash<quint64, int> newByInode;
-    for (int i = 0; i < folders.size(); ++i) {
-        if (folders[i].inode != 0 && !present.contains(NameKey(folders[i].name)))
-            newByInode.insert(folders[i].inode, i);
-    }
-    if (!newByInode.isEmpty()) {
-        std::vector<Node *> renamedAway;
-        for (const auto &child : children) {
-            if (child->inode != 0 && !rank.contains(NameKey(child->name)) && newByInode.contains(child->inode))
-                renamedAway.push_back(child.get());
-        }
-        for (Node *child : renamedAway)
-            Rename(child, folders[newByInode.value(child->inode)].name);
-    }
-
-    for (int i = int(children.size()) - 1; i >= 0; --i) {
-        Node *child = children[size_t(i)].get();
-        if (rank.contains(NameKey(child->name)))
-            continue;
-        emit aboutToRemove(IndexOf(child));
-        beginRemoveRows(parent, i, i);
-        Forget(child);
-        children.erase(children.begin() + i);
-        for (size_t r = size_t(i); r < children.size(); ++r)
-            children[r]->row = int(r);
-        endRemoveRows();
-    }
-
-    present.clear();
-    for (const auto &child : children)
-        present.insert(NameKey(child->name), true);
-    size_t at = 0;
-    for (int i = 0; i < folders.size(); ++i) {
-        const QString key = NameKey(folders[i].name);
-        while (at < children.size() && rank.value(NameKey(children[at]->name)) < i)
-            ++at;
-        if (at < children.size() && NameKey(children[at]->name) == key) {
-            children[at]->inode = folders[i].inode;
-            ++at;
-            continue;
-        }
-        if (present.contains(key))
-            continue;
-        beginInsertRows(parent, int(at), int(at));
-        AddChild(node, int(at), folders[i].name, folders[i].inode);
-        endInsertRows();
-        ++at;
-    }
 }
 
 // The item takes its folder's new name and its place in the order; paths
@@ -449,7 +441,7 @@ void FolderListModel::Rename(Node *node, const QString &name)
     emit dataChanged(index, index);
 }
 
-void FolderListModel::SetHoldsFolders(Node *node, bool holds)
+void FolderListModel::SetHoldsFolders(Node *node, std::optional<bool> holds)
 {
     if (node->holdsFolders == holds)
         return;
@@ -467,11 +459,35 @@ void FolderListModel::OnChanged(const QString &path)
 }
 
 // The folder itself is gone: its parents are read again, which removes it.
+// A top folder has no parent item (see topGone).
 void FolderListModel::OnGone(const QString &path)
 {
     for (Node *node : m_byPath.value(path)) {
-        if (node->parent != m_root.get())
+        if (node->parent != m_root.get()) {
             RequestList(node->parent, true);
+            continue;
+        }
+        if (!m_topIsFileSystem) {
+            const QString clean = QDir::cleanPath(path);
+            const qsizetype cut = clean.lastIndexOf(u'/');
+            if (cut < 0 || clean.size() <= 1 || clean.endsWith(u':') || clean.endsWith(QLatin1String(":/")))
+                return;
+            QString parent = clean.left(cut == 0 ? 1 : cut);
+            if (parent.endsWith(u':'))
+                parent += u'/';
+            SetTopFolder(parent);
+            emit topGone(path, true);
+            return;  // the nodes are gone with the reset
+        }
+        if (!node->children.empty())
+            RemoveRun(node, 0, int(node->children.size()) - 1);
+        node->listed = false;
+        node->merging = false;
+        node->target.clear();
+        node->targetRank.clear();
+        node->probedAt = -1;
+        SetHoldsFolders(node, std::nullopt);
+        emit topGone(path, false);
     }
 }
 
@@ -479,6 +495,8 @@ void FolderListModel::Forget(Node *node)
 {
     for (const auto &child : node->children)
         Forget(child.get());
+    if (node->merging)
+        m_merging.erase(std::remove(m_merging.begin(), m_merging.end(), node), m_merging.end());
     const auto found = m_byPath.find(node->path);
     if (found == m_byPath.end())
         return;

@@ -10,10 +10,18 @@
 //
 // Every folder read is watched: sub-folders made or removed appear or go,
 // and so does the expand button of a folder that gains or loses its last
-// sub-folder. A folder renamed keeps its item under the new name.
+// sub-folder. A folder renamed keeps its item under the new name. Large
+// changes are merged in blocks, one per turn of the event loop, so that the
+// window never stops long over a folder of thousands. When something is
+// mounted or unmounted the top items and the folders at the mount points are
+// read again; a top folder that goes away falls back (topGone).
 #pragma once
 
+#include "folder_lister.h"
+#include "start_places.h"
+
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 
@@ -25,10 +33,6 @@ class QAbstractFileIconProvider;
 
 namespace kestova {
 
-class FolderLister;
-struct FolderListing;
-struct FolderEntry;
-class MountWatch;
 
 class FolderListModel : public QAbstractItemModel
 {
@@ -60,6 +64,12 @@ public:
     FolderLister *Lister() const { return m_lister; }
     // Whether the folder's sub-folders have been read.
     bool Listed(const QModelIndex &index) const;
+    // The row is in sight: find out whether the folder holds one, unless
+    // that is known and the watch keeps it up to date.
+    void Look(const QModelIndex &index);
+
+    // Most rows inserted or removed in one turn of the event loop.
+    static constexpr int BlockRows = 1000;
 
     QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -67,7 +77,7 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     // True for a folder that holds a folder that is not hidden, and for a
-    // folder not known yet (which is then looked at).
+    // folder not known yet.
     bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
@@ -79,10 +89,32 @@ signals:
     void aboutToRemove(const QModelIndex &index);
     // Items were renamed after their folders: paths below them changed.
     void pathsChanged();
+    // A top folder went away. With the start places its item stays, emptied
+    // and closed, in case its disk comes back; a single top folder is
+    // replaced by its parent (the model is reset, replaced is true).
+    void topGone(const QString &path, bool replaced);
 
 private:
-    struct Node;
+    // One folder shown.
+    struct Node {
+        QString name;
+        QString path;  // '/' separators
+        Node *parent = nullptr;
+        int row = 0;
+        std::vector<std::unique_ptr<Node>> children;
+        quint64 inode = 0;
+        bool listed = false;  // children are what the folder held when last read
+        std::optional<bool> holdsFolders;  // known once looked at
+        qint64 probedAt = -1;  // on the model's clock, when last answered
+        bool remote = false;   // on a share: no watch sees its changes
+        bool merging = false;  // target still to be merged in
+        QList<FolderEntry> target;
+        QHash<QString, int> targetRank;
+        bool renamesFound = false;
+        int mergedUpTo = 0;  // of target, in place
+    };
 
+    static QString ChildPath(const QString &folder, const QString &name);
     Node *NodeOf(const QModelIndex &index) const;
     QModelIndex IndexOf(const Node *node) const;
     Node *TopOf(const QString &path, QString *rest) const;
@@ -90,9 +122,14 @@ private:
     void OnListed(const FolderListing &listing);
     void OnChanged(const QString &path);
     void OnGone(const QString &path);
-    void Merge(Node *node, const QList<FolderEntry> &folders);
+    void Merge(Node *node);
+    void MergeLater(Node *node);
+    void InsertRun(Node *node, int at, const QList<FolderEntry> &folders, int from, int count);
+    void RemoveRun(Node *node, int first, int last);
+    void OnMountsChanged();
+    void Reread(Node *node);
     void Rename(Node *node, const QString &name);
-    void SetHoldsFolders(Node *node, bool holds);
+    void SetHoldsFolders(Node *node, std::optional<bool> holds);
     void Forget(Node *node);
     void RequestList(Node *node, bool again = false) const;
     void SetTops(const QStringList &paths);
@@ -100,12 +137,15 @@ private:
     std::unique_ptr<Node> m_root;  // invisible; its children are the tops
     bool m_topIsFileSystem = true;
     QString m_firstPlace;
-    MountWatch *m_mounts = nullptr;
+    QList<MountEntry> m_mounts;  // as last seen
     bool m_renamed = false;  // a reading renamed items
     QHash<QString, QList<Node *>> m_byPath;  // every item by its folder
     FolderLister *m_lister;
     QIcon m_folderIcon;
     QIcon m_driveIcon;
+    QElapsedTimer m_clock;  // when probes were answered
+    std::vector<Node *> m_merging;  // merges with blocks still to do
+    bool m_mergeQueued = false;
 };
 
 } // namespace kestova

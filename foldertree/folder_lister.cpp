@@ -2,6 +2,7 @@
 #include "folder_lister.h"
 
 #include "path_codec.h"
+#include "start_places.h"
 
 #include <QCollator>
 #include <QDeadlineTimer>
@@ -14,6 +15,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <dirent.h>
@@ -30,8 +33,6 @@ namespace kestova {
 
 namespace {
 
-constexpr int FreshSlots = 4;        // readings running at once that count
-constexpr qint64 StaleAfterMs = 1000; // a reading this old waits on a slow disk
 constexpr int ChangeDelayMs = 100;
 constexpr int RemotePollMs = 1500;
 
@@ -54,12 +55,13 @@ bool RemoteFileSystem(int fd)
 #endif
 
 // Never deleted: a worker stuck on a dead mount must not hold up the end of
-// the program, which destroying a pool would wait for.
+// the program, which destroying a pool would wait for. The readers are
+// counted per mount (ReaderGate); the pool itself never makes one wait.
 QThreadPool *Workers()
 {
     static QThreadPool *const pool = [] {
         auto *p = new QThreadPool;
-        p->setMaxThreadCount(64);
+        p->setMaxThreadCount(1024);
         return p;
     }();
     return pool;
@@ -148,8 +150,114 @@ FolderListing ReadFolder(const QString &path, bool full, int watchFd, int *watch
             const int c = collator.compare(a.name, b.name);
             return c != 0 ? c < 0 : a.name < b.name;
         });
+        // Here rather than on the window's thread, where thousands of
+        // folders are merged.
+        result.rank.reserve(result.folders.size());
+        for (int i = 0; i < result.folders.size(); ++i)
+            result.rank.insert(FolderNameKey(result.folders[i].name), i);
     }
     return result;
+}
+
+} // namespace
+
+// Where a worker leaves its answer: the lister while it lives. The lock is
+// held while posting, so the lister cannot go between the test and the post
+// (posted calls to a deleted object are dropped by Qt).
+struct ListerMailbox {
+    QMutex mutex;
+    FolderLister *lister = nullptr;
+
+    template <typename F>
+    void Post(F &&call)
+    {
+        QMutexLocker lock(&mutex);
+        if (lister)
+            QMetaObject::invokeMethod(lister, [l = lister, call = std::forward<F>(call)] { call(l); },
+                                      Qt::QueuedConnection);
+    }
+};
+
+namespace {
+
+// The readers at work per mount, for the whole program: a reader stuck on a
+// dead share keeps its place until the share answers, so no lister, old or
+// new, starts more than a few there. Questions wait here for a free reader;
+// listers keep their own queues and are told when a reader comes free.
+struct ReaderGate {
+    QMutex mutex;
+    QHash<QString, int> running;
+    std::list<std::pair<QString, std::function<void()>>> questions;
+    std::vector<std::weak_ptr<ListerMailbox>> listers;
+
+    static ReaderGate &Get()
+    {
+        static ReaderGate *const gate = new ReaderGate;  // outlives stuck workers
+        return *gate;
+    }
+
+    bool TryEnter(const QString &mount)
+    {
+        QMutexLocker lock(&mutex);
+        int &count = running[mount];
+        if (count >= FolderLister::ReadersPerMount)
+            return false;
+        ++count;
+        return true;
+    }
+
+    // Runs job on a worker that counts as one of mount's readers (taken).
+    void Start(const QString &mount, std::function<void()> job)
+    {
+        Workers()->start([this, mount, job = std::move(job)] {
+            job();
+            Leave(mount);
+        });
+    }
+
+    void Leave(const QString &mount)
+    {
+        std::vector<std::shared_ptr<ListerMailbox>> tell;
+        {
+            QMutexLocker lock(&mutex);
+            const auto waiting = std::find_if(questions.begin(), questions.end(),
+                                              [&](const auto &q) { return q.first == mount; });
+            if (waiting != questions.end()) {
+                auto job = std::move(waiting->second);
+                questions.erase(waiting);
+                lock.unlock();
+                Start(mount, std::move(job));  // the reader goes on to the question
+                return;
+            }
+            --running[mount];
+            for (auto it = listers.begin(); it != listers.end();) {
+                if (auto box = it->lock()) {
+                    tell.push_back(std::move(box));
+                    ++it;
+                } else {
+                    it = listers.erase(it);
+                }
+            }
+        }
+        for (const auto &box : tell)
+            box->Post([](FolderLister *lister) { lister->Pump(); });
+    }
+};
+
+void RunOnMount(const QString &mount, std::function<void()> job)
+{
+    ReaderGate &gate = ReaderGate::Get();
+    {
+        // Counted and queued under one lock, so that no reader leaves between.
+        QMutexLocker lock(&gate.mutex);
+        int &count = gate.running[mount];
+        if (count >= FolderLister::ReadersPerMount) {
+            gate.questions.emplace_back(mount, std::move(job));
+            return;
+        }
+        ++count;
+    }
+    gate.Start(mount, std::move(job));
 }
 
 // One open question "is this a folder?", shared by everyone who asks it.
@@ -180,7 +288,7 @@ std::shared_ptr<FolderQuestion> Ask(const QString &path)
     if (question)
         return question;
     question = std::make_shared<FolderQuestion>();
-    Workers()->start([path, question] {
+    RunOnMount(MountTable::Instance().MountOf(path), [path, question] {
         const bool folder = IsFolderPath(path);
         {
             QMutexLocker questions(&QuestionsMutex());
@@ -196,7 +304,7 @@ std::shared_ptr<FolderQuestion> Ask(const QString &path)
         }
         for (const auto &tell : std::as_const(late))
             tell(folder);
-    }, 1);
+    });
     return question;
 }
 
@@ -210,6 +318,15 @@ std::optional<bool> Await(FolderQuestion &question, int waitMs)
 
 } // namespace
 
+QString FolderNameKey(const QString &name)
+{
+#ifdef Q_OS_WIN
+    return name.toLower();
+#else
+    return name;
+#endif
+}
+
 bool FolderNameLess(const QString &a, const QString &b)
 {
     static thread_local QCollator collator = [] {
@@ -222,37 +339,25 @@ bool FolderNameLess(const QString &a, const QString &b)
     return c != 0 ? c < 0 : a < b;
 }
 
-// Where a worker leaves its answer: the lister while it lives. The lock is
-// held while posting, so the lister cannot go between the test and the post
-// (posted calls to a deleted object are dropped by Qt).
-struct FolderLister::Mailbox {
-    QMutex mutex;
-    FolderLister *lister = nullptr;
-
-    template <typename F>
-    void Post(F &&call)
-    {
-        QMutexLocker lock(&mutex);
-        if (lister)
-            QMetaObject::invokeMethod(lister, [l = lister, call = std::forward<F>(call)] { call(l); },
-                                      Qt::QueuedConnection);
-    }
-};
-
 FolderLister::FolderLister(QObject *parent)
-    : QObject(parent), m_mailbox(std::make_shared<Mailbox>())
+    : QObject(parent), m_mailbox(std::make_shared<ListerMailbox>())
 {
     qRegisterMetaType<FolderListing>();
     m_mailbox->lister = this;
-    m_stale.setSingleShot(true);
-    connect(&m_stale, &QTimer::timeout, this, &FolderLister::Pump);
+    {
+        ReaderGate &gate = ReaderGate::Get();
+        QMutexLocker lock(&gate.mutex);
+        gate.listers.push_back(m_mailbox);
+    }
     m_changeDelay.setSingleShot(true);
     m_changeDelay.setInterval(ChangeDelayMs);
     connect(&m_changeDelay, &QTimer::timeout, this, &FolderLister::FlushChanges);
     m_poll.setInterval(RemotePollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] {
-        for (const QString &path : std::as_const(m_remote))
-            Request(path, Kind::List);  // skipped while a reading is under way
+        for (const QString &path : std::as_const(m_remote)) {
+            if (Idle(MountTable::Instance().MountOf(path)))
+                Request(path, Kind::List);
+        }
     });
 #ifdef Q_OS_LINUX
     const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -289,17 +394,26 @@ void FolderLister::Request(const QString &path, Kind kind, bool again)
         running->again = running->again || again;
         return;
     }
-    std::list<Job> &queue = kind == Kind::List ? m_lists : m_probes;
     if (const auto queued = m_queued.find(key); queued != m_queued.end()) {
-        if (kind == Kind::Probe)
-            queue.splice(queue.begin(), queue, *queued);
+        if (kind == Kind::Probe) {
+            std::list<Job> &probes = m_lanes[queued->first].probes;
+            probes.splice(probes.begin(), probes, queued->second);
+        }
         return;
     }
-    if (kind == Kind::List)
-        queue.push_back({path, kind});
-    else
-        queue.push_front({path, kind});
-    m_queued.insert(key, kind == Kind::List ? std::prev(queue.end()) : queue.begin());
+    const QString mount = MountTable::Instance().MountOf(path);
+    Lane &lane = m_lanes[mount];
+    if (kind == Kind::List) {
+        lane.lists.push_back({path, kind});
+        m_queued.insert(key, {mount, std::prev(lane.lists.end())});
+    } else {
+        lane.probes.push_front({path, kind});
+        m_queued.insert(key, {mount, lane.probes.begin()});
+        if (lane.probes.size() > size_t(WaitingProbesPerMount)) {
+            m_queued.remove(Key(lane.probes.back().path, int(Kind::Probe)));
+            lane.probes.pop_back();
+        }
+    }
     Pump();
 }
 
@@ -309,30 +423,40 @@ bool FolderLister::Busy(const QString &path, Kind kind) const
     return m_running.contains(key) || m_queued.contains(key);
 }
 
+bool FolderLister::Idle(const QString &mount) const
+{
+    const auto lane = m_lanes.constFind(mount);
+    if (lane != m_lanes.cend() && (!lane->lists.empty() || !lane->probes.empty()))
+        return false;
+    return std::none_of(m_running.cbegin(), m_running.cend(), [&](const Running &r) { return r.mount == mount; });
+}
+
 void FolderLister::Pump()
 {
-    while (!m_lists.empty() || !m_probes.empty()) {
-        int fresh = 0;
-        for (const Running &running : std::as_const(m_running))
-            fresh += running.started.elapsed() < StaleAfterMs ? 1 : 0;
-        if (fresh >= FreshSlots) {
-            m_stale.start(int(StaleAfterMs / 4));
-            return;
+    ReaderGate &gate = ReaderGate::Get();
+    for (auto lane = m_lanes.begin(); lane != m_lanes.end();) {
+        while (!lane->lists.empty() || !lane->probes.empty()) {
+            if (!gate.TryEnter(lane.key()))
+                break;
+            std::list<Job> &queue = !lane->lists.empty() ? lane->lists : lane->probes;
+            const Job job = queue.front();
+            m_queued.remove(Key(job.path, int(job.kind)));
+            queue.pop_front();
+            Start(lane.key(), job);
         }
-        std::list<Job> &queue = !m_lists.empty() ? m_lists : m_probes;
-        const Job job = queue.front();
-        m_queued.remove(Key(job.path, int(job.kind)));
-        queue.pop_front();
-        Start(job);
+        if (lane->lists.empty() && lane->probes.empty())
+            lane = m_lanes.erase(lane);
+        else
+            ++lane;
     }
 }
 
-void FolderLister::Start(const Job &job)
+void FolderLister::Start(const QString &mount, const Job &job)
 {
     Running &running = m_running[Key(job.path, int(job.kind))];
-    running.started.start();
+    running.mount = mount;
     running.again = false;
-    Workers()->start([mailbox = m_mailbox, inotify = m_inotify, job] {
+    ReaderGate::Get().Start(mount, [mailbox = m_mailbox, inotify = m_inotify, job] {
         int watch = -1;
         const FolderListing listing = ReadFolder(job.path, job.kind == Kind::List, inotify ? *inotify : -1, &watch);
         mailbox->Post([listing, kind = job.kind, watch](FolderLister *lister) { lister->Deliver(listing, kind, watch); });

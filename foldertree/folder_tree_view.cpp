@@ -18,12 +18,6 @@ namespace kestova {
 
 FolderModel::FolderModel(QObject *parent) : QSortFilterProxyModel(parent) {}
 
-void FolderModel::SetTop(const QModelIndex &sourceTop)
-{
-    m_top = sourceTop;
-    invalidateFilter();
-}
-
 void FolderModel::SetCheckable(bool checkable)
 {
     m_checkable = checkable;
@@ -59,13 +53,6 @@ Qt::ItemFlags FolderModel::flags(const QModelIndex &index) const
     if (m_checkable && index.isValid())
         flags |= Qt::ItemIsUserCheckable;
     return flags;
-}
-
-bool FolderModel::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
-{
-    if (!m_top.isValid() || sourceParent != m_top.parent())
-        return true;
-    return sourceModel()->index(sourceRow, 0, sourceParent) == m_top;
 }
 
 bool FolderModel::filterAcceptsColumn(int sourceColumn, const QModelIndex &) const
@@ -166,14 +153,98 @@ FolderTreeView::FolderTreeView(QWidget *parent) : QTreeView(parent)
     // The operator's own scrolling ends the following of the current item.
     for (QScrollBar *bar : {verticalScrollBar(), horizontalScrollBar()})
         connect(bar, &QAbstractSlider::actionTriggered, this, [this] { m_follow = false; });
+    connect(verticalScrollBar(), &QAbstractSlider::valueChanged, this, [this] {
+        if (m_anchor.isValid())
+            SetAnchor(m_anchorPos);  // scrolled: another row is under the mouse
+        LookLater();
+    });
+    connect(this, &QTreeView::expanded, this, &FolderTreeView::LookLater);
+    connect(this, &QTreeView::collapsed, this, &FolderTreeView::LookLater);
+    m_lookAgain = new QTimer(this);
+    m_lookAgain->setInterval(LookAgainMs);
+    connect(m_lookAgain, &QTimer::timeout, this, &FolderTreeView::LookLater);
+    // The row under the mouse is followed whether or not it is hot tracked.
+    viewport()->setMouseTracking(true);
 }
 
 void FolderTreeView::setModel(QAbstractItemModel *model)
 {
+    for (const auto &connection : std::as_const(m_modelWatch))
+        disconnect(connection);
+    m_modelWatch.clear();
     QTreeView::setModel(model);
     if (auto *folders = qobject_cast<FolderModel *>(model))
         folders->SetCheckable(m_switches.checkBoxes);
+    if (model) {
+        // After the view's own handling of the change.
+        m_modelWatch = {connect(model, &QAbstractItemModel::rowsInserted, this, &FolderTreeView::KeepAnchor),
+                        connect(model, &QAbstractItemModel::rowsRemoved, this, &FolderTreeView::KeepAnchor),
+                        connect(model, &QAbstractItemModel::layoutChanged, this, &FolderTreeView::KeepAnchor)};
+    }
     FitColumnLater();
+    LookLater();
+}
+
+QModelIndexList FolderTreeView::RowsInSight() const
+{
+    QModelIndexList rows;
+    if (!model())
+        return rows;
+    const int x = qMax(0, header()->sectionViewportPosition(0)) + 1;
+    const int height = viewport()->height();
+    for (QModelIndex row = indexAt(QPoint(x, 0)); row.isValid(); row = indexBelow(row)) {
+        if (visualRect(row).top() >= height)
+            break;
+        rows.append(row);
+    }
+    return rows;
+}
+
+void FolderTreeView::LookLater()
+{
+    if (std::exchange(m_lookPending, true))
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_lookPending = false;
+        if (isVisible())
+            emit rowsInSight(RowsInSight());
+    });
+}
+
+void FolderTreeView::showEvent(QShowEvent *event)
+{
+    QTreeView::showEvent(event);
+    m_lookAgain->start();
+    LookLater();
+}
+
+void FolderTreeView::hideEvent(QHideEvent *event)
+{
+    QTreeView::hideEvent(event);
+    m_lookAgain->stop();
+}
+
+void FolderTreeView::SetAnchor(const QPoint &pos)
+{
+    m_anchorPos = pos;
+    m_anchor = indexAt(pos);
+    m_anchorTop = m_anchor.isValid() ? visualRect(m_anchor).top() : 0;
+}
+
+// Rows read in above the row under the mouse would push it away just as
+// the operator clicks it: the view scrolls along so that it stays put.
+// (While the current item is followed, that one is kept in sight instead.)
+void FolderTreeView::KeepAnchor()
+{
+    if (!m_anchor.isValid() || m_follow)
+        return;
+    executeDelayedItemsLayout();
+    const QRect now = visualRect(m_anchor);
+    if (!now.isValid())
+        return;
+    if (now.top() != m_anchorTop)
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + now.top() - m_anchorTop);
+    m_anchorTop = visualRect(m_anchor).top();
 }
 
 // The name column is as wide as its widest shown item, so that long names
@@ -202,14 +273,15 @@ void FolderTreeView::ShowCurrent(const QModelIndex &index)
 
 // Rows read in above the current item push it down, a wider column moves
 // it sideways: once the view has settled it is brought back into sight.
-void FolderTreeView::FollowLater()
+void FolderTreeView::FollowLater(bool once)
 {
+    m_followOnce = m_followOnce || once;
     if (m_followPending)
         return;
     m_followPending = true;
     QTimer::singleShot(0, this, [this] {
         m_followPending = false;
-        if (m_follow && currentIndex().isValid())
+        if ((m_follow || std::exchange(m_followOnce, false)) && currentIndex().isValid())
             scrollTo(currentIndex());
     });
 }
@@ -245,6 +317,7 @@ void FolderTreeView::resizeEvent(QResizeEvent *event)
     QTreeView::resizeEvent(event);
     if (m_follow)
         FollowLater();
+    LookLater();
 }
 
 // A key that moves the selection or the view ends the following; others
@@ -268,6 +341,7 @@ void FolderTreeView::doItemsLayout()
 {
     QTreeView::doItemsLayout();
     FitColumnLater();
+    LookLater();
 }
 
 void FolderTreeView::rowsInserted(const QModelIndex &parent, int start, int end)
@@ -276,6 +350,7 @@ void FolderTreeView::rowsInserted(const QModelIndex &parent, int start, int end)
     FitColumnLater();
     if (m_follow)
         FollowLater();
+    LookLater();
 }
 
 void FolderTreeView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles)
@@ -300,7 +375,6 @@ void FolderTreeView::SetSwitches(const Switches &switches)
     if (auto *folders = qobject_cast<FolderModel *>(model()))
         folders->SetCheckable(switches.checkBoxes);
     FitColumnLater();
-    viewport()->setMouseTracking(switches.hotTracking);
     if (!switches.hotTracking)
         SetHot({});
     viewport()->update();
@@ -375,15 +449,19 @@ bool FolderTreeView::viewportEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::MouseMove:
+        SetAnchor(static_cast<QMouseEvent *>(event)->position().toPoint());
         if (m_switches.hotTracking)
-            SetHot(indexAt(static_cast<QMouseEvent *>(event)->position().toPoint()));
+            SetHot(m_anchor);
         break;
     case QEvent::Leave:
         SetHot({});
+        m_anchor = QPersistentModelIndex();
         break;
     case QEvent::Resize:  // a scroll bar came or went
-        if (m_follow)
-            FollowLater();
+        // A current item in sight keeps its whole name in sight, also when
+        // a scroll bar that came would cover its end.
+        if (m_follow || visualRect(currentIndex()).intersects(viewport()->rect()))
+            FollowLater(!m_follow);
         break;
     default:
         break;
@@ -417,6 +495,7 @@ bool FolderTreeView::InIndent(const QPoint &pos) const
 void FolderTreeView::mousePressEvent(QMouseEvent *event)
 {
     m_follow = false;
+    SetAnchor(event->position().toPoint());
     if (!m_switches.hasButtons && InIndent(event->position().toPoint())) {
         event->accept();
         return;

@@ -1,12 +1,16 @@
-// The folder tree itself: FolderModel narrows a FolderListModel to one top
-// folder and its names and keeps check marks; FolderTreeView draws lines,
+// The folder tree itself: FolderModel shows a FolderListModel's names and
+// keeps check marks; FolderTreeView draws lines,
 // expand buttons, selection and the hot item itself so that the six tree
 // switches look the same under every Qt style (Qt's own styles draw no lines).
+// The view tells which rows are in sight (so that only those are looked at
+// on disk), and keeps the row under the mouse where it is when rows arrive
+// above it, so that a click lands where the eye is.
 #pragma once
 
 #include <QPersistentModelIndex>
 #include <QSet>
 #include <QSortFilterProxyModel>
+#include <QTimer>
 #include <QTreeView>
 
 namespace kestova {
@@ -17,9 +21,6 @@ class FolderModel : public QSortFilterProxyModel
 public:
     explicit FolderModel(QObject *parent = nullptr);
 
-    // Only this item of the source (and what lies below it) is shown at its
-    // level; an invalid index shows the whole source.
-    void SetTop(const QModelIndex &sourceTop);
     // Items carry check boxes; the marks are kept by file path.
     void SetCheckable(bool checkable);
     bool Checkable() const { return m_checkable; }
@@ -29,13 +30,11 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
     bool filterAcceptsColumn(int sourceColumn, const QModelIndex &sourceParent) const override;
 
 private:
     QString KeyOf(const QModelIndex &index) const;
 
-    QPersistentModelIndex m_top;
     bool m_checkable = false;
     QSet<QString> m_checked;
 };
@@ -72,6 +71,16 @@ public:
     // Makes the item current and keeps it in sight while folders are still
     // being read around it, until the operator scrolls, clicks or types.
     void ShowCurrent(const QModelIndex &index);
+    // The rows now in sight, top to bottom.
+    QModelIndexList RowsInSight() const;
+
+    // How often the rows in sight are told again while the view is shown.
+    static constexpr int LookAgainMs = 2000;
+
+signals:
+    // The rows in sight, after scrolling, opening, resizing or new rows, and
+    // every LookAgainMs while the view is shown.
+    void rowsInSight(const QModelIndexList &rows);
 
 protected:
     void rowsInserted(const QModelIndex &parent, int start, int end) override;
@@ -87,18 +96,32 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void SetHot(const QModelIndex &index);
     bool InIndent(const QPoint &pos) const;
     void FitColumnLater();
-    void FollowLater();
+    // once: bring the current item into sight this once, not following it.
+    void FollowLater(bool once = false);
+    void LookLater();
+    void SetAnchor(const QPoint &pos);
+    void KeepAnchor();
 
     Switches m_switches;
     QPersistentModelIndex m_hot;
     bool m_fitPending = false;
     bool m_follow = false;  // keep the current item in sight
     bool m_followPending = false;
+    bool m_followOnce = false;
+    bool m_lookPending = false;
+    QTimer *m_lookAgain;
+    // The row under the mouse and its top while the mouse is over the rows.
+    QPersistentModelIndex m_anchor;
+    QPoint m_anchorPos;
+    int m_anchorTop = 0;
+    QList<QMetaObject::Connection> m_modelWatch;
 };
 
 } // namespace kestova

@@ -1,6 +1,4 @@
-// What the folder tree control asks of the platform: version tests, the
-// visual style's colour-scheme name, export lookups, mouse-leave tracking
-// and the translation of system and palette colours.
+// The Windows version and visual-style answers of the folder tree control.
 #pragma once
 
 #include <QString>
@@ -19,20 +17,5 @@ QString ThemeColorName();
 // The scheme text as the platform hands it back in a buffer: up to and
 // including its last NUL, NULs removed, blanks trimmed; empty gives "None".
 QString SchemeNameFromBuffer(const QString &buffer);
-
-// Whether the library exports the function; loads the library only for the
-// question when it is not loaded already.
-bool HasExport(const QString &library, const char *function);
-
-// Whether the platform reports the mouse leaving a widget. Qt reports it
-// (QEvent::Leave) on every windowing system; on Windows the answer comes
-// from the exports the platform's own tracking needs.
-bool PlatformTracksLeave();
-
-// A system colour (0x80000000 | index), a palette index (0x01000000 | index,
-// the 20-colour default palette) or a plain or palette-relative RGB value
-// (high byte 0 or 2) as a 0xBBGGRR value; -1 for anything else. System
-// colours come from the application's palette.
-qint32 TranslateColor(qint32 color);
 
 } // namespace kestova

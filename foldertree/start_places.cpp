@@ -1,4 +1,4 @@
-// The folder tree's start places and the watch on the mount table.
+// The folder tree's start places and the mount table.
 #include "start_places.h"
 
 #include "path_codec.h"
@@ -6,7 +6,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSocketNotifier>
+
+#include <algorithm>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -100,7 +104,7 @@ QStringList MediaAndShares(const QList<MountEntry> &mounts)
     return places;
 }
 
-QStringList StartPlaces(const QString &lastPlace)
+QStringList StartPlaces(const QString &lastPlace, const QString &home, const QList<MountEntry> &mounts)
 {
     QStringList places;
     const auto add = [&places](const QString &path) {
@@ -116,39 +120,110 @@ QStringList StartPlaces(const QString &lastPlace)
     };
     add(lastPlace);
 #ifdef Q_OS_WIN
+    Q_UNUSED(home);
+    Q_UNUSED(mounts);
     for (const QFileInfo &drive : QDir::drives())
         add(drive.absoluteFilePath());
 #else
-    add(QDir::homePath());
-    QFile table(QStringLiteral("/proc/self/mounts"));
-    if (table.open(QIODevice::ReadOnly))
-        for (const QString &place : MediaAndShares(ParseMounts(table.readAll())))
-            add(place);
+    add(home);
+    for (const QString &place : MediaAndShares(mounts))
+        add(place);
     add(QStringLiteral("/"));
 #endif
     return places;
 }
 
-MountWatch::MountWatch(QObject *parent) : QObject(parent)
+MountTable &MountTable::Instance()
 {
-#ifdef Q_OS_LINUX
-    // The kernel flags the open table (as an exceptional condition) each
-    // time something is mounted or unmounted.
-    m_fd = ::open("/proc/self/mounts", O_RDONLY | O_CLOEXEC);
-    if (m_fd >= 0) {
-        m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
-        connect(m_notifier, &QSocketNotifier::activated, this, &MountWatch::Changed);
-    }
-#endif
+    // Never deleted: listers and questions may ask it while the program ends.
+    static MountTable *const table = new MountTable;
+    return *table;
 }
 
-MountWatch::~MountWatch()
+MountTable::MountTable()
 {
-    delete m_notifier;  // before its descriptor is closed
+    SetSource({});
+}
+
+MountTable::~MountTable()
+{
+    Unwatch();
+}
+
+void MountTable::SetSource(const QString &file)
+{
+    QString source = file;
+    if (source.isEmpty())
+        source = qEnvironmentVariable("KESTOVA_MOUNT_TABLE");
+    if (source.isEmpty())
+        source = QStringLiteral("/proc/self/mounts");
+    Unwatch();
+    m_source = source;
+    Watch();
+    Reload();
+}
+
+void MountTable::Reload()
+{
+    QList<MountEntry> entries;
+    QFile table(m_source);
+    if (table.open(QIODevice::ReadOnly))
+        entries = ParseMounts(table.readAll());
+    if (entries == m_entries)
+        return;
+    m_entries = entries;
+    m_points.clear();
+    for (const MountEntry &entry : std::as_const(m_entries))
+        m_points.append(entry.point);
+    std::sort(m_points.begin(), m_points.end(), [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    emit Changed();
+}
+
+QString MountTable::MountOf(const QString &path) const
+{
+    for (const QString &point : m_points) {
+        if (path == point || point == u'/'
+            || (path.startsWith(point) && path.size() > point.size() && path[point.size()] == u'/'))
+            return point;
+    }
+    return QStringLiteral("/");
+}
+
+void MountTable::Watch()
+{
+#ifdef Q_OS_LINUX
+    if (m_source.startsWith(QLatin1String("/proc/"))) {
+        // The kernel flags its open table (as an exceptional condition)
+        // each time something is mounted or unmounted.
+        m_fd = ::open(QFile::encodeName(m_source).constData(), O_RDONLY | O_CLOEXEC);
+        if (m_fd >= 0) {
+            m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Exception, this);
+            connect(m_notifier, &QSocketNotifier::activated, this, &MountTable::Reload);
+        }
+        return;
+    }
+#endif
+    if (m_source == QLatin1String("/dev/null"))
+        return;  // an empty table for good, and every write anywhere would wake a watch
+    m_watcher = new QFileSystemWatcher(this);
+    m_watcher->addPath(m_source);
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
+        // A table written anew under its name loses its watch.
+        if (!m_watcher->files().contains(m_source))
+            m_watcher->addPath(m_source);
+        Reload();
+    });
+}
+
+void MountTable::Unwatch()
+{
+    delete std::exchange(m_notifier, nullptr);  // before its descriptor is closed
 #ifdef Q_OS_UNIX
     if (m_fd >= 0)
         ::close(m_fd);
 #endif
+    m_fd = -1;
+    delete std::exchange(m_watcher, nullptr);
 }
 
 } // namespace kestova

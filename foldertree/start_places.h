@@ -2,8 +2,8 @@
 // the place of the folder counted last, the user's home, the removable media
 // and the network shares that are mounted, then the top of the file system
 // (on Windows, the drives). Media and shares come from the system's mount
-// table, which is read without touching any of the mounted disks, and a
-// MountWatch tells when a stick is plugged in or a share mounted or gone.
+// table (MountTable), which also tells when a stick is plugged in or a
+// share mounted or gone.
 #pragma once
 
 #include <QByteArray>
@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFileSystemWatcher;
 class QSocketNotifier;
 
 namespace kestova {
@@ -19,6 +20,7 @@ namespace kestova {
 struct MountEntry {
     QString point;  // the mounted folder ('/' separators)
     QString type;   // "vfat", "nfs4", "fuse.sshfs", ...
+    bool operator==(const MountEntry &) const = default;
 };
 
 // The lines of /proc/self/mounts: device, mount point (with \040-style
@@ -31,25 +33,48 @@ QList<MountEntry> ParseMounts(const QByteArray &table);
 QStringList MediaAndShares(const QList<MountEntry> &mounts);
 
 // The tree's top folders in their order, each once: lastPlace (may be
-// empty), home, the media and shares of this system's mount table, then "/"
-// (on Windows, the drives).
-QStringList StartPlaces(const QString &lastPlace);
+// empty), home, the media and shares of the mount table, then "/" (on
+// Windows, the drives).
+QStringList StartPlaces(const QString &lastPlace, const QString &home, const QList<MountEntry> &mounts);
 
-// Tells when the system's mount table changes. Nothing is polled: the
-// kernel marks the table's file as changed.
-class MountWatch : public QObject
+// The mount table the tree works from: the places the start places come
+// from and the mount each folder lies on (each mount has its own readers,
+// see folder_lister.h). It is read from /proc/self/mounts, or from the file
+// KESTOVA_MOUNT_TABLE names when set (the tests give their own, so nothing
+// depends on what this machine has mounted), without touching any of the
+// mounted disks. Changed tells when something is mounted or unmounted:
+// the kernel marks its own table as changed, any other file is watched.
+// Lives on the main thread.
+class MountTable : public QObject
 {
     Q_OBJECT
 public:
-    explicit MountWatch(QObject *parent = nullptr);
-    ~MountWatch() override;
+    static MountTable &Instance();
+
+    // Reads the table from file from now on; empty text: the default.
+    void SetSource(const QString &file);
+    QString Source() const { return m_source; }
+    const QList<MountEntry> &Entries() const { return m_entries; }
+    // The mount point the path lies on ("/" when none is known).
+    QString MountOf(const QString &path) const;
+    // Reads the table again and tells Changed when it differs.
+    void Reload();
 
 signals:
     void Changed();
 
 private:
+    MountTable();
+    ~MountTable() override;
+    void Watch();
+    void Unwatch();
+
+    QString m_source;
+    QList<MountEntry> m_entries;
+    QStringList m_points;  // longest first
     int m_fd = -1;
     QSocketNotifier *m_notifier = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
 };
 
 } // namespace kestova

@@ -1,5 +1,6 @@
 // The look rules of the folder tree control as plain functions: which
-// appearance a theme forces and which colour the flat frame gets.
+// appearance a theme forces, which colour the flat frame gets, and colour
+// values in the platform's encodings.
 // Colours are 0xBBGGRR values (blue in the high byte).
 #pragma once
 
@@ -22,5 +23,11 @@ int ForcedAppearance(const QString &schemeName, int theme, int appearance);
 
 QColor BgrToQColor(quint32 bgr);
 quint32 QColorToBgr(const QColor &color);
+
+// A system colour (0x80000000 | index), a palette index (0x01000000 | index,
+// the 20-colour default palette) or a plain or palette-relative RGB value
+// (high byte 0 or 2) as a 0xBBGGRR value; -1 for anything else. System
+// colours come from the application's palette.
+qint32 TranslateColor(qint32 color);
 
 } // namespace kestova

@@ -1,46 +1,23 @@
-// ucBrowse: properties, look, lifecycle and the hosting of the folder tree.
+// ucBrowse: look, lifecycle and the fixed answers.
 #include "uc_browse.h"
 
-#include "folder_dialog.h"
 #include "folder_lister.h"
 #include "folder_tree_view.h"
-#include "path_codec.h"
 #include "platform_queries.h"
-#include "property_bag.h"
 #include "tree_look.h"
 
-#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QStringList>
-#include <QTreeView>
-#include <QUrl>
 #include <qdrawutil.h>
 
 namespace kestova {
 
 namespace {
-
-const QString TextInitialized = QStringLiteral("SystemTreeView Initalized");
-const QString TextShutDown = QStringLiteral("SystemTreeView ShutDown");
-
-// The folder a path lies in, by its text: "/a/b" gives "/a", "/a" gives "/".
-QString ParentOf(const QString &path)
-{
-    const QString clean = QDir::cleanPath(QDir::fromNativeSeparators(path));
-    const qsizetype cut = clean.lastIndexOf(u'/', clean.size() - 2);
-    if (cut < 0)
-        return {};
-    const QString parent = clean.left(cut == 0 ? 1 : cut);
-    return parent.endsWith(u':') ? parent + u'/' : parent;  // a drive: "C:/"
-}
 
 // Folders named by Root handles, handle n at index n - 1.
 QStringList &RootFolders()
@@ -62,11 +39,8 @@ ucBrowse::~ucBrowse()
 {
     const QSignalBlocker silence(this);
     if (m_active) {
-        try {
-            CloseUp();
-            UnhookAll();
-        } catch (...) {
-        }
+        CloseUp();
+        m_hooks.UnhookAll();
         m_active = false;
     }
     if (m_host)
@@ -106,37 +80,8 @@ void ucBrowse::Reset()
 {
     CloseUp();
     Refresh();
-    if (m_active) {
-        CloseUp();
-        OpenFolderDialog();
-    }
-}
-
-void ucBrowse::CloseUp()
-{
-    if (!m_tree)
-        return;
-    QWidget *dialog = m_dialog;
-    m_tree->setParent(dialog);
-    if (!dialog)
-        m_tree->deleteLater();
-    if (m_cancel) {
-        // Like a click on Cancel; the dialog is gone before it is handled,
-        // so it is the close request below that ends the dialog.
-        m_cancel->setFocus();
-        QCoreApplication::postEvent(m_cancel, new QMouseEvent(QEvent::MouseButtonPress, QPointF(), QPointF(),
-                                                              Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-        QCoreApplication::postEvent(m_cancel, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(), QPointF(),
-                                                              Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-    }
-    if (dialog) {
-        dialog->close();
-        dialog->deleteLater();
-    }
-    m_cancel = nullptr;
-    m_tree = nullptr;
-    m_dialog = nullptr;
-    emit Status(TextShutDown);
+    if (m_active)
+        OpenTree();
 }
 
 QString ucBrowse::QualifyPath(const QString &sPath)
@@ -207,9 +152,9 @@ QString ucBrowse::RootFolder(int root)
     return root > 0 && root <= folders.size() ? folders.at(root - 1) : QString();
 }
 
-FolderDialog *ucBrowse::Dialog() const
+QTreeView *ucBrowse::Tree() const
 {
-    return qobject_cast<FolderDialog *>(m_dialog.data());
+    return m_tree;
 }
 
 QString ucBrowse::ThemeColorName() const
@@ -217,18 +162,12 @@ QString ucBrowse::ThemeColorName() const
     return kestova::ThemeColorName();
 }
 
-// ---- hosting -----------------------------------------------------------------
+// ---- the tree ---------------------------------------------------------------
 
 void ucBrowse::StartUp()
 {
     if (m_active)
         return;
-    m_canTrackLeave = PlatformTracksLeave();
-    if (!m_canTrackLeave)
-        return;
-    HookWindow(this);
-    HookMessage(this, DialogReady, HookAfter);
-    HookMessage(this, DialogSelChanged, HookAfter);
     if (QWidget *host = window(); host != this) {
         m_host = host;
         host->installEventFilter(this);
@@ -237,114 +176,14 @@ void ucBrowse::StartUp()
     m_active = true;
 }
 
-// Opens the tree at Root with Path as its first selection. Unlike the
-// platform's modal folder dialog this returns at once; the tree stays open
-// until CloseUp.
-void ucBrowse::OpenFolderDialog()
+int ucBrowse::zSubclass_Proc(bool bBefore, bool &bHandled, qint32 &lReturn, QWidget *&, quint32 &uMsg, QVariant &,
+                             QVariant &)
 {
-    const int flags = m_folderFlags == 0 ? 5 : m_folderFlags;
-    const QString place = m_lastFolder.isEmpty() ? QString() : ParentOf(m_lastFolder);
-    auto *dialog = new FolderDialog(RootFolder(m_root), flags, m_active ? this : nullptr, this, place);
-    dialog->Open();
-}
-
-int ucBrowse::zSubclass_Proc(bool bBefore, bool &bHandled, qint32 &lReturn, QWidget *&lng_hWnd, quint32 &uMsg,
-                             QVariant &wParam, QVariant &)
-{
-    switch (uMsg) {
-    case DialogReady:
-        OnDialogReady(lng_hWnd);
-        break;
-    case DialogSelChanged:
-        OnSelectionChanged(wParam);
-        break;
-    case MsgMove:
-        HideDialog();
-        break;
-    case MsgRightButtonDown:
-        if (bBefore) {
-            bHandled = true;
-            lReturn = 0;
-        }
-        break;
-    default:
-        break;
+    if (uMsg == MsgRightButtonDown && bBefore) {
+        bHandled = true;
+        lReturn = 0;
     }
     return 0;
-}
-
-void ucBrowse::OnDialogReady(QWidget *dialog)
-{
-    m_dialog = dialog;
-    if (!dialog)
-        return;
-    // Far to the left of every screen until its first move hides it.
-    const int screenWidth = dialog->screen() ? dialog->screen()->geometry().width() : 0;
-    dialog->setGeometry(-screenWidth * 15, 0, 480, 480);
-
-    // May raise PathChange (through the selection notice) before we go on.
-    if (FolderDialog *folders = Dialog())
-        folders->SetSelection(m_currentPath);
-
-    for (QObject *child : dialog->children()) {
-        auto *widget = qobject_cast<QWidget *>(child);
-        if (!widget || widget->isWindow())
-            continue;
-        if (auto *button = qobject_cast<QAbstractButton *>(widget);
-            button && button->text().left(6).toUpper() == QLatin1String("CANCEL"))
-            m_cancel = button;
-        if (auto *tree = qobject_cast<QTreeView *>(widget))
-            m_tree = tree;
-    }
-
-    if (m_tree) {
-        AdoptTree();
-        StripTreeBorder();
-        HookWindow(m_tree);
-        HookMessage(m_tree, MsgRightButtonDown, HookBoth);
-        Refresh();
-    } else {
-        CloseUp();
-    }
-    emit Status(TextInitialized);
-}
-
-void ucBrowse::OnSelectionChanged(const QVariant &item)
-{
-    // The tree holds folders only, so the separator is added without asking
-    // the disk again.
-    QString path;
-    if (!FolderDialog::PathOfItem(item, path))
-        path.clear();
-    else if (!path.endsWith(QLatin1Char('/')) && !path.endsWith(QDir::separator()))
-        path += QDir::separator();
-    m_currentPath = path;
-    emit PathChange(m_currentPath);
-}
-
-void ucBrowse::AdoptTree()
-{
-    m_tree->setParent(this);
-    m_tree->show();
-    if (m_dialog) {
-        HookWindow(m_dialog);
-        HookMessage(m_dialog, MsgMove, HookAfter);
-    }
-}
-
-void ucBrowse::StripTreeBorder()
-{
-    m_tree->setFrameShape(QFrame::NoFrame);
-}
-
-// Runs from inside the dialog's own hook; the engine copes with the entry
-// going away under it.
-void ucBrowse::HideDialog()
-{
-    if (!m_dialog)
-        return;
-    m_dialog->hide();
-    UnhookWindow(m_dialog);
 }
 
 bool ucBrowse::ApplyTreeStyles()
@@ -407,8 +246,8 @@ void ucBrowse::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
     Refresh();
     // One tree at a time: showing the control again keeps the open one.
-    if (m_active && !m_dialog)
-        OpenFolderDialog();
+    if (m_active && !m_tree)
+        OpenTree();
 }
 
 void ucBrowse::changeEvent(QEvent *event)
@@ -422,6 +261,9 @@ void ucBrowse::changeEvent(QEvent *event)
 // then give the tree back.
 bool ucBrowse::eventFilter(QObject *watched, QEvent *event)
 {
+    if (m_tree && (watched == m_tree || watched == m_tree->viewport())
+        && (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress))
+        m_pendingSelection.clear();
     if (watched == m_host && OnHostDrag(event))
         return true;
     if (watched != m_host || event->type() != QEvent::Close || m_inHostClose)
@@ -431,73 +273,6 @@ bool ucBrowse::eventFilter(QObject *watched, QEvent *event)
     m_inHostClose = false;
     if (event->isAccepted())
         CloseUp();
-    return true;
-}
-
-// ---- where the tree starts ----------------------------------------------------
-
-void ucBrowse::SetLastFolder(const QString &folder)
-{
-    m_lastFolder = folder;
-    // Selected when the tree opens if it is still there; asking the disk
-    // now could wait on a share.
-    if (m_currentPath.isEmpty())
-        m_currentPath = folder;
-}
-
-namespace {
-
-// The local path of the first file or folder dragged, or empty text. The
-// file manager sends "file:" URLs whose percent escapes are the name's bytes
-// on disk; they are read from the URL list as sent, since a QUrl would
-// decode bytes that are not UTF-8 (GBK names) into replacement characters.
-QString DraggedPath(const QMimeData *data)
-{
-    if (!data)
-        return {};
-#ifdef Q_OS_UNIX
-    const QString uriList = QStringLiteral("text/uri-list");
-    if (data->hasFormat(uriList)) {
-        for (QByteArray line : data->data(uriList).split('\n')) {
-            line = line.trimmed();
-            if (!line.startsWith("file://"))
-                continue;
-            const qsizetype path = line.indexOf('/', 7);  // after the host, usually none
-            if (path >= 0)
-                return DecodePath(QByteArray::fromPercentEncoding(line.mid(path)));
-        }
-        return {};
-    }
-#endif
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return {};
-}
-
-} // namespace
-
-// A folder dragged from the file manager onto the host window is selected;
-// a file selects its folder.
-bool ucBrowse::OnHostDrag(QEvent *event)
-{
-    const auto type = event->type();
-    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
-        return false;
-    auto *drop = static_cast<QDropEvent *>(event);
-    QString path = DraggedPath(drop->mimeData());
-    if (path.isEmpty() || !m_active)
-        return false;
-    drop->acceptProposedAction();
-    if (type != QEvent::Drop)
-        return true;
-    path = QDir::cleanPath(path);
-    if (FolderLister::IsFolderWithin(path, 50) == false)
-        path = ParentOf(path);
-    setPath(path);
-    if (m_tree)
-        m_tree->setFocus(Qt::OtherFocusReason);
     return true;
 }
 

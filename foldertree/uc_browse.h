@@ -1,8 +1,14 @@
 // ucBrowse: the folder tree control in which the operator picks the folder
 // to count. It owns its properties and their stored set, its look (white
-// surface, border, tree switches), its events, and the hosting of the tree:
-// it opens a FolderDialog, adopts the dialog's tree into itself and hears
-// the dialog's notices through its own message hook (HookEngine).
+// surface, border, tree switches), its events, and its tree: a
+// FolderTreeView child over the FolderListModel of the file system (folders
+// only, hidden ones left out, names in any encoding). The tree's current
+// item is the selection; each change of it raises PathChange at once. The
+// selection only ever moves to a folder the operator can account for: when
+// the selected folder is removed its parent is selected, when it is renamed
+// the new path is told, when a folder above it is closed that folder is
+// selected, when a top folder goes away the next start place (or the single
+// top folder's parent) is selected.
 //
 // Hosting it (the main window):
 //
@@ -15,7 +21,7 @@
 //
 // PathChange carries the selected folder with a trailing separator ("/" on
 // Unix, "\" on Windows), or empty text for an item without a file-system
-// path. Closing the host window gives the tree back (Status "SystemTreeView
+// path. Closing the host window closes the tree (Status "SystemTreeView
 // ShutDown"); Reset() reopens it.
 //
 // Naming: each property has a getter named as the property (Appearance())
@@ -38,13 +44,14 @@
 // once is selected when it answers.
 //
 // Modes: setUserMode(false) before ReadProperties() is design mode (no
-// tree, only the border, no events); run mode (the default) installs the
-// hooks when the properties are read and shows the tree.
+// tree, only the border, no events); run mode (the default) starts up when
+// the properties are read and opens the tree when the control is shown.
+// Right-button presses never reach the tree: the control's message hook
+// (HookEngine) stops them.
 #pragma once
 
 #include "hook_engine.h"
 
-#include <QAbstractButton>
 #include <QColor>
 #include <QPointer>
 #include <QString>
@@ -58,7 +65,9 @@ class QPainter;
 
 namespace kestova {
 
-class FolderDialog;
+class FolderListModel;
+class FolderModel;
+class FolderTreeView;
 class PropertyBag;
 
 class ucBrowse : public QWidget, public HookClient
@@ -117,8 +126,8 @@ public:
     void Refresh();
     // CloseUp, Refresh; in run mode also opens the tree anew at Root.
     void Reset();
-    // Gives a held tree back to its dialog, closes the dialog and raises
-    // Status "SystemTreeView ShutDown"; without a tree it does nothing.
+    // Closes the tree and raises Status "SystemTreeView ShutDown"; without a
+    // tree it does nothing.
     void CloseUp();
     // sPath with a trailing separator when it names a folder and has none.
     static QString QualifyPath(const QString &sPath);
@@ -141,10 +150,6 @@ public:
     static QString RootFolder(int root);
 
     // ---- the hook engine ----
-    int HookWindow(QWidget *window) { return m_hooks.HookWindow(window); }
-    void HookMessage(QWidget *window, quint32 uMsg, int timing) { m_hooks.HookMessage(window, uMsg, timing); }
-    void UnhookWindow(QWidget *window) { m_hooks.UnhookWindow(window); }
-    void UnhookAll() { m_hooks.UnhookAll(); }
     const HookEngine &Hooks() const { return m_hooks; }
     // The hook callback; public so that the hook engine can reach it.
     int zSubclass_Proc(bool bBefore, bool &bHandled, qint32 &lReturn, QWidget *&lng_hWnd, quint32 &uMsg,
@@ -152,10 +157,9 @@ public:
 
     // ---- state ----
     bool Active() const { return m_active; }
-    bool CanTrackLeave() const { return m_canTrackLeave; }
-    QTreeView *Tree() const { return m_tree; }
-    FolderDialog *Dialog() const;
-    QAbstractButton *CancelButton() const { return m_cancel; }
+    QTreeView *Tree() const;
+    // The folders the open tree shows; null without a tree.
+    FolderListModel *FileSystem() const { return m_files; }
 
 signals:
     void MouseEnter();  // declared for hosts; never raised
@@ -177,12 +181,16 @@ protected:
 
 private:
     void StartUp();
-    void OpenFolderDialog();
-    void OnDialogReady(QWidget *dialog);
-    void OnSelectionChanged(const QVariant &item);
-    void AdoptTree();
-    void StripTreeBorder();
-    void HideDialog();
+    void OpenTree();
+    void OnCurrentChanged(const QModelIndex &current);
+    // Selects the folder at path (see setPath); false when it names none
+    // under the tops, or its disk has not answered yet (it is selected
+    // when it does). orItsFolder: a file selects its folder.
+    bool SelectPath(const QString &path, bool orItsFolder = false);
+    void OnChecked(const QString &path, bool folder);
+    void KeepSelectionOff(const QModelIndex &gone);
+    void OnPathsChanged();
+    void OnTopGone(const QString &path, bool replaced);
     bool ApplyTreeStyles();
     void SetContainerLook(int appearance, bool singleBorder);
     bool OnHostDrag(QEvent *event);
@@ -204,12 +212,14 @@ private:
     int m_theme = 0;
     QString m_lastFolder;
 
-    QPointer<QWidget> m_dialog;
-    QPointer<QTreeView> m_tree;
-    QPointer<QAbstractButton> m_cancel;
+    FolderListModel *m_files = nullptr;
+    FolderModel *m_folders = nullptr;
+    QPointer<FolderTreeView> m_tree;
+    QString m_pendingSelection;  // waits for its disk to answer
+    bool m_pendingOrItsFolder = false;
+    QString m_notifiedPath;      // of the last PathChange from the tree
     QPointer<QWidget> m_host;
     bool m_active = false;
-    bool m_canTrackLeave = false;
     bool m_inRefresh = false;
     bool m_reading = false;  // ReadProperties at work: no Refresh on the way
     bool m_inHostClose = false;

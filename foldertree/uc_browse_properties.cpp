@@ -1,7 +1,6 @@
 // ucBrowse: the stored property set and the property setters.
 #include "uc_browse.h"
 
-#include "folder_dialog.h"
 #include "property_bag.h"
 
 namespace kestova {
@@ -148,10 +147,8 @@ void ucBrowse::setPath(const QString &sNewPath)
         m_currentPath.clear();
     else
         m_currentPath = QualifyPath(sNewPath);
-    // A change of the tree's selection comes back as a selection notice and
-    // raises PathChange from there.
-    if (FolderDialog *dialog = Dialog())
-        dialog->SetSelection(m_currentPath);
+    // A change of the tree's selection raises PathChange.
+    SelectPath(m_currentPath);
     emit PropertyChanged(QStringLiteral("Path"));
 }
 

@@ -3,7 +3,7 @@
 // control under a chosen colour scheme.
 #pragma once
 
-#include "folder_dialog.h"
+#include "folder_list_model.h"
 #include "uc_browse.h"
 
 #include <QDir>
@@ -50,20 +50,18 @@ private:
 inline QModelIndex ItemOf(ucBrowse &browse, const QString &path)
 {
     const auto *folders = qobject_cast<QSortFilterProxyModel *>(browse.Tree()->model());
-    return folders->mapFromSource(browse.Dialog()->FileSystem()->index(QDir::fromNativeSeparators(path)));
+    return folders->mapFromSource(browse.FileSystem()->index(QDir::fromNativeSeparators(path)));
 }
 
 inline QString PathOfItem(const QModelIndex &item)
 {
-    QString path;
-    FolderDialog::PathOfItem(QVariant::fromValue(QPersistentModelIndex(item)), path);
-    return path;
+    return QDir::toNativeSeparators(item.data(FolderListModel::FilePathRole).toString());
 }
 
 // Waits for the file-system model to list the folder's sub-folders.
 inline bool WaitForListing(ucBrowse &browse, const QString &folder, int subfolders)
 {
-    FolderListModel *files = browse.Dialog()->FileSystem();
+    FolderListModel *files = browse.FileSystem();
     QSignalSpy loaded(files, &FolderListModel::directoryLoaded);
     const QModelIndex index = files->index(QDir::fromNativeSeparators(folder));
     if (files->canFetchMore(index))

@@ -2,7 +2,6 @@
 // Chinese names, shows ucBrowse over it with the main window's stored set
 // (lines on) and saves a picture of the control.
 //   foldertree_demo OUT.png [--focus-out]
-#include "folder_dialog.h"
 #include "uc_browse.h"
 
 #include <QApplication>

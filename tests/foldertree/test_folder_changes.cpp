@@ -4,11 +4,16 @@
 #include "browse_fixture.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPaintEvent>
+#include <QTimer>
 #include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
 
 using namespace kestova;
 using namespace kestova::test;
@@ -189,6 +194,69 @@ TEST(SelectionInSight, PickedFolderIsScrolledToAndItsNameCanBeRead)
     browse.Reset();
     ASSERT_TRUE(WaitForListing(browse, box.path(), 61));
     EXPECT_TRUE(QTest::qWaitFor([&] { return inSight("客户_55"); }, 2000));
+}
+
+} // namespace
+
+namespace {
+
+// 20,000 customer folders made or removed at once in an open folder: the
+// rows go in and out in blocks, and the window runs between them. The
+// longest stop of the window is measured and reported (see also
+// bench/folder_tree_stall.sh).
+TEST(LargeFolders, TwentyThousandFoldersComeAndGoInBlocks)
+{
+    FolderSandbox box({"big/keep"});
+    ucBrowse browse;
+    browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(box.path())}});
+    browse.resize(260, 300);
+    browse.show();
+    ASSERT_TRUE(WaitForListing(browse, box.path(), 1));
+    browse.Tree()->expand(ItemOf(browse, box.path("big")));
+    ASSERT_TRUE(WaitForListing(browse, box.path("big"), 1));
+    FolderListModel *files = browse.FileSystem();
+    const QPersistentModelIndex big = files->index(QDir::fromNativeSeparators(box.path("big")));
+
+    QList<int> blocks;
+    const auto note = [&](const QModelIndex &parent, int first, int last) {
+        if (parent == big)
+            blocks << last - first + 1;
+    };
+    QObject::connect(files, &QAbstractItemModel::rowsInserted, note);
+    QObject::connect(files, &QAbstractItemModel::rowsRemoved, note);
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestStop = 0;
+    QTimer ticks;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        longestStop = qMax(longestStop, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+
+    // The folders are made (removed) while the window waits, as when a
+    // card reader lists a whole card at once: one reading brings them all.
+    const auto measure = [&](int rows) {
+        blocks.clear();
+        clock.start();
+        lastTick = 0;
+        longestStop = 0;
+        ticks.start(5);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return files->rowCount(big) == rows; }, 60000)) << files->rowCount(big);
+        ticks.stop();
+        std::printf("%d rows: longest stop of the window %lld ms, %lld blocks\n", rows,
+                    static_cast<long long>(longestStop), static_cast<long long>(blocks.size()));
+        ASSERT_FALSE(blocks.isEmpty());
+        EXPECT_LE(*std::max_element(blocks.begin(), blocks.end()), FolderListModel::BlockRows);
+        EXPECT_LE(blocks.size(), 3 * 20000 / FolderListModel::BlockRows) << "rows one at a time";
+    };
+    QDir folder(box.path("big"));
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_TRUE(folder.mkdir(QString("客户_%1").arg(i, 5, 10, QChar('0'))));
+    measure(20001);
+    EXPECT_EQ(files->index(0, 0, big).data().toString(), "keep");
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_TRUE(folder.rmdir(QString("客户_%1").arg(i, 5, 10, QChar('0'))));
+    measure(1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include <QFileSystemModel>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -223,26 +224,93 @@ TEST_F(TreeDrawing, CheckBoxesAreDrawnAndToggleWithTheSpaceKey)
     EXPECT_EQ(folders.data(b, Qt::CheckStateRole).toInt(), Qt::Unchecked);
 }
 
-TEST(FolderModelTest, TopShowsOnlyThatItemAtItsLevelAndOnlyTheNameColumn)
+TEST(FolderModelTest, OnlyTheNameColumnIsShown)
 {
     QStandardItemModel source(0, 3);
     auto *x = new QStandardItem("X");
     x->appendRow({new QStandardItem("X1"), new QStandardItem("size")});
     source.appendRow(x);
-    source.appendRow(new QStandardItem("Y"));
     FolderModel folders;
     folders.setSourceModel(&source);
-    EXPECT_EQ(folders.rowCount(), 2);
     EXPECT_EQ(folders.columnCount(), 1);
-
-    folders.SetTop(source.index(0, 0));
-    ASSERT_EQ(folders.rowCount(), 1);
-    EXPECT_EQ(folders.index(0, 0).data().toString(), "X");
+    EXPECT_EQ(folders.columnCount(folders.index(0, 0)), 1);
     EXPECT_EQ(folders.rowCount(folders.index(0, 0)), 1);
+}
 
-    source.insertRow(0, new QStandardItem("W"));  // a sibling arriving later stays out
-    ASSERT_EQ(folders.rowCount(), 1);
-    EXPECT_EQ(folders.index(0, 0).data().toString(), "X");
+} // namespace
+
+namespace {
+
+// Rows that arrive late above the row under the mouse (a folder read while
+// the operator aims) leave that row where the eye sees it.
+TEST_F(TreeDrawing, RowsArrivingAboveTheMouseLeaveTheRowUnderItInPlace)
+{
+    for (int i = 0; i < 20; ++i)
+        source.item(1)->appendRow(new QStandardItem(QString("B%1").arg(i)));
+    view.expandAll();
+    view.resize(300, 120);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QPoint onB = view.visualRect(b).center();
+    QTest::mouseMove(view.viewport(), onB);
+
+    for (int i = 0; i < 3; ++i)
+        source.item(0)->appendRow(new QStandardItem(QString("A%1").arg(i + 3)));
+    EXPECT_EQ(view.indexAt(onB), b);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, onB);
+    EXPECT_EQ(view.currentIndex(), b);
+
+    // Pressed, then more rows: the release still lands on it.
+    QTest::mousePress(view.viewport(), Qt::LeftButton, {}, view.visualRect(a2).center());
+    const QPoint onA2 = view.visualRect(a2).center();
+    source.item(0)->child(0)->appendRow(new QStandardItem("A1b"));
+    EXPECT_EQ(view.indexAt(onA2), a2);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, onA2);
+    EXPECT_EQ(view.currentIndex(), a2);
+}
+
+} // namespace
+
+namespace {
+
+// A picked folder deep down with a long name: when rows arriving later
+// bring the vertical scroll bar, the name's end does not go under it.
+TEST(SelectionInSight, AScrollBarThatComesLeavesTheSelectedNameReadable)
+{
+    QStandardItemModel source;
+    QStandardItem *parent = source.invisibleRootItem();
+    for (const QString name : {"照片", "2024", "五月", "张三_007", "婚纱", "外景", "海边", "第二天"}) {
+        auto *item = new QStandardItem(name);
+        parent->appendRow(item);
+        parent = item;
+    }
+    auto *deep = new QStandardItem("精修第二批共一百张");
+    parent->appendRow(deep);
+    FolderModel folders;
+    folders.setSourceModel(&source);
+    FolderTreeView view;
+    view.setModel(&folders);
+    view.resize(200, 220);
+    view.expandAll();
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    const QModelIndex item = folders.mapFromSource(deep->index());
+    const auto nameEnd = [&] {
+        return view.visualRect(item).left() + view.sizeHintForIndex(item).width();
+    };
+    view.setCurrentIndex(item);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        view.scrollTo(item);  // once the column has its width
+        return nameEnd() <= view.viewport()->width();
+    }, 2000));
+    ASSERT_GT(view.horizontalScrollBar()->value(), 0);
+    const int wide = view.viewport()->width();
+
+    for (int i = 0; i < 30; ++i)
+        source.appendRow(new QStandardItem(QString("客户_%1").arg(i)));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.viewport()->width() < wide; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return nameEnd() <= view.viewport()->width(); }, 2000))
+        << nameEnd() << " > " << view.viewport()->width();
 }
 
 } // namespace

@@ -23,6 +23,8 @@ TEST(SlowShare, ClicksKeysAndPathsAreTakenWhileTheShareIsSilent)
     SlowShare share(3600 * 1000, {"a/x", "b"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.MountShare(share);
     auto browse = std::make_unique<ucBrowse>();
     browse->ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse->resize(260, 300);
@@ -55,6 +57,8 @@ TEST(SlowShare, WhatTheShareHoldsArrivesWhenItAnswers)
     SlowShare share(300, {"a/x", "b"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.MountShare(share);
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();
@@ -84,6 +88,8 @@ TEST(SlowShare, FoldersMadeOnTheServerAppearWithoutRefresh)
     SlowShare share(10, {"a"});
     if (!share.whyNot().isEmpty())
         GTEST_SKIP() << share.whyNot().toStdString();
+    TestMounts mounts;
+    mounts.MountShare(share);
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{{"Root", ucBrowse::RootHandle(share.path())}});
     browse.show();

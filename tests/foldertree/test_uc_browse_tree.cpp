@@ -37,8 +37,7 @@ TEST(Modes, DesignModeShowsNoTreeAndRaisesNothing)
     EXPECT_TRUE(log.events.isEmpty());
     EXPECT_FALSE(browse.Active());
     EXPECT_EQ(browse.Tree(), nullptr);
-    EXPECT_EQ(browse.Hooks().EntryCount(), 0);
-    EXPECT_TRUE(browse.findChildren<FolderDialog *>().isEmpty());
+    EXPECT_TRUE(browse.findChildren<QTreeView *>().isEmpty());
 }
 
 TEST(Modes, CloseUpWithoutTreeRaisesNothing)
@@ -78,7 +77,7 @@ TEST(OpenTree, EmptyPathOpensWithoutPathChange)
     EXPECT_FALSE(browse.Tree()->currentIndex().isValid());
 }
 
-TEST(OpenTree, TreeIsAdoptedPlacedAndHookedAndTheDialogHidden)
+TEST(OpenTree, TreeIsTheControlsOwnChildPlacedAndHooked)
 {
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{});
@@ -86,7 +85,6 @@ TEST(OpenTree, TreeIsAdoptedPlacedAndHookedAndTheDialogHidden)
     browse.show();
 
     EXPECT_TRUE(browse.Active());
-    EXPECT_TRUE(browse.CanTrackLeave());
     QTreeView *tree = browse.Tree();
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(tree->parentWidget(), &browse);
@@ -94,34 +92,12 @@ TEST(OpenTree, TreeIsAdoptedPlacedAndHookedAndTheDialogHidden)
     EXPECT_EQ(tree->frameShape(), QFrame::NoFrame);
     // Sunken border of 2 pixels, then the tree 1 pixel inside it.
     EXPECT_EQ(tree->geometry(), QRect(3, 3, 236 - 2, 316 - 2));
+    EXPECT_EQ(browse.findChildren<QWidget *>(Qt::FindDirectChildrenOnly), QList<QWidget *>{tree});
 
-    FolderDialog *dialog = browse.Dialog();
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_TRUE(dialog->isHidden());
-    EXPECT_EQ(dialog->Flags(), 4101);
-    ASSERT_NE(browse.CancelButton(), nullptr);
-    EXPECT_EQ(browse.CancelButton()->text(), "Cancel");
-
-    // The control's own entry, the dialog's (freed when its move hid it), the tree's.
     const HookEngine &hooks = browse.Hooks();
-    ASSERT_EQ(hooks.EntryCount(), 3);
-    EXPECT_EQ(hooks.EntryWindow(0), &browse);
-    EXPECT_EQ(hooks.AfterList(0), QList<quint32>({1, 2}));
-    EXPECT_TRUE(hooks.BeforeList(0).isEmpty());
-    EXPECT_EQ(hooks.EntryWindow(1), nullptr);
-    EXPECT_EQ(hooks.EntryWindow(2), tree);
-    EXPECT_EQ(hooks.BeforeList(2), QList<quint32>({516}));
-    EXPECT_EQ(hooks.AfterList(2), QList<quint32>({516}));
-}
-
-TEST(OpenTree, FolderFlagsZeroOpensWith5)
-{
-    ucBrowse browse;
-    browse.ReadProperties(QVariantMap{{"FolderFlags", 0}});
-    browse.show();
-    ASSERT_NE(browse.Dialog(), nullptr);
-    EXPECT_EQ(browse.Dialog()->Flags(), 5);
-    EXPECT_EQ(browse.FolderFlags(), 0);
+    EXPECT_TRUE(hooks.Hooked(tree));
+    EXPECT_EQ(hooks.BeforeList(tree), QList<quint32>({516}));
+    EXPECT_EQ(hooks.AfterList(tree), QList<quint32>({516}));
 }
 
 TEST(OpenTree, RootZeroStartsAtHomeAndEndsAtTheTopOfTheFileSystem)
@@ -179,26 +155,23 @@ TEST(OpenTree, SettingRootReopensTheTreeAtTheNewTop)
     EXPECT_EQ(PathOfItem(tree->model()->index(0, 0, tree->rootIndex())), box.path("two"));
 }
 
-TEST(CloseTree, CloseUpGivesTheTreeBackAndRaisesShutDownOnce)
+TEST(CloseTree, CloseUpClosesTheTreeAndRaisesShutDownOnce)
 {
     ucBrowse browse;
     browse.ReadProperties(QVariantMap{});
     browse.show();
     QPointer<QTreeView> tree = browse.Tree();
-    QPointer<FolderDialog> dialog = browse.Dialog();
     EventLog log(browse);
 
     browse.CloseUp();
     EXPECT_EQ(log.events, QStringList({ShutDown}));
     EXPECT_EQ(browse.Tree(), nullptr);
-    EXPECT_EQ(browse.Dialog(), nullptr);
-    EXPECT_EQ(browse.CancelButton(), nullptr);
-    ASSERT_TRUE(tree && dialog);
-    EXPECT_EQ(tree->parentWidget(), dialog.data());
-    EXPECT_TRUE(dialog->Closed());
+    EXPECT_EQ(browse.FileSystem(), nullptr);
+    ASSERT_TRUE(tree);
+    EXPECT_FALSE(tree->isVisible());
+    EXPECT_FALSE(browse.Hooks().Hooked(tree));
 
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(dialog.isNull());
     EXPECT_TRUE(tree.isNull());
     browse.CloseUp();
     EXPECT_EQ(log.events, QStringList({ShutDown}));
@@ -319,18 +292,11 @@ TEST_F(Selecting, PathsTheTreeCannotSelectLeaveTheSelectionAlone)
     EXPECT_EQ(PathOfItem(browse.Tree()->currentIndex()), box.path("x"));
 }
 
-TEST_F(Selecting, ItemWithoutFileSystemPathGivesEmptyPathChange)
+TEST_F(Selecting, NoCurrentItemGivesEmptyPathChange)
 {
     browse.setPath(box.path("x"));
     QSignalSpy changes(&browse, &ucBrowse::PathChange);
-    bool handled = false;
-    qint32 result = 0;
-    QWidget *window = browse.Dialog();
-    quint32 message = DialogSelChanged;
-    QVariant item = QVariant::fromValue(QPersistentModelIndex());
-    QVariant none;
-
-    browse.zSubclass_Proc(false, handled, result, window, message, item, none);
+    browse.Tree()->setCurrentIndex(QModelIndex());
     ASSERT_EQ(changes.count(), 1);
     EXPECT_EQ(changes.at(0).at(0).toString(), QString());
     EXPECT_EQ(browse.Path(), QString());

@@ -17,6 +17,9 @@
  * "eio-" answers reading and listing with EIO; one whose name begins with "eio-stat-" answers every
  * attribute look-up with EIO too, and is listed without its kind, so that a client must ask.
  *
+ * The whole share can stop answering too, like a server that went away without a word: while
+ * CONTROL/freeze exists every request waits (until it is removed or the server is killed).
+ *
  * The kernel caches attributes, names and pages as it would for a share (timeouts of 0 turn that
  * off); each cold open, directory read, attribute look-up and read pays the delay once. */
 #define FUSE_USE_VERSION 31
@@ -44,9 +47,13 @@ static void sleep_us(long us)
     }
 }
 
+static int exists_in_control(const char *name);
+
 static void pause_once(void)
 {
     sleep_us(latency_us);
+    while (control[0] && exists_in_control("freeze"))
+        sleep_us(5000);
 }
 
 static int exists_in_control(const char *name)
