@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -175,7 +176,14 @@ void PhotoBox::ClearPicture()
     m_picture = QImage();
     m_target = QRect();
     m_topLeft = QPoint();
+    m_message.clear();
     update();
+}
+
+void PhotoBox::SetMessage(const QString &text)
+{
+    ClearPicture();
+    m_message = text;
 }
 
 void PhotoBox::SetPicture(const QImage &picture, const QRect &target, const QPoint &topLeft)
@@ -183,16 +191,22 @@ void PhotoBox::SetPicture(const QImage &picture, const QRect &target, const QPoi
     m_picture = picture;
     m_target = target;
     m_topLeft = topLeft;
+    m_message.clear();
     update();
 }
 
 void PhotoBox::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
-    if (m_picture.isNull())
-        return;
     QPainter painter(this);
     const QRect inner = contentsRect();
+    if (!m_message.isEmpty()) {
+        painter.setPen(palette().color(QPalette::BrightText));
+        painter.drawText(inner.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
+        return;
+    }
+    if (m_picture.isNull())
+        return;
     painter.setClipRect(inner);
     painter.drawImage(inner.topLeft() + m_topLeft, m_picture);
 }
@@ -228,8 +242,10 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     FittedPhoto result;
     qint64 cut = 0;
     const Vetting vetting = VetFile(path, &cut);
-    if (vetting == Vetting::Refused)
+    if (vetting == Vetting::Refused) {
+        result.failure = QStringLiteral("图片太大或已损坏，预览不了");
         return result;
+    }
     // Opened through the path codec, which finds names in any encoding and
     // paths past the system's length limit; the reader still gets the
     // extension as a hint, as it would from the path.
@@ -237,20 +253,29 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     CutPngDevice cutPng(path, cut);
     QImageReader reader;
     if (vetting == Vetting::Cut) {
-        if (!cutPng.open(QIODevice::ReadOnly))
+        if (!cutPng.open(QIODevice::ReadOnly)) {
+            result.failure = QStringLiteral("文件打不开");
             return result;
+        }
         reader.setDevice(&cutPng);
         reader.setFormat("png");
     } else {
-        if (!OpenForReading(file, path))
+        errno = 0;
+        if (!OpenForReading(file, path)) {
+            result.failure = errno == ENOENT ? QStringLiteral("文件已不存在") : QStringLiteral("文件打不开");
             return result;
+        }
         reader.setDevice(&file);
         reader.setFormat(QFileInfo(path).suffix().toLower().toLatin1());
     }
     reader.setAutoTransform(true);
     reader.setAllocationLimit(DecodeLimitMegabytes);
-    if (!reader.canRead())
-        return DecodeHeifFitted(path, boxWidth, boxHeight);
+    if (!reader.canRead()) {
+        result = DecodeHeifFitted(path, boxWidth, boxHeight);
+        if (!result.ok)
+            result.failure = QStringLiteral("不是能识别的图片");
+        return result;
+    }
     const QRect box(0, 0, qMax(boxWidth, 0), qMax(boxHeight, 0));
 
     const QSize stored = reader.size();
@@ -258,8 +283,10 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         // A format that tells its size only by decoding: decode it whole
         // (within the limit) and scale afterwards.
         const QImage whole = reader.read();
-        if (whole.isNull())
+        if (whole.isNull()) {
+            result.failure = QStringLiteral("图片数据已损坏");
             return result;
+        }
         result.target = FitPhotoRect(whole.width(), whole.height(), boxWidth, boxHeight);
         const QRect visible = result.target & box;
         if (!visible.isEmpty()) {
@@ -270,8 +297,10 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         result.ok = true;
         return result;
     }
-    if (stored.isEmpty())
+    if (stored.isEmpty()) {
+        result.failure = QStringLiteral("图片数据已损坏");
         return result;
+    }
 
     const QImageIOHandler::Transformations turn = reader.transformation();
     const bool quarterTurn = turn & QImageIOHandler::TransformationRotate90;
@@ -293,8 +322,10 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
     if (storedClip != QRect(QPoint(0, 0), storedScaled))
         reader.setScaledClipRect(storedClip);
     result.visible = reader.read();
-    if (result.visible.isNull())
+    if (result.visible.isNull()) {
+        result.failure = QStringLiteral("图片数据已损坏");
         return result;
+    }
     if (result.visible.size() != visible.size())
         result.visible = result.visible.scaled(visible.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     result.ok = true;
@@ -323,11 +354,14 @@ bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, 
     return true;
 }
 
+bool EditorSet(const Settings &settings)
+{
+    return settings.EditPath != QLatin1String("0") && !settings.EditPath.trimmed().isEmpty();
+}
+
 void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell)
 {
-    if (path.trimmed().isEmpty())
-        return;
-    if (settings.EditPath == QLatin1String("0") || settings.EditPath.trimmed().isEmpty())
+    if (path.trimmed().isEmpty() || !EditorSet(settings))
         return;
     shell.StartProgram(settings.EditPath, path);
 }

@@ -2,8 +2,18 @@
 #include "qt_translations.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QTreeView>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
 
 namespace kestova {
 
@@ -56,18 +66,69 @@ bool InstallQtTranslations(const QLocale &system)
     return QCoreApplication::installTranslator(translator);
 }
 
-void UseChineseDates()
+namespace {
+
+bool CtypeIsUtf8()
 {
-    // Qt reads the system locale's date formats from LC_TIME; a user who set
-    // LC_ALL chose every category and is left alone.
-    if (!qgetenv("LC_ALL").isEmpty())
-        return;
-    QByteArray time = qgetenv("LC_TIME");
-    if (time.isEmpty())
-        time = qgetenv("LANG");
-    if (time.startsWith("zh"))
-        return;
-    qputenv("LC_TIME", QtTranslationLocale(QLocale(QString::fromLatin1(time))).toLatin1() + ".UTF-8");
+    const char *codeset = nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+}
+
+QLocale ChineseLocale()
+{
+    return QLocale(QtTranslationLocale(QLocale::system()));
+}
+
+// The file system model's columns: 0 name, 1 size, 2 type, 3 date.
+class ChineseFileColumns : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (files->isDir(source))
+            return QIdentityProxyModel::data(index, role);
+        const QLocale chinese = ChineseLocale();
+        if (index.column() == 1)
+            return chinese.formattedDataSize(files->size(source), 1, QLocale::DataSizeTraditionalFormat);
+        return chinese.toString(files->lastModified(source), QStringLiteral("yyyy/M/d HH:mm"));
+    }
+    // The dialog sorts through its proxy; the file system model sorts by
+    // the values, not by the texts shown.
+    void sort(int column, Qt::SortOrder order) override
+    {
+        if (sourceModel())
+            sourceModel()->sort(column, order);
+    }
+};
+
+} // namespace
+
+void UseProgramLocale()
+{
+    if (!CtypeIsUtf8()) {
+        for (const char *name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+            if (std::setlocale(LC_CTYPE, name) && CtypeIsUtf8())
+                break;
+        }
+    }
+    QLocale::setDefault(ChineseLocale());
+}
+
+void UseChineseFileColumns(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new ChineseFileColumns(&dialog));
+    // The detail view's type column, wide enough for "纯文本文档".
+    if (auto *list = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        list->header()->setMinimumSectionSize(list->fontMetrics().horizontalAdvance(QStringLiteral("纯文本文档")) + 16);
+        list->header()->resizeSection(2, list->header()->minimumSectionSize());
+    }
 }
 
 } // namespace kestova

@@ -1,6 +1,8 @@
 // The Dialogs seam on real widgets.
 #include "widget_dialogs.h"
 
+#include "qt_translations.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -27,6 +29,7 @@ QFileDialog *MakeFileDialog(QWidget *owner, const FileDialogRequest &request)
     if (!request.fileName.isEmpty())
         dialog->selectFile(request.fileName);
     dialog->setDefaultSuffix(request.defaultSuffix);
+    UseChineseFileColumns(*dialog);
     return dialog;
 }
 

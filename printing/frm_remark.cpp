@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextCursor>
 
@@ -46,6 +47,7 @@ QPlainTextEdit *MultiLine(QWidget *parent)
     edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setTabChangesFocus(true); // Tab goes on to the next box, never into the text
     return edit;
 }
 
@@ -74,7 +76,7 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
 {
     setObjectName(QStringLiteral("frmRemark"));
     setWindowTitle(QStringLiteral("打印信息"));
-    // Taller than the original form by the service row and the amount line.
+    // Tall enough for the service row and the amount line below the remark.
     setFixedSize(Twips(0, 0, 4425, 4470).size());
 
     Caption(this, QStringLiteral("客户名称："), Twips(120, 255, 945, 225));
@@ -116,6 +118,13 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
     lblAmount->setObjectName(QStringLiteral("lblAmount"));
     txtAppend->setObjectName(QStringLiteral("txtAppend"));
+
+    // Out of sight, so out of the Tab order too.
+    txtNoteNumber->setFocusPolicy(Qt::NoFocus);
+    txtAppend->setFocusPolicy(Qt::NoFocus);
+    // Enter starts a new line in 备注; Ctrl+Enter prints from anywhere.
+    for (const QKeySequence key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
+        connect(new QShortcut(key, this), &QShortcut::activated, cmdOK, &QPushButton::click);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);

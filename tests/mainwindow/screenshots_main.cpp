@@ -112,8 +112,8 @@ bool Save(const QImage &image, const QString &path)
 
 int main(int argc, char *argv[])
 {
-    UseChineseDates();
     QApplication app(argc, argv);
+    UseProgramLocale();
     QCoreApplication::setApplicationName(ProgramTitle);
     InstallQtTranslations();
     QApplication::setWindowIcon(ProgramIcon());
@@ -182,7 +182,7 @@ int main(int argc, char *argv[])
 
     QFileDialog save(&window, QStringLiteral("另存为"), tmp.path(), QStringLiteral("文本文档(*.txt)"));
     save.setAcceptMode(QFileDialog::AcceptSave);
-    save.setOption(QFileDialog::DontUseNativeDialog);
+    UseChineseFileColumns(save);
     save.show();
     ok &= QTest::qWaitForWindowExposed(&save);
     ok &= Save(save.grab().toImage(), prefix + QStringLiteral("-save.png"));

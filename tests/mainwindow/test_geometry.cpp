@@ -101,6 +101,30 @@ TEST(MainLayout, ZeroSizesAreAccepted)
     EXPECT_EQ(r.detail.width(), 0);
 }
 
+TEST(MainLayout, TheTotalsGridTakesWhatItNeedsAndTheDetailsTheRest)
+{
+    // right of the tree, totals needs, details needs → totals width
+    const struct {
+        int right, totalNeeds, detailNeeds, total;
+    } cases[] = {
+        {1153, 220, 830, 323},  // 1366 wide: the details keep what they need
+        {1707, 220, 830, 853},  // 1920 wide: half each, the most preview
+        {900, 220, 830, 220},   // narrow: the totals still show whole
+        {150, 220, 830, 150},   // never more than there is
+        {1153, 700, 830, 700},  // long sizes: the totals first
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TotalGridWidth(c.right, c.totalNeeds, c.detailNeeds), c.total) << c.right << " " << c.totalNeeds;
+
+    MainLayoutInput in = Client(1366, 701);
+    in.totalNeeds = 220;
+    in.detailNeeds = 830;
+    const MainLayoutRects r = LayOutMainWindow(in, Start());
+    EXPECT_EQ(r.total, QRect(213, 45, 323, 316));
+    EXPECT_EQ(r.detail, QRect(536, 45, 830, 631));
+    EXPECT_EQ(r.preview, QRect(213, 361, 323, 315));
+}
+
 TEST(FitGridColumns, EqualWidthsRoundedToWholeTwipsTiesToEven)
 {
     EXPECT_EQ(FitColumnWidthTwips(5000, 3), 1667);
