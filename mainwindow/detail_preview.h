@@ -4,8 +4,9 @@
 //
 // Moving the cursor clears the box at once, so a photo never stays beside
 // another row; the new row's photo is decoded once the cursor has rested for
-// SettleMs, so a held arrow key walks through large photos without decoding
-// each one it passes. A click shows its row at once.
+// SettleMs (longer than a keyboard's auto-repeat interval), so a held arrow
+// key walks through large photos without decoding each one it passes. A
+// click shows its row at once.
 #pragma once
 
 #include <QObject>
@@ -25,7 +26,7 @@ class DetailPreview : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int SettleMs = 60;
+    static constexpr int SettleMs = 45;
 
     DetailPreview(ResultGrid &grid, PhotoBox &box, QLabel &pathPanel, const Settings &settings,
                   QObject *parent = nullptr);

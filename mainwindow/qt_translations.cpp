@@ -91,12 +91,11 @@ public:
         if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
             return QIdentityProxyModel::data(index, role);
         const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return files->lastModified(source).toString(QStringLiteral("yyyy/M/d HH:mm"));
         if (files->isDir(source))
-            return QIdentityProxyModel::data(index, role);
-        const QLocale chinese = ChineseLocale();
-        if (index.column() == 1)
-            return chinese.formattedDataSize(files->size(source), 1, QLocale::DataSizeTraditionalFormat);
-        return chinese.toString(files->lastModified(source), QStringLiteral("yyyy/M/d HH:mm"));
+            return QIdentityProxyModel::data(index, role); // folders have no size
+        return ChineseLocale().formattedDataSize(files->size(source), 1, QLocale::DataSizeTraditionalFormat);
     }
     // The dialog sorts through its proxy; the file system model sorts by
     // the values, not by the texts shown.
@@ -124,10 +123,11 @@ void UseChineseFileColumns(QFileDialog &dialog)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setProxyModel(new ChineseFileColumns(&dialog));
-    // The detail view's type column, wide enough for "纯文本文档".
+    // The detail view's type and date columns, wide enough for their texts.
     if (auto *list = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
-        list->header()->setMinimumSectionSize(list->fontMetrics().horizontalAdvance(QStringLiteral("纯文本文档")) + 16);
-        list->header()->resizeSection(2, list->header()->minimumSectionSize());
+        const QFontMetrics metrics = list->fontMetrics();
+        list->header()->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("纯文本文档")) + 16);
+        list->header()->resizeSection(3, metrics.horizontalAdvance(QStringLiteral("2026/12/28 10:00")) + 16);
     }
 }
 

@@ -180,7 +180,7 @@ int main(int argc, char *argv[])
     ok &= Save(question.grab().toImage(), prefix + QStringLiteral("-question.png"));
     question.close();
 
-    QFileDialog save(&window, QStringLiteral("另存为"), tmp.path(), QStringLiteral("文本文档(*.txt)"));
+    QFileDialog save(&window, QStringLiteral("另存为"), folder, QStringLiteral("文本文档(*.txt)"));
     save.setAcceptMode(QFileDialog::AcceptSave);
     UseChineseFileColumns(save);
     save.show();

@@ -248,12 +248,18 @@ TEST_F(MainWindowTest, CountingAFolderAgainAsksFirst)
     EXPECT_EQ(window->Detail()->model()->rowCount(), 6);
     EXPECT_EQ(PanelText(4), QStringLiteral("6"));
 
-    // Another folder is counted without a question.
+    // Another folder is counted without a question, and the last
+    // customer's photo goes with their totals.
+    ClickDetailRow(3);
+    ASSERT_TRUE(window->Preview()->HasPicture());
     const QString other = MakeOrderFolder(QStringLiteral("orders/Jones"));
     SelectFolder(other);
     PressToolbar(1);
     EXPECT_EQ(dialogs.messages.size(), 2);
     EXPECT_EQ(forms.shown.size(), 3);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_EQ(window->PreviewedPath(), QString());
+    EXPECT_EQ(PanelText(5), QString());
 }
 
 TEST_F(MainWindowTest, AFolderWithoutFilesShowsThePreviousResultsAgain)
@@ -277,12 +283,14 @@ TEST_F(MainWindowTest, AFolderWithoutFilesShowsThePreviousResultsAgain)
 
 // A count that stops half way, by Escape or because the store refused a
 // write, leaves the earlier folder's totals in the store: they must not show
-// under the new folder.
-TEST_F(MainWindowTest, AnUnfinishedCountNeverShowsTheEarlierTotals)
+// under the new folder, nor the photo previewed before.
+TEST_F(MainWindowTest, AnUnfinishedCountNeverShowsTheEarlierTotalsOrPhoto)
 {
     SelectFolder(MakeOrderFolder());
     PressToolbar(1);
     ASSERT_EQ(window->Total()->model()->rowCount(), 4);
+    ClickDetailRow(3);
+    ASSERT_TRUE(window->Preview()->HasPicture());
     const QList<QStringList> noTotals{{"", "", ""}};
 
     const QString other = MakeOrderFolder(QStringLiteral("orders/Jones"));
@@ -296,6 +304,10 @@ TEST_F(MainWindowTest, AnUnfinishedCountNeverShowsTheEarlierTotals)
     EXPECT_EQ(Rows(*window->Total()), noTotals);
     EXPECT_EQ(window->Detail()->model()->rowCount(), 1); // what was measured stays visible
     EXPECT_TRUE(dialogs.messages.isEmpty());
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_EQ(PanelText(5), QString());
+    ClickDetailRow(0);
+    ASSERT_TRUE(window->Preview()->HasPicture() || !window->Preview()->Message().isEmpty());
 
     // The store refuses the inserts (another connection adds a trigger).
     RefuseDetailInserts();
@@ -308,6 +320,9 @@ TEST_F(MainWindowTest, AnUnfinishedCountNeverShowsTheEarlierTotals)
     EXPECT_EQ(dialogs.messages[1].icon, MessageIcon::Critical);
     EXPECT_EQ(PanelText(4), QStringLiteral("统计失败"));
     EXPECT_EQ(Rows(*window->Total()), noTotals);
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    EXPECT_TRUE(window->Preview()->Message().isEmpty());
+    EXPECT_EQ(PanelText(5), QString());
     EXPECT_EQ(window->Detail()->model()->rowCount(), 1);
     EXPECT_EQ(window->Detail()->Text(0, 0), QString());
 }

@@ -1,6 +1,5 @@
 // The main window without a mouse: a whole job by keys, the preview that
-// follows the cursor, the columns at 1366 × 768, and nothing of the last
-// customer left on screen after a new count.
+// follows the cursor, and the columns at 1366 × 768.
 #include "main_window_fixture.h"
 
 #include "frm_remark.h"
@@ -209,31 +208,4 @@ TEST_F(KeyboardTest, At1366AFortyCharacterNameShowsWithEveryColumnAndNoScrollBar
     EXPECT_TRUE(PanelText(5).endsWith(name));
     EXPECT_GT(window->Panel(5)->geometry().right(), window->Panel(4)->geometry().right());
     EXPECT_LE(window->Panel(5)->geometry().right(), window->centralWidget()->width());
-}
-
-TEST_F(KeyboardTest, ANewCountClearsThePreviewWhateverBecomesOfIt)
-{
-    SelectFolder(MakeOrderFolder());
-    PressToolbar(1);
-    ClickDetailRow(3);
-    ASSERT_TRUE(window->Preview()->HasPicture());
-
-    // Another customer's folder, counted.
-    SelectFolder(MakeOrderFolder(QStringLiteral("orders/Jones")));
-    PressToolbar(1);
-    EXPECT_FALSE(window->Preview()->HasPicture());
-    EXPECT_EQ(window->PreviewedPath(), QString());
-    EXPECT_EQ(PanelText(5), QString());
-
-    // A count the store refuses.
-    ClickDetailRow(3);
-    ASSERT_TRUE(window->Preview()->HasPicture());
-    RefuseDetailInserts();
-    SelectFolder(Folder(QStringLiteral("orders/Smith")));
-    dialogs.answers = {MessageAnswer::Yes};
-    PressToolbar(1);
-    ASSERT_EQ(PanelText(4), QStringLiteral("统计失败"));
-    EXPECT_FALSE(window->Preview()->HasPicture());
-    EXPECT_TRUE(window->Preview()->Message().isEmpty());
-    EXPECT_EQ(PanelText(5), QString());
 }
