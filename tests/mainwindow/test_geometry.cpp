@@ -115,14 +115,6 @@ TEST(MainLayout, TheTotalsGridTakesWhatItNeedsAndTheDetailsTheRest)
     };
     for (const auto &c : cases)
         EXPECT_EQ(TotalGridWidth(c.right, c.totalNeeds, c.detailNeeds), c.total) << c.right << " " << c.totalNeeds;
-
-    MainLayoutInput in = Client(1366, 701);
-    in.totalNeeds = 220;
-    in.detailNeeds = 830;
-    const MainLayoutRects r = LayOutMainWindow(in, Start());
-    EXPECT_EQ(r.total, QRect(213, 45, 323, 316));
-    EXPECT_EQ(r.detail, QRect(536, 45, 830, 631));
-    EXPECT_EQ(r.preview, QRect(213, 361, 323, 315));
 }
 
 TEST(FitGridColumns, EqualWidthsRoundedToWholeTwipsTiesToEven)
