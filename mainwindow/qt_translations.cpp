@@ -129,6 +129,7 @@ void UseChineseFileColumns(QFileDialog &dialog)
         list->header()->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("纯文本文档")) + 16);
         list->header()->resizeSection(3, metrics.horizontalAdvance(QStringLiteral("2026/12/28 10:00")) + 16);
     }
+    dialog.resize(qMax(dialog.width(), 760), dialog.height()); // the four columns side by side
 }
 
 } // namespace kestova
