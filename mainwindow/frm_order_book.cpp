@@ -35,6 +35,7 @@ QTableWidget *Table(const QString &name, const QStringList &headers, QWidget *pa
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setWordWrap(false);
+    table->setTabKeyNavigation(false); // Tab goes on to the next control, the arrows move in the list
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     return table;
 }

@@ -121,6 +121,11 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
     ASSERT_EQ(window.mfgLines->rowCount(), 3);
     EXPECT_EQ(window.mfgLines->item(0, 4)->text(), QStringLiteral("9.60"));
     EXPECT_EQ(window.mfgLines->item(1, 3)->text(), QString());
+    // Tab leaves the list for the order's rows instead of walking its cells.
+    window.show();
+    window.mfgOrders->setFocus();
+    QTest::keyClick(window.mfgOrders, Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), window.mfgLines);
     // 查询 again keeps the chosen order and its rows.
     QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
     EXPECT_EQ(window.mfgOrders->currentRow(), 1);
