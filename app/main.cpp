@@ -17,8 +17,8 @@
 
 int main(int argc, char *argv[])
 {
-    kestova::UseChineseDates();
     QApplication app(argc, argv);
+    kestova::UseProgramLocale();
     kestova::InstallQtImageReaders(&kestova::LinkedQtImageReaders());
     // The name, not the display name: a display name would be appended to
     // every window caption. Messages without a title of their own carry it.

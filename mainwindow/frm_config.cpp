@@ -76,6 +76,7 @@ QLineEdit *NumberBox(const QString &name, QWidget *parent)
     auto *box = new QLineEdit(parent);
     box->setObjectName(name);
     box->setFixedWidth(60);
+    box->setTextMargins(4, 0, 4, 0); // the digits clear of the border
     return box;
 }
 

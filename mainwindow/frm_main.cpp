@@ -1,6 +1,7 @@
 // The main window.
 #include "frm_main.h"
 
+#include "detail_preview.h"
 #include "dialogs.h"
 #include "form_runner.h"
 #include "frm_about.h"
@@ -20,19 +21,24 @@
 #include "toolbar_icons.h"
 #include "uc_browse.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeView>
 
 namespace kestova {
 
@@ -47,7 +53,13 @@ constexpr int ClientDesignWidth = 12630;
 constexpr int ClientDesignHeight = 7770;
 
 const QString Label1Text =
-    QStringLiteral("在左侧选择照片文件夹后点击“统计图片”；单击明细行预览照片，双击用图片编辑程序打开。");
+    QStringLiteral("选择照片文件夹后按回车或 F5 统计；明细中的当前行即预览，双击用图片编辑程序打开。");
+
+// A command's tooltip: what it does, and its key.
+QString TipWithKey(const QString &tip, const QKeySequence &key)
+{
+    return key.isEmpty() ? tip : tip + QStringLiteral("（") + key.toString(QKeySequence::NativeText) + u'）';
+}
 
 // A status bar panel: a fixed-width label that cuts a long path in the
 // middle, so its folder and file name both stay readable.
@@ -121,15 +133,23 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
     m_mfgDetail->setObjectName(QStringLiteral("mfgDetail"));
     m_mfgDetail->Model().SetSingleColumns({2, 3}); // the resolutions
     m_mfgDetail->SetPathColumn(0);
-    connect(m_mfgDetail, &QAbstractItemView::clicked, this, &frmMain::OnDetailClick);
     connect(m_mfgDetail, &QAbstractItemView::doubleClicked, this, &frmMain::OnDetailDoubleClick);
 
     m_picView = new PhotoBox(m_client);
     m_picView->setObjectName(QStringLiteral("picView"));
+    m_preview = new DetailPreview(*m_mfgDetail, *m_picView, *m_panels.at(4), m_settings, this);
     m_previewRefit = new QTimer(this);
     m_previewRefit->setSingleShot(true);
     m_previewRefit->setInterval(150);
-    connect(m_previewRefit, &QTimer::timeout, this, &frmMain::RefitPreview);
+    connect(m_previewRefit, &QTimer::timeout, m_preview, &DetailPreview::Refit);
+
+    // Tab walks the toolbar, the refresh button, the tree and the two grids;
+    // Enter on a folder in the tree counts it.
+    SetTabOrder();
+    // The tree control adopts a new view whenever it opens (again); the view
+    // joins the Tab order at the end, so the order is set again.
+    connect(m_tree, &ucBrowse::Status, this, &frmMain::SetTabOrder);
+    m_tree->installEventFilter(this);
 
     // Load: the header rows, the totals grid first.
     m_mfgTotal->Model().SetHeaderText(TotalGridHeader);
@@ -157,23 +177,42 @@ frmMain::~frmMain()
 
 void frmMain::BuildMenus()
 {
+    // Every command has its key; the toolbar buttons run the same actions.
+    const auto add = [this](QMenu *menu, const char *name, const QString &text, const QKeySequence &key,
+                            const QString &tip, auto slot) {
+        QAction *action = menu->addAction(text, this, slot);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setShortcut(key);
+        action->setToolTip(TipWithKey(tip, key));
+        return action;
+    };
     QMenu *file = menuBar()->addMenu(QStringLiteral("文件(&F)"));
     file->setObjectName(QStringLiteral("mmu_File"));
-    QAction *preview = file->addAction(QStringLiteral("打印预览(&V)"), this, &frmMain::PrintPreview);
-    preview->setObjectName(QStringLiteral("mmu_File_PrintPreview"));
+    m_actions << add(file, "mmu_File_Count", QStringLiteral("统计图片(&C)"), Qt::Key_F5,
+                     QStringLiteral("统计所选文件夹及其子文件夹中的图片"), &frmMain::Count);
+    m_actions << add(file, "mmu_File_Export", QStringLiteral("导出(&E)..."), Qt::CTRL | Qt::Key_E,
+                     QStringLiteral("把合计保存为文本文件"), &frmMain::Export);
+    m_actions << add(file, "mmu_File_Print", QStringLiteral("打印(&P)..."), QKeySequence::Print,
+                     QStringLiteral("打印冲印单"), &frmMain::Print);
+    add(file, "mmu_File_PrintPreview", QStringLiteral("打印预览(&V)..."), Qt::CTRL | Qt::SHIFT | Qt::Key_P,
+        QStringLiteral("在屏幕上查看冲印单"), &frmMain::PrintPreview);
     file->addSeparator();
-    QAction *prices = file->addAction(QStringLiteral("价格表(&P)..."), this, &frmMain::ShowPriceList);
-    prices->setObjectName(QStringLiteral("mmu_File_PriceList"));
-    QAction *orders = file->addAction(QStringLiteral("订单记录(&O)..."), this, &frmMain::ShowOrderBook);
-    orders->setObjectName(QStringLiteral("mmu_File_OrderBook"));
+    add(file, "mmu_File_OrderBook", QStringLiteral("订单记录(&O)..."), Qt::CTRL | Qt::Key_H,
+        QStringLiteral("查找、补打和导出已打印的订单，日结"), &frmMain::ShowOrderBook);
+    add(file, "mmu_File_PriceList", QStringLiteral("价格表(&L)..."), Qt::CTRL | Qt::Key_L,
+        QStringLiteral("各服务和尺寸的单价"), &frmMain::ShowPriceList);
+    m_actions << add(file, "mmu_File_Settings", QStringLiteral("参数(&S)..."), Qt::CTRL | Qt::Key_Comma,
+                     QStringLiteral("设置单位、小数位数、分辨率警告和图片编辑程序"), &frmMain::ShowSettings);
     file->addSeparator();
-    QAction *exit = file->addAction(QStringLiteral("退出(&X)"), this, &QWidget::close);
-    exit->setObjectName(QStringLiteral("mmu_File_Exit"));
+    m_actions << add(file, "mmu_File_Exit", QStringLiteral("退出(&X)"), Qt::CTRL | Qt::Key_Q,
+                     QStringLiteral("退出程序"), &QWidget::close);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("mmu_Help"));
-    QAction *about = help->addAction(QStringLiteral("关于(&A)"), this, &frmMain::ShowAbout);
-    about->setObjectName(QStringLiteral("mmu_Help_About"));
+    add(help, "mmu_Help_About", QStringLiteral("关于(&A)"), Qt::Key_F1, QStringLiteral("版本和联系方式"),
+        &frmMain::ShowAbout);
+    for (QMenu *menu : {file, help})
+        menu->setToolTipsVisible(true);
 }
 
 void frmMain::BuildToolbar(QWidget *client)
@@ -185,20 +224,16 @@ void frmMain::BuildToolbar(QWidget *client)
     m_toolbar->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
     const QString captions[] = {QStringLiteral("统计图片"), QStringLiteral("导出"), QStringLiteral("打印"),
                                 QStringLiteral("参数"), QStringLiteral("退出")};
-    const QString tips[] = {QStringLiteral("统计所选文件夹及其子文件夹中的图片"),
-                            QStringLiteral("把合计保存为文本文件"), QStringLiteral("打印冲印单"),
-                            QStringLiteral("设置单位、小数位数、分辨率警告和图片编辑程序"),
-                            QStringLiteral("退出程序")};
     for (int position = 1; position <= 5; ++position) {
         auto *button = new QToolButton(m_toolbar);
         button->setObjectName(QStringLiteral("Toolbar_Button%1").arg(position));
         button->setText(captions[position - 1]);
-        button->setToolTip(tips[position - 1]);
+        button->setToolTip(m_actions.at(position - 1)->toolTip());
         button->setIcon(ToolbarIcon(position));
         button->setIconSize(QSize(ToolbarIconSize, ToolbarIconSize));
         button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         button->setAutoRaise(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setFocusPolicy(Qt::TabFocus);
         connect(button, &QToolButton::clicked, this, [this, position] { ButtonClick(position); });
         m_toolbar->addWidget(button);
         m_buttons.append(button);
@@ -222,9 +257,11 @@ void frmMain::BuildStatusBar(QWidget *client)
 {
     m_statusBar = new QStatusBar(client);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
-    const QString texts[] = {QStringLiteral("当前路径："), QString(), QStringLiteral("当前路径文件数量："), QString()};
-    const int widths[] = {1440, 6000, 2000, 0};
-    for (int i = 0; i < 4; ++i) {
+    // Label, folder, label, file count, and the previewed photo's path.
+    const QString texts[] = {QStringLiteral("当前路径："), QString(), QStringLiteral("当前路径文件数量："), QString(),
+                             QString()};
+    const int widths[] = {1440, 6000, 2000, 2400, 0};
+    for (int i = 0; i < 5; ++i) {
         auto *panel = new StatusPanel(texts[i], m_statusBar);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -237,6 +274,15 @@ void frmMain::BuildStatusBar(QWidget *client)
         }
         m_panels.append(panel);
     }
+}
+
+void frmMain::SetTabOrder()
+{
+    QWidget *tree = m_tree->Tree() ? static_cast<QWidget *>(m_tree->Tree()) : m_tree;
+    QWidget::setTabOrder(m_buttons.last(), m_cmdRefresh);
+    QWidget::setTabOrder(m_cmdRefresh, tree);
+    QWidget::setTabOrder(tree, m_mfgTotal);
+    QWidget::setTabOrder(m_mfgTotal, m_mfgDetail);
 }
 
 QToolButton *frmMain::ToolbarButton(int position) const
@@ -253,6 +299,15 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_client && event->type() == QEvent::Resize)
         LayOut();
+    // The tree's view lets Enter pass on to the tree control.
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier
+            && !m_selectedFolder.isEmpty()) {
+            Count();
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -285,6 +340,8 @@ void frmMain::LayOut()
     in.clientHeight = height;
     in.toolbarHeight = toolbarHeight;
     in.statusHeight = statusHeight;
+    in.totalNeeds = GridNeeds(*m_mfgTotal);
+    in.detailNeeds = GridNeeds(*m_mfgDetail, FileNameBudget(*m_mfgDetail));
     const MainLayoutRects now{m_cmdRefresh->geometry(), m_tree->geometry(), m_mfgTotal->geometry(),
                               m_mfgDetail->geometry(), m_picView->geometry()};
     const MainLayoutRects next = LayOutMainWindow(in, now);
@@ -296,7 +353,7 @@ void frmMain::LayOut()
     m_picView->setGeometry(next.preview);
     // The shown photo is fitted again to the new box, once the window has
     // stopped changing size for a moment (a drag would decode it per step).
-    if (!m_previewPath.isEmpty() && m_picView->size() != previewBefore)
+    if (!m_preview->ShownPath().isEmpty() && m_picView->size() != previewBefore)
         m_previewRefit->start();
 
     FitGridColumns(*m_mfgTotal);
@@ -342,6 +399,9 @@ void frmMain::Count()
             return;
     }
 
+    // From here on nothing of the last customer's stays on screen, whatever
+    // becomes of this count.
+    m_preview->Clear();
     // The grids let go of their queries before the scan rewrites the tables
     // they read; the results are bound again afterwards.
     m_mfgDetail->Detach();
@@ -350,6 +410,9 @@ void frmMain::Count()
     int done;
     int found;
     int unreadable;
+    // The scan window takes the focus; it goes back where the operator was
+    // (the tree, after Enter), so the keys go on where they left off.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     {
         frmProgressBar scan(m_selectedFolder, m_settings, *m_store, m_dialogs, this);
         connect(&scan, &frmProgressBar::FileCount, this,
@@ -360,6 +423,8 @@ void frmMain::Count()
         found = scan.Found();
         unreadable = scan.Report().unreadable;
     }
+    if (focus && !QApplication::focusWidget())
+        focus->setFocus(Qt::OtherFocusReason);
 
     // The store still holds an earlier count's totals after a count that did
     // not finish; they must not appear as this folder's.
@@ -387,6 +452,7 @@ void frmMain::Count()
     const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
     if (end == ScanEnd::Stopped)
         m_mfgTotal->Detach();
+    LayOut(); // the totals grid takes the width its new rows need
     if (!shown) {
         m_dialogs.ShowMessage(QStringLiteral("统计结果读取失败：") + error, QStringLiteral("错误"),
                               MessageIcon::Critical, MessageButtons::Ok);
@@ -444,11 +510,25 @@ void frmMain::ShowOrderBook()
 {
     if (OrderBook *book = Book()) {
         frmOrderBook dialog(*book, m_dialogs, this);
+        dialog.SetExportFolder(&m_csvFolder);
         if (m_printing) {
-            dialog.SetOrderActions([this](const OrderRecordData &order) { m_printing->Reprint(order); },
-                                   [this](const OrderRecordData &order) { m_printing->SaveReprintAsPdf(order); });
+            dialog.SetOrderActions(
+                [this](const OrderRecordData &order) {
+                    return m_printing->Reprint(order)
+                        ? QStringLiteral("单号 %1 已补打，送往打印机。").arg(order.noteNumber)
+                        : QString();
+                },
+                [this](const OrderRecordData &order) {
+                    const QString file = m_printing->SaveReprintAsPdf(order);
+                    return file.isEmpty() ? QString()
+                                          : QStringLiteral("单号 %1 已保存为 %2").arg(order.noteNumber)
+                                                .arg(QDir::toNativeSeparators(file));
+                });
             dialog.SetSummaryPrintAction([this](const QList<DaySummary> &days, const QDate &from, const QDate &to) {
-                m_printing->PrintDailySummary(days, from, to);
+                return m_printing->PrintDailySummary(days, from, to)
+                    ? QStringLiteral("%1 至 %2 的日结已送往打印机。")
+                          .arg(from.toString(QStringLiteral("yyyy-MM-dd")), to.toString(QStringLiteral("yyyy-MM-dd")))
+                    : QString();
             });
         }
         m_forms.ShowModal(dialog);
@@ -475,34 +555,22 @@ void frmMain::ShowAbout()
     m_forms.ShowModal(about);
 }
 
-void frmMain::OnDetailClick()
+QString frmMain::PreviewedPath() const
 {
-    const QString path = m_mfgDetail->CurrentRowText(0);
-    if (PreviewPhoto(*m_picView, path, m_settings, m_dialogs)) {
-        m_panels.at(2)->setText(path);
-        m_previewPath = path;
-    }
-}
-
-void frmMain::RefitPreview()
-{
-    // A photo that could not be shown was reported when it was clicked.
-    class Quiet : public Dialogs
-    {
-    public:
-        MessageAnswer ShowMessage(const QString &, const QString &, MessageIcon, MessageButtons) override
-        {
-            return MessageAnswer::Ok;
-        }
-        QString GetOpenFileName(const FileDialogRequest &) override { return {}; }
-        QString GetSaveFileName(const FileDialogRequest &) override { return {}; }
-    } quiet;
-    PreviewPhoto(*m_picView, m_previewPath, m_settings, quiet);
+    return m_preview->ShownPath();
 }
 
 void frmMain::OnDetailDoubleClick()
 {
-    OpenPhotoInEditor(m_mfgDetail->CurrentRowText(0), m_settings, m_shell);
+    const QString path = m_mfgDetail->CurrentRowText(0);
+    if (path.trimmed().isEmpty())
+        return;
+    if (!EditorSet(m_settings)) {
+        m_dialogs.ShowMessage(QStringLiteral("还没有设置图片编辑程序。请在“参数”中选择图片编辑程序。"),
+                              QStringLiteral("提示"), MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    OpenPhotoInEditor(path, m_settings, m_shell);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -31,6 +31,7 @@ class PhotoBox;
 class ResultGrid;
 class Shell;
 class ucBrowse;
+class DetailPreview;
 class OrderPrinting;
 class PrintTarget;
 struct PrintInfo;
@@ -81,7 +82,9 @@ public:
     PhotoBox *Preview() const { return m_picView; }
     ucBrowse *FolderTree() const { return m_tree; }
     QToolButton *ToolbarButton(int position) const;
-    // The status bar's panels, 1 to 4.
+    // The photo the preview box shows (or failed to show), "" when none.
+    QString PreviewedPath() const;
+    // The status bar's panels, 1 to 5.
     QLabel *Panel(int number) const;
 
 protected:
@@ -94,9 +97,8 @@ private:
     void BuildToolbar(QWidget *client);
     void BuildStatusBar(QWidget *client);
     void LayOut();
-    void RefitPreview();
+    void SetTabOrder();
     OrderBook *Book();
-    void OnDetailClick();
     void OnDetailDoubleClick();
     void Unload();
 
@@ -111,12 +113,14 @@ private:
     QString m_selectedFolder;
     CountedFolders m_counted;
     QString m_lastExportFile;
+    QString m_csvFolder; // where the order book's CSV files went last
     QString m_lastCounted; // the folder of the totals a count left in the store
     bool m_unloaded = false;
 
     QWidget *m_client = nullptr;
     QToolBar *m_toolbar = nullptr;
     QList<QToolButton *> m_buttons;
+    QList<QAction *> m_actions; // the toolbar buttons' commands, in button order
     QWidget *m_picture1 = nullptr;
     QStatusBar *m_statusBar = nullptr;
     QList<QLabel *> m_panels;
@@ -125,7 +129,7 @@ private:
     ResultGrid *m_mfgTotal = nullptr;
     ResultGrid *m_mfgDetail = nullptr;
     PhotoBox *m_picView = nullptr;
-    QString m_previewPath;        // the photo the preview shows
+    DetailPreview *m_preview = nullptr;
     QTimer *m_previewRefit = nullptr;
 };
 

@@ -13,7 +13,10 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFileInfo>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -32,6 +35,7 @@ QTableWidget *Table(const QString &name, const QStringList &headers, QWidget *pa
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setWordWrap(false);
+    table->setTabKeyNavigation(false); // Tab goes on to the next control, the arrows move in the list
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     return table;
 }
@@ -64,11 +68,26 @@ QString Money(const std::optional<qint64> &fen)
     return fen ? YuanText(*fen) : QString();
 }
 
+QLabel *StatusLine(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("lblStatus"));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return label;
+}
+
+QString WrittenText(const QString &path)
+{
+    return path.isEmpty() ? QString() : QStringLiteral("已导出到 ") + QDir::toNativeSeparators(path);
+}
+
 } // namespace
 
-void SaveCsv(Dialogs &dialogs, const QString &proposedName, const QByteArray &bytes)
+QString SaveCsv(Dialogs &dialogs, QString &folder, const QString &proposedName, const QByteArray &bytes)
 {
     FileDialogRequest request;
+    request.initialFolder =
+        folder.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) : folder;
     request.title = QStringLiteral("导出CSV");
     request.filter = QStringLiteral("CSV文件(*.csv)");
     request.fileName = proposedName;
@@ -76,12 +95,15 @@ void SaveCsv(Dialogs &dialogs, const QString &proposedName, const QByteArray &by
     request.confirmOverwrite = true;
     const QString path = dialogs.GetSaveFileName(request);
     if (path.isEmpty())
-        return;
+        return {};
+    folder = QFileInfo(path).absolutePath();
     QString reason;
     if (!WriteExportFile(path, bytes, &reason)) {
         dialogs.ShowMessage(QStringLiteral("文件保存失败：") + QDir::toNativeSeparators(path) + u'\n' + reason,
                             QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+        return {};
     }
+    return path;
 }
 
 frmDailySummary::frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *parent)
@@ -105,6 +127,7 @@ frmDailySummary::frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *par
     cmdExportCsv = new QPushButton(QStringLiteral("导出CSV"), this);
     cmdExportCsv->setObjectName(QStringLiteral("cmdExportCsv"));
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
+    lblStatus = StatusLine(this);
 
     auto *range = new QHBoxLayout;
     range->addWidget(new QLabel(QStringLiteral("从"), this));
@@ -113,7 +136,7 @@ frmDailySummary::frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *par
     range->addWidget(dtpTo);
     range->addStretch();
     auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
+    buttons->addWidget(lblStatus, 1);
     buttons->addWidget(cmdPrint);
     buttons->addWidget(cmdExportCsv);
     buttons->addWidget(close);
@@ -126,15 +149,20 @@ frmDailySummary::frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *par
     connect(dtpFrom, &QDateEdit::dateChanged, this, &frmDailySummary::Refresh);
     connect(dtpTo, &QDateEdit::dateChanged, this, &frmDailySummary::Refresh);
     connect(cmdExportCsv, &QPushButton::clicked, this, [this] {
-        SaveCsv(m_dialogs,
-                QStringLiteral("日结%1至%2.csv")
-                    .arg(dtpFrom->date().toString(QStringLiteral("yyyyMMdd")),
-                         dtpTo->date().toString(QStringLiteral("yyyyMMdd"))),
-                DailyCsv(m_days));
+        const QString written = SaveCsv(m_dialogs, *m_exportFolder,
+                                        QStringLiteral("日结%1至%2.csv")
+                                            .arg(dtpFrom->date().toString(QStringLiteral("yyyyMMdd")),
+                                                 dtpTo->date().toString(QStringLiteral("yyyyMMdd"))),
+                                        DailyCsv(m_days));
+        if (!written.isEmpty())
+            lblStatus->setText(WrittenText(written));
     });
     connect(cmdPrint, &QPushButton::clicked, this, [this] {
-        if (m_print)
-            m_print(m_days, dtpFrom->date(), dtpTo->date());
+        if (!m_print)
+            return;
+        const QString done = m_print(m_days, dtpFrom->date(), dtpTo->date());
+        if (!done.isEmpty())
+            lblStatus->setText(done);
     });
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     Refresh();
@@ -212,6 +240,7 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     cmdDaily = new QPushButton(QStringLiteral("日结"), this);
     cmdDaily->setObjectName(QStringLiteral("cmdDaily"));
     auto *close = new QPushButton(QStringLiteral("关闭"), this);
+    lblStatus = StatusLine(this);
 
     auto *search = new QHBoxLayout;
     search->addWidget(new QLabel(QStringLiteral("单号"), this));
@@ -228,7 +257,7 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     buttons->addWidget(cmdSavePdf);
     buttons->addWidget(cmdConfirm);
     buttons->addWidget(cmdVoid);
-    buttons->addStretch();
+    buttons->addWidget(lblStatus, 1);
     buttons->addWidget(cmdExportCsv);
     buttons->addWidget(cmdDaily);
     buttons->addWidget(close);
@@ -242,17 +271,23 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
     connect(cmdSearch, &QPushButton::clicked, this, &frmOrderBook::Search);
     connect(mfgOrders, &QTableWidget::currentCellChanged, this, [this](int row) { ShowOrder(row); });
     connect(cmdExportCsv, &QPushButton::clicked, this, [this] {
-        SaveCsv(m_dialogs, QStringLiteral("订单记录.csv"), OrdersCsv(m_orders));
+        const QString written = SaveCsv(m_dialogs, *m_exportFolder, QStringLiteral("订单记录.csv"), OrdersCsv(m_orders));
+        if (!written.isEmpty())
+            lblStatus->setText(WrittenText(written));
     });
     connect(cmdDaily, &QPushButton::clicked, this, [this] {
         frmDailySummary summary(m_book, m_dialogs, this);
         if (m_printSummary)
             summary.SetPrintAction(m_printSummary);
+        summary.SetExportFolder(m_exportFolder);
         summary.exec();
     });
     const auto act = [this](const OrderAction &action) {
-        if (const std::optional<OrderRecordData> order = CurrentOrder(); order && action)
-            action(*order);
+        if (const std::optional<OrderRecordData> order = CurrentOrder(); order && action) {
+            const QString done = action(*order);
+            if (!done.isEmpty())
+                lblStatus->setText(done);
+        }
     };
     connect(cmdReprint, &QPushButton::clicked, this, [this, act] { act(m_reprint); });
     connect(cmdSavePdf, &QPushButton::clicked, this, [this, act] { act(m_savePdf); });
@@ -288,6 +323,9 @@ void frmOrderBook::Search()
         search.from = dtpFrom->date();
     if (chkTo->isChecked())
         search.to = dtpTo->date();
+    // The order chosen before stays chosen when the new list holds it.
+    const int before = mfgOrders->currentRow();
+    const qint64 chosen = before >= 0 && before < m_orders.size() ? m_orders[before].noteNumber : -1;
     bool ok = false;
     m_orders = m_book.Search(search, &ok);
     if (!ok) {
@@ -300,9 +338,17 @@ void frmOrderBook::Search()
                      AreaText(o.photoArea), Money(o.amount), o.counterName, StatusText(o.status)});
     }
     Fill(mfgOrders, rows);
-    mfgLines->setRowCount(0);
-    if (!m_orders.isEmpty())
-        mfgOrders->setCurrentCell(0, 0);
+    int row = m_orders.isEmpty() ? -1 : 0;
+    for (int r = 0; r < m_orders.size(); ++r) {
+        if (m_orders[r].noteNumber == chosen)
+            row = r;
+    }
+    {
+        // The lines are shown below for the row, moved or not.
+        const QSignalBlocker quiet(mfgOrders);
+        mfgOrders->setCurrentCell(row, 0);
+    }
+    ShowOrder(row);
 }
 
 std::optional<OrderRecordData> frmOrderBook::CurrentOrder()

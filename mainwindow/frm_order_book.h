@@ -5,6 +5,8 @@
 //
 // Printing a stored order again (补打, 保存为PDF) and printing the summary are
 // actions the main window hands in; without them their buttons stay hidden.
+// Each action answers what it did ("" when nothing), and the window's status
+// line says so, as it does for the CSV files it writes.
 #pragma once
 
 #include "order_book.h"
@@ -14,6 +16,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QDateEdit;
 class QLineEdit;
 class QPushButton;
@@ -23,8 +26,8 @@ namespace kestova {
 
 class Dialogs;
 
-using OrderAction = std::function<void(const OrderRecordData &)>;
-using SummaryAction = std::function<void(const QList<DaySummary> &, const QDate &, const QDate &)>;
+using OrderAction = std::function<QString(const OrderRecordData &)>;
+using SummaryAction = std::function<QString(const QList<DaySummary> &, const QDate &, const QDate &)>;
 
 class frmDailySummary : public QDialog
 {
@@ -32,12 +35,15 @@ class frmDailySummary : public QDialog
 public:
     frmDailySummary(OrderBook &book, Dialogs &dialogs, QWidget *parent = nullptr);
     void SetPrintAction(SummaryAction print);
+    // The folder the CSV dialog opens in, kept up to date by the window.
+    void SetExportFolder(QString *folder) { m_exportFolder = folder; }
 
     QDateEdit *dtpFrom = nullptr;
     QDateEdit *dtpTo = nullptr;
     QTableWidget *mfgDays = nullptr;
     QPushButton *cmdPrint = nullptr;
     QPushButton *cmdExportCsv = nullptr;
+    QLabel *lblStatus = nullptr;
 
     void Refresh();
 
@@ -46,6 +52,8 @@ private:
     Dialogs &m_dialogs;
     QList<DaySummary> m_days;
     SummaryAction m_print;
+    QString m_ownFolder;
+    QString *m_exportFolder = &m_ownFolder;
 };
 
 class frmOrderBook : public QDialog
@@ -55,6 +63,7 @@ public:
     frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent = nullptr);
     void SetOrderActions(OrderAction reprint, OrderAction savePdf);
     void SetSummaryPrintAction(SummaryAction print) { m_printSummary = std::move(print); }
+    void SetExportFolder(QString *folder) { m_exportFolder = folder; }
 
     QLineEdit *txtNoteNumber = nullptr;
     QLineEdit *txtCustomer = nullptr;
@@ -71,6 +80,7 @@ public:
     QPushButton *cmdVoid = nullptr;
     QPushButton *cmdExportCsv = nullptr;
     QPushButton *cmdDaily = nullptr;
+    QLabel *lblStatus = nullptr;
 
     void Search();
 
@@ -86,9 +96,13 @@ private:
     OrderAction m_reprint;
     OrderAction m_savePdf;
     SummaryAction m_printSummary;
+    QString m_ownFolder;
+    QString *m_exportFolder = &m_ownFolder;
 };
 
-// Asks for a file and writes the CSV there; a failure is reported.
-void SaveCsv(Dialogs &dialogs, const QString &proposedName, const QByteArray &bytes);
+// Asks for a file, in folder (Documents when empty), and writes the CSV
+// there; folder becomes the file's. The file written, or "" (a failure is
+// reported).
+QString SaveCsv(Dialogs &dialogs, QString &folder, const QString &proposedName, const QByteArray &bytes);
 
 } // namespace kestova

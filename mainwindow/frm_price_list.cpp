@@ -193,7 +193,7 @@ void frmPriceList::OnOK()
         if (draft.perSquareMetre) {
             if (!draft.squareMetrePrice.trimmed().isEmpty()) {
                 if (!ParseYuan(draft.squareMetrePrice, &p.perSquareMetre)) {
-                    refuse(i, QStringLiteral("“%1”的每平方米单价“%2”无效：单价应为不超过两位小数的金额（元）。")
+                    refuse(i, QStringLiteral("“%1”的每平方米单价“%2”无效：单价应为 0 至 99999999.99 元之间、最多两位小数的金额，例如 12.50。")
                                   .arg(draft.service, draft.squareMetrePrice));
                     return;
                 }
@@ -214,7 +214,7 @@ void frmPriceList::OnOK()
                     return;
                 }
                 if (!ParseYuan(priceText, &fen)) {
-                    refuse(i, QStringLiteral("“%1”尺寸“%2”的单价“%3”无效：单价应为不超过两位小数的金额（元）。")
+                    refuse(i, QStringLiteral("“%1”尺寸“%2”的单价“%3”无效：单价应为 0 至 99999999.99 元之间、最多两位小数的金额，例如 12.50。")
                                   .arg(draft.service, size, priceText));
                     return;
                 }

@@ -45,13 +45,22 @@ MainLayoutRects LayOutMainWindow(const MainLayoutInput &in, const MainLayoutRect
 
     r.refresh.moveTo(0, TwipsToPixels(T));
     Move(&r.tree, 0, B + T, L, H - T - S - B);
-    Move(&r.total, L, T, (W - L) / 2, (H - T - S) / 2);
+    const int rightWidth = in.clientWidth - current.tree.width();
+    const double wanted = in.totalNeeds > 0 && rightWidth >= 0
+        ? Twips(TotalGridWidth(rightWidth, in.totalNeeds, in.detailNeeds))
+        : (W - L) / 2;
+    Move(&r.total, L, T, wanted, (H - T - S) / 2);
     // The grids' own sizes are read back after they were set (or refused).
     const double totalWidth = Twips(r.total.width());
     const double totalHeight = Twips(r.total.height());
     Move(&r.detail, totalWidth + L, T, W - L - totalWidth, H - T - S);
     Move(&r.preview, L, totalHeight + T, totalWidth, H - T - totalHeight - S);
     return r;
+}
+
+int TotalGridWidth(int rightWidth, int totalNeeds, int detailNeeds)
+{
+    return qMin(rightWidth, qMax(totalNeeds, qMin(rightWidth / 2, rightWidth - detailNeeds)));
 }
 
 int FitColumnWidthTwips(double outerWidthTwips, int columns)

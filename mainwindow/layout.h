@@ -21,6 +21,10 @@ struct MainLayoutInput {
     int toolbarHeight = 0; // T
     int statusHeight = 0;  // S
     bool minimised = false;
+    // What the grids need to show their columns whole; without them (0) the
+    // two grids share the width equally.
+    int totalNeeds = 0;
+    int detailNeeds = 0;
 };
 
 // The controls the rule places. The refresh button's height (B) and the
@@ -33,6 +37,11 @@ struct MainLayoutRects {
     QRect detail;
     QRect preview;
 };
+
+// The totals grid's width out of the width right of the tree: what it needs,
+// and more while the detail grid keeps what it needs, up to half; never
+// more than there is.
+int TotalGridWidth(int rightWidth, int totalNeeds, int detailNeeds);
 
 // One pass of the rule. Every step is on its own: a step that would give a
 // control a negative width or height is refused and leaves that control's

@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <cerrno>
 #include <cstring>
 #include <limits>
 
@@ -150,7 +151,14 @@ void PhotoBox::ClearPicture()
     m_picture = QImage();
     m_target = QRect();
     m_topLeft = QPoint();
+    m_message.clear();
     update();
+}
+
+void PhotoBox::SetMessage(const QString &text)
+{
+    ClearPicture();
+    m_message = text;
 }
 
 void PhotoBox::SetPicture(const QImage &picture, const QRect &target, const QPoint &topLeft)
@@ -158,16 +166,22 @@ void PhotoBox::SetPicture(const QImage &picture, const QRect &target, const QPoi
     m_picture = picture;
     m_target = target;
     m_topLeft = topLeft;
+    m_message.clear();
     update();
 }
 
 void PhotoBox::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
-    if (m_picture.isNull())
-        return;
     QPainter painter(this);
     const QRect inner = contentsRect();
+    if (!m_message.isEmpty()) {
+        painter.setPen(palette().color(QPalette::BrightText));
+        painter.drawText(inner.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, m_message);
+        return;
+    }
+    if (m_picture.isNull())
+        return;
     painter.setClipRect(inner);
     painter.drawImage(inner.topLeft() + m_topLeft, m_picture);
 }
@@ -242,8 +256,11 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
             return result;
         reader.setDevice(&pieces);
     } else {
-        if (!OpenForReading(file, path))
+        errno = 0;
+        if (!OpenForReading(file, path)) {
+            result.reason = errno == ENOENT ? QStringLiteral("文件已不存在") : QStringLiteral("文件打不开");
             return result;
+        }
         reader.setDevice(&file);
     }
     reader.setFormat(QFileInfo(path).suffix().toLower().toLatin1());
@@ -273,8 +290,10 @@ FittedPhoto DecodeFitted(const QString &path, int boxWidth, int boxHeight)
         result.reason.clear();
         return result;
     }
-    if (stored.isEmpty())
+    if (stored.isEmpty()) {
+        result.reason = QStringLiteral("图片数据已损坏");
         return result;
+    }
 
     const QImageIOHandler::Transformations turn = reader.transformation();
     const bool quarterTurn = turn & QImageIOHandler::TransformationRotate90;
@@ -329,11 +348,14 @@ bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, 
     return true;
 }
 
+bool EditorSet(const Settings &settings)
+{
+    return settings.EditPath != QLatin1String("0") && !settings.EditPath.trimmed().isEmpty();
+}
+
 void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell)
 {
-    if (path.trimmed().isEmpty())
-        return;
-    if (settings.EditPath == QLatin1String("0") || settings.EditPath.trimmed().isEmpty())
+    if (path.trimmed().isEmpty() || !EditorSet(settings))
         return;
     shell.StartProgram(settings.EditPath, path);
 }

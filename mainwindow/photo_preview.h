@@ -54,6 +54,10 @@ public:
     QSize InnerSize() const { return contentsRect().size(); }
 
     void ClearPicture();
+    // Instead of a picture, a short text in the middle of the box ("无法预览"
+    // and why).
+    void SetMessage(const QString &text);
+    QString Message() const { return m_message; }
     // picture is the visible part of the fitted image; it goes at topLeft
     // of the inner area.
     void SetPicture(const QImage &picture, const QRect &target, const QPoint &topLeft);
@@ -69,6 +73,7 @@ private:
     QImage m_picture;
     QRect m_target;
     QPoint m_topLeft;
+    QString m_message;
 };
 
 // The fitted decode of one file: the visible part of the image, upright, at
@@ -95,6 +100,9 @@ QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int bo
 // setting allows it) and returns true when the status bar is to show P.
 // Nothing happens for a row without a path.
 bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs);
+
+// Whether an editor is set (EditPath neither "0" nor empty).
+bool EditorSet(const Settings &settings);
 
 // A double-click on a row with path P: starts EditPath with P as its one
 // argument; nothing when P is empty or no editor is set ("0" or empty).

@@ -2,8 +2,18 @@
 #include "qt_translations.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QTreeView>
 #include <QLibraryInfo>
 #include <QTranslator>
+
+#include <clocale>
+#include <cstring>
+#include <langinfo.h>
 
 namespace kestova {
 
@@ -56,18 +66,70 @@ bool InstallQtTranslations(const QLocale &system)
     return QCoreApplication::installTranslator(translator);
 }
 
-void UseChineseDates()
+namespace {
+
+bool CtypeIsUtf8()
 {
-    // Qt reads the system locale's date formats from LC_TIME; a user who set
-    // LC_ALL chose every category and is left alone.
-    if (!qgetenv("LC_ALL").isEmpty())
-        return;
-    QByteArray time = qgetenv("LC_TIME");
-    if (time.isEmpty())
-        time = qgetenv("LANG");
-    if (time.startsWith("zh"))
-        return;
-    qputenv("LC_TIME", QtTranslationLocale(QLocale(QString::fromLatin1(time))).toLatin1() + ".UTF-8");
+    const char *codeset = nl_langinfo(CODESET);
+    return codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+}
+
+QLocale ChineseLocale()
+{
+    return QLocale(QtTranslationLocale(QLocale::system()));
+}
+
+// The file system model's columns: 0 name, 1 size, 2 type, 3 date.
+class ChineseFileColumns : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files || (index.column() != 1 && index.column() != 3))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        if (index.column() == 3)
+            return files->lastModified(source).toString(QStringLiteral("yyyy/M/d HH:mm"));
+        if (files->isDir(source))
+            return QIdentityProxyModel::data(index, role); // folders have no size
+        return ChineseLocale().formattedDataSize(files->size(source), 1, QLocale::DataSizeTraditionalFormat);
+    }
+    // The dialog sorts through its proxy; the file system model sorts by
+    // the values, not by the texts shown.
+    void sort(int column, Qt::SortOrder order) override
+    {
+        if (sourceModel())
+            sourceModel()->sort(column, order);
+    }
+};
+
+} // namespace
+
+void UseProgramLocale()
+{
+    if (!CtypeIsUtf8()) {
+        for (const char *name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+            if (std::setlocale(LC_CTYPE, name) && CtypeIsUtf8())
+                break;
+        }
+    }
+    QLocale::setDefault(ChineseLocale());
+}
+
+void UseChineseFileColumns(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new ChineseFileColumns(&dialog));
+    // The detail view's type and date columns, wide enough for their texts.
+    if (auto *list = dialog.findChild<QTreeView *>(QStringLiteral("treeView"))) {
+        const QFontMetrics metrics = list->fontMetrics();
+        list->header()->resizeSection(2, metrics.horizontalAdvance(QStringLiteral("纯文本文档")) + 16);
+        list->header()->resizeSection(3, metrics.horizontalAdvance(QStringLiteral("2026/12/28 10:00")) + 16);
+    }
+    dialog.resize(qMax(dialog.width(), 760), dialog.height()); // the four columns side by side
 }
 
 } // namespace kestova

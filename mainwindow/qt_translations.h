@@ -6,6 +6,8 @@
 #include <QLocale>
 #include <QString>
 
+class QFileDialog;
+
 namespace kestova {
 
 // "zh_TW" when the system asks for Traditional Chinese (Taiwan, Hong Kong,
@@ -18,9 +20,18 @@ QString QtTranslationLocale(const QLocale &system);
 // catalogue is not installed (Qt's texts then stay English).
 bool InstallQtTranslations(const QLocale &system = QLocale::system());
 
-// Before the application is made: dates Qt writes from the system locale
-// (the file dialog's modification times) in Chinese on a machine whose
-// locale is not Chinese ("2026/12/8", not "8 Dec 2026").
-void UseChineseDates();
+// Once the application object exists (it has taken the C library's locale
+// from the environment): Qt's locale-dependent texts (file types, dates in
+// Qt's widgets) in Chinese, through Qt's default locale only, never by naming
+// a locale to the C library that the machine may not have. Where the
+// environment leaves the C library without UTF-8 (LANG=C, or a locale not
+// installed), its character type becomes a UTF-8 locale the machine has, so
+// that Chinese window titles and file names pass through it whole.
+void UseProgramLocale();
+
+// A file dialog's list in Chinese: sizes ("36 字节") and dates, which Qt
+// writes in the system locale's language, and a type column wide enough
+// for its text.
+void UseChineseFileColumns(QFileDialog &dialog);
 
 } // namespace kestova

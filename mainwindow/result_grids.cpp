@@ -241,6 +241,8 @@ ResultGrid::ResultGrid(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Tab leaves the grid for the next control instead of walking its cells.
+    setTabKeyNavigation(false);
     // Without a frame the outer width is the cells' width, so equal columns
     // fill the grid instead of running a few pixels past it.
     setFrameShape(QFrame::NoFrame);
@@ -333,6 +335,22 @@ void FitGridColumns(ResultGrid &grid)
     const QList<int> widths = GridColumnWidths(width, minimums, grid.PathColumn());
     for (int c = 0; c < columns; ++c)
         grid.horizontalHeader()->resizeSection(c, widths[c]);
+}
+
+int GridNeeds(const ResultGrid &grid, int pathBudget)
+{
+    int width = grid.verticalScrollBar()->sizeHint().width() + 2 * grid.frameWidth();
+    for (int c = 0; c < grid.Model().columnCount(); ++c) {
+        const int minimum = grid.MinimumColumnWidth(c);
+        width += c == grid.PathColumn() ? qMax(minimum, pathBudget) : minimum;
+    }
+    return width;
+}
+
+int FileNameBudget(const ResultGrid &grid)
+{
+    const QString name = QStringLiteral("…/") + QString(FileNameChars - 4, QChar(0x4E2D)) + QStringLiteral(".jpg");
+    return QFontMetrics(grid.font()).horizontalAdvance(name) - CellTextRoom(grid, 0) + 2;
 }
 
 void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum)

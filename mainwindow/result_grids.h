@@ -3,8 +3,8 @@
 // window runs on them (ShowScanResults, FitGridColumns, MarkAlarmRows).
 //
 // A grid has one header row and shows every value as text. Unbound, or bound
-// to an empty result, it shows one empty row under the header, as a grid of
-// the old flex-grid kind always did.
+// to an empty result, it shows one empty row under the header, so the grid
+// never looks like a blank box.
 //
 // The model fetches lazily (QSqlQueryModel fetches 255 rows at a time as the
 // view scrolls), so binding 40,000 detail rows costs no more than binding 255.
@@ -121,6 +121,16 @@ private:
 // changes, so a scroll bar that comes with many rows never brings a
 // horizontal one with it.
 void FitGridColumns(ResultGrid &grid);
+
+// The outer width that shows every column of the grid whole beside a
+// vertical scroll bar: the columns' minimums, the path column's at least
+// pathBudget.
+int GridNeeds(const ResultGrid &grid, int pathBudget = 0);
+
+// The width a file name of FileNameChars characters takes in the path
+// column ("…/" and the name), CJK characters being the widest usual ones.
+inline constexpr int FileNameChars = 40;
+int FileNameBudget(const ResultGrid &grid);
 
 // Colours the detail grid's rows: "失败" rows light yellow, rows with a
 // resolution below alarmNum light magenta, the whole row. Afterwards no cell

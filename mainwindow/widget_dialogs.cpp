@@ -1,8 +1,11 @@
 // The Dialogs seam on real widgets.
 #include "widget_dialogs.h"
 
+#include "qt_translations.h"
+
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace kestova {
@@ -27,6 +30,7 @@ QFileDialog *MakeFileDialog(QWidget *owner, const FileDialogRequest &request)
     if (!request.fileName.isEmpty())
         dialog->selectFile(request.fileName);
     dialog->setDefaultSuffix(request.defaultSuffix);
+    UseChineseFileColumns(*dialog);
     return dialog;
 }
 
@@ -38,6 +42,13 @@ MessageAnswer WidgetDialogs::ShowMessage(const QString &text, const QString &tit
     // A message without a title carries the application's name.
     QMessageBox box(ToIcon(icon), title.isEmpty() ? QApplication::applicationDisplayName() : title, text,
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, m_owner);
+    // Wide enough for the title bar to show the whole title beside its
+    // buttons: a short message would otherwise cut it to "K…计".
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+    }
     const int answer = box.exec();
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;

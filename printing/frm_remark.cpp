@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QTextCursor>
 
@@ -49,6 +50,7 @@ QPlainTextEdit *MultiLine(QWidget *parent)
     edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     edit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    edit->setTabChangesFocus(true); // Tab goes on to the next box, never into the text
     return edit;
 }
 
@@ -114,6 +116,12 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
     lblAmount->setObjectName(QStringLiteral("lblAmount"));
     txtAppend->setObjectName(QStringLiteral("txtAppend"));
+
+    // Out of sight, so out of the Tab order too.
+    txtAppend->setFocusPolicy(Qt::NoFocus);
+    // Enter starts a new line in 备注; Ctrl+Enter prints from anywhere.
+    for (const QKeySequence key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
+        connect(new QShortcut(key, this), &QShortcut::activated, cmdOK, &QPushButton::click);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);

@@ -111,35 +111,59 @@ void OrderPrinting::SaveAsPdf()
     // Called from the preview, which finishes the order when it closes.
 }
 
-void OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)
+bool OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)
 {
     bool ok = false;
     const QList<QSqlRecord> pageSource = m_store.ReadPageSource(&ok);
     m_layout.Discard();
     target.SetDocumentName(OrderDocumentName(QString::number(order.noteNumber)));
-    PrintOrderContent(RecordedOrder(order), pageSource, m_layout, target, m_dialogs, kind);
+    const PrintJobResult result = PrintOrderContent(RecordedOrder(order), pageSource, m_layout, target, m_dialogs, kind);
     m_layout.Discard();
+    return result.Accepted();
 }
 
-void OrderPrinting::Reprint(const OrderRecordData &order)
+bool OrderPrinting::Reprint(const OrderRecordData &order)
 {
-    PrintRecorded(order, m_target, AsyncJob::Print);
+    return PrintRecorded(order, m_target, AsyncJob::Print);
 }
 
-void OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
+QString OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
 {
     const QString fileName = AskPdfFile(m_dialogs, QString::number(order.noteNumber));
     if (fileName.isEmpty())
-        return;
+        return {};
     PdfPrintTarget pdf(fileName);
-    PrintRecorded(order, pdf, AsyncJob::Export);
+    return PrintRecorded(order, pdf, AsyncJob::Export) ? fileName : QString();
 }
 
-void OrderPrinting::PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to)
+bool OrderPrinting::PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to)
 {
-    m_target.SetDocumentName(QStringLiteral("日结 %1-%2").arg(from.toString(QStringLiteral("yyyyMMdd")),
-                                                             to.toString(QStringLiteral("yyyyMMdd"))));
-    kestova::PrintDailySummary(days, from, to, m_target, m_dialogs);
+    const QString name = QStringLiteral("日结 %1-%2").arg(from.toString(QStringLiteral("yyyyMMdd")),
+                                                       to.toString(QStringLiteral("yyyyMMdd")));
+    m_target.SetDocumentName(name);
+    // Shown first, as an order's preview: its print button asks for the
+    // printer, and the pages can go into a PDF file instead.
+    bool printed = false;
+    m_target.Preview(
+        [&](PrintTarget &target) {
+            const bool done = kestova::PrintDailySummary(days, from, to, target, m_dialogs);
+            printed = printed || (done && !target.OnScreen());
+        },
+        [&] {
+            FileDialogRequest request;
+            request.title = QStringLiteral("保存为PDF");
+            request.filter = QStringLiteral("PDF文件(*.pdf)");
+            request.fileName = name + QStringLiteral(".pdf");
+            request.defaultSuffix = QStringLiteral("pdf");
+            request.confirmOverwrite = true;
+            const QString fileName = m_dialogs.GetSaveFileName(request);
+            if (!fileName.isEmpty()) {
+                PdfPrintTarget pdf(fileName, name);
+                kestova::PrintDailySummary(days, from, to, pdf, m_dialogs);
+            }
+        },
+        m_owner);
+    return printed;
 }
 
 } // namespace kestova

@@ -54,11 +54,13 @@ public:
 
     // A recorded order printed again as it was, marked 补打: on the printer,
     // or into a PDF file the operator names.
-    void Reprint(const OrderRecordData &order);
-    void SaveReprintAsPdf(const OrderRecordData &order);
+    // True when the printer took it; the PDF file written, "" when none.
+    bool Reprint(const OrderRecordData &order);
+    QString SaveReprintAsPdf(const OrderRecordData &order);
 
-    // The daily summary on the printer.
-    void PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to);
+    // The daily summary shown page by page first, as an order's preview,
+    // from where it goes to a printer the operator picks; true when printed.
+    bool PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to);
 
     // Where the time of each new order comes from (the system clock unless
     // set).
@@ -74,7 +76,7 @@ private:
     bool AskPrintInfo();
     // After an order was recorded, the next print is a new order.
     void FinishOrder();
-    void PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
+    bool PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
 
     PhotoStore &m_store;
     OrderBookSource m_source;

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -33,6 +34,12 @@ public:
                 beforeScan(*scan);
             scan->show();
             QCoreApplication::sendPostedEvents(scan, QEvent::MetaCall);
+            // As the window system does when a modal window closes: the
+            // window that opened it is active again.
+            if (QWidget *owner = scan->parentWidget(); owner && owner->isVisible()) {
+                owner->window()->activateWindow();
+                QTest::qWaitForWindowActive(owner->window());
+            }
             return scan->result();
         }
         const auto it = scripts.find(dialog.objectName());

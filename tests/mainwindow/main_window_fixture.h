@@ -17,6 +17,8 @@
 #include "uc_browse.h"
 
 #include <QLabel>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 #include <QToolButton>
 
@@ -84,6 +86,20 @@ protected:
         QTest::mouseClick(viewport, Qt::LeftButton, {}, RowCentre(row));
         QTest::mouseDClick(viewport, Qt::LeftButton, {}, RowCentre(row));
         QTest::mouseRelease(viewport, Qt::LeftButton, {}, RowCentre(row));
+    }
+
+    // Another connection makes the store refuse every detail row from now
+    // on, as a full or damaged store would.
+    void RefuseDetailInserts()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("saboteur"));
+            db.setDatabaseName(DataMdbPath());
+            ASSERT_TRUE(db.open());
+            ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral(
+                "CREATE TRIGGER Refuse BEFORE INSERT ON PhotoDetail BEGIN SELECT RAISE(ABORT, 'refused'); END")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("saboteur"));
     }
 
     QString PanelText(int number) const { return window->Panel(number)->text(); }

@@ -11,6 +11,7 @@
 #include "frm_price_list.h"
 #include "layout.h"
 #include "order_book_source.h"
+#include "photo_preview.h"
 #include "photo_store.h"
 #include "print_info.h"
 #include "print_target.h"
@@ -112,8 +113,8 @@ bool Save(const QImage &image, const QString &path)
 
 int main(int argc, char *argv[])
 {
-    UseChineseDates();
     QApplication app(argc, argv);
+    UseProgramLocale();
     QCoreApplication::setApplicationName(ProgramTitle);
     InstallQtTranslations();
     QApplication::setWindowIcon(ProgramIcon());
@@ -160,6 +161,16 @@ int main(int argc, char *argv[])
     QTest::qWait(200);
     ok &= Save(QGuiApplication::primaryScreen()->grabWindow(0).toImage(), prefix + QStringLiteral("-main.png"));
 
+    // A file that cannot be shown: the box says so.
+    for (int row = 0; row < detail->model()->rowCount(); ++row) {
+        if (detail->Text(row, 0).endsWith(QStringLiteral("损坏.jpg"))) {
+            const QRect cell = detail->visualRect(detail->model()->index(row, 0));
+            QTest::mouseClick(detail->viewport(), Qt::LeftButton, {}, cell.center());
+            break;
+        }
+    }
+    ok &= Save(window.Preview()->grab().toImage(), prefix + QStringLiteral("-unshown.png"));
+
     frmConfig config(settings, dialogs, &window);
     config.show();
     ok &= QTest::qWaitForWindowExposed(&config);
@@ -180,9 +191,9 @@ int main(int argc, char *argv[])
     ok &= Save(question.grab().toImage(), prefix + QStringLiteral("-question.png"));
     question.close();
 
-    QFileDialog save(&window, QStringLiteral("另存为"), tmp.path(), QStringLiteral("文本文档(*.txt)"));
+    QFileDialog save(&window, QStringLiteral("另存为"), folder, QStringLiteral("文本文档(*.txt)"));
     save.setAcceptMode(QFileDialog::AcceptSave);
-    save.setOption(QFileDialog::DontUseNativeDialog);
+    UseChineseFileColumns(save);
     save.show();
     ok &= QTest::qWaitForWindowExposed(&save);
     ok &= Save(save.grab().toImage(), prefix + QStringLiteral("-save.png"));

@@ -101,6 +101,22 @@ TEST(MainLayout, ZeroSizesAreAccepted)
     EXPECT_EQ(r.detail.width(), 0);
 }
 
+TEST(MainLayout, TheTotalsGridTakesWhatItNeedsAndTheDetailsTheRest)
+{
+    // right of the tree, totals needs, details needs → totals width
+    const struct {
+        int right, totalNeeds, detailNeeds, total;
+    } cases[] = {
+        {1153, 220, 830, 323},  // 1366 wide: the details keep what they need
+        {1707, 220, 830, 853},  // 1920 wide: half each, the most preview
+        {900, 220, 830, 220},   // narrow: the totals still show whole
+        {150, 220, 830, 150},   // never more than there is
+        {1153, 700, 830, 700},  // long sizes: the totals first
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TotalGridWidth(c.right, c.totalNeeds, c.detailNeeds), c.total) << c.right << " " << c.totalNeeds;
+}
+
 TEST(FitGridColumns, EqualWidthsRoundedToWholeTwipsTiesToEven)
 {
     EXPECT_EQ(FitColumnWidthTwips(5000, 3), 1667);

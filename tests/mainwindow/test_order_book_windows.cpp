@@ -11,7 +11,9 @@
 #include "recording_dialogs.h"
 #include "sandbox.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QStandardPaths>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -119,19 +121,49 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
     ASSERT_EQ(window.mfgLines->rowCount(), 3);
     EXPECT_EQ(window.mfgLines->item(0, 4)->text(), QStringLiteral("9.60"));
     EXPECT_EQ(window.mfgLines->item(1, 3)->text(), QString());
+    // Tab leaves the list for the order's rows instead of walking its cells.
+    window.show();
+    window.mfgOrders->setFocus();
+    QTest::keyClick(window.mfgOrders, Qt::Key_Tab);
+    EXPECT_EQ(window.focusWidget(), window.mfgLines);
+    // 查询 again keeps the chosen order and its rows.
+    QTest::mouseClick(window.cmdSearch, Qt::LeftButton);
+    EXPECT_EQ(window.mfgOrders->currentRow(), 1);
+    ASSERT_EQ(window.mfgLines->rowCount(), 3);
+    EXPECT_EQ(window.mfgLines->item(0, 4)->text(), QStringLiteral("9.60"));
     EXPECT_FALSE(window.cmdReprint->isVisibleTo(&window)); // no printer action handed in
     // 补打 and 保存为PDF hand the chosen order, as recorded, to the printing.
     QList<qint64> reprinted;
-    window.SetOrderActions([&](const OrderRecordData &o) { reprinted << o.noteNumber; },
-                           [&](const OrderRecordData &o) { reprinted << -o.noteNumber; });
+    window.SetOrderActions(
+        [&](const OrderRecordData &o) {
+            reprinted << o.noteNumber;
+            return QStringLiteral("printed");
+        },
+        [&](const OrderRecordData &o) {
+            reprinted << -o.noteNumber;
+            return QString(); // cancelled: the status line keeps what it said
+        });
     QTest::mouseClick(window.cmdReprint, Qt::LeftButton);
     QTest::mouseClick(window.cmdSavePdf, Qt::LeftButton);
     EXPECT_EQ(reprinted, (QList<qint64>{5, -5}));
+    EXPECT_EQ(window.lblStatus->text(), QStringLiteral("printed"));
 
-    const QString csv = box.path(QStringLiteral("orders.csv"));
-    dialogs.saveAnswers = {csv};
+    // The CSV dialog opens in Documents, then where the last file went; the
+    // status line names the file written.
+    QString folder;
+    window.SetExportFolder(&folder);
+    const QString csv = box.path(QStringLiteral("exports/orders.csv"));
+    box.mkdir(QStringLiteral("exports"));
+    dialogs.saveAnswers = {csv, QString()};
     QTest::mouseClick(window.cmdExportCsv, Qt::LeftButton);
     EXPECT_EQ(ReadBytes(csv), OrdersCsv(book->Search({std::nullopt, std::nullopt, QStringLiteral("张")})));
+    EXPECT_EQ(window.lblStatus->text(), QStringLiteral("已导出到 ") + csv);
+    QTest::mouseClick(window.cmdExportCsv, Qt::LeftButton);
+    ASSERT_EQ(dialogs.fileRequests.size(), 2);
+    EXPECT_EQ(dialogs.fileRequests[0].initialFolder,
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    EXPECT_EQ(dialogs.fileRequests[1].initialFolder, box.path(QStringLiteral("exports")));
+    EXPECT_EQ(window.lblStatus->text(), QStringLiteral("已导出到 ") + csv);
 
     window.txtNoteNumber->setText(QStringLiteral("六"));
     QTest::mouseClick(window.cmdSearch, Qt::LeftButton);

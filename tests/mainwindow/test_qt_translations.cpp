@@ -8,7 +8,11 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QLabel>
+#include <QAbstractProxyModel>
 #include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -45,4 +49,35 @@ TEST(QtTranslations, MessageBoxButtonsAndFileDialogsSpeakChinese)
     // The overwrite question is Qt's too.
     EXPECT_NE(QFileDialog::tr("%1 already exists.\nDo you want to replace it?"),
               QStringLiteral("%1 already exists.\nDo you want to replace it?"));
+}
+
+// The file list of a file dialog, which Qt writes in the system locale's
+// language (English here, whatever the test machine's locale): sizes, types
+// and dates in Chinese.
+TEST(QtTranslations, AFileDialogListsSizesTypesAndDatesInChinese)
+{
+    UseProgramLocale();
+    QTemporaryDir folder;
+    QFile file(folder.filePath(QStringLiteral("说明.txt")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(36, 'x'));
+    file.close();
+
+    QFileDialog dialog(nullptr, QStringLiteral("另存为"), folder.path(), QStringLiteral("文本文档(*.txt)"));
+    UseChineseFileColumns(dialog);
+    QAbstractItemModel *list = dialog.proxyModel();
+    ASSERT_NE(list, nullptr);
+    QModelIndex row;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const QModelIndexList found = list->match(list->index(0, 0, dialog.findChild<QTreeView *>(QStringLiteral("treeView"))->rootIndex()),
+                                                  Qt::DisplayRole, QStringLiteral("说明.txt"), 1, Qt::MatchExactly);
+        if (!found.isEmpty())
+            row = found.first();
+        return row.isValid() && !row.siblingAtColumn(2).data().toString().isEmpty();
+    }, 10000));
+    EXPECT_EQ(row.siblingAtColumn(1).data().toString(), QStringLiteral("36 字节"));
+    const QString type = row.siblingAtColumn(2).data().toString();
+    EXPECT_FALSE(type.contains(QStringLiteral("text"), Qt::CaseInsensitive)) << type.toStdString();
+    const QString date = row.siblingAtColumn(3).data().toString();
+    EXPECT_TRUE(date.startsWith(QString::number(QFileInfo(file).lastModified().date().year()) + u'/')) << date.toStdString();
 }
