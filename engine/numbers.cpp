@@ -18,7 +18,7 @@ QString FormatG(double value, int digits)
         return QStringLiteral("0");
     // printf's %G: exponent form exactly when the decimal exponent is below
     // -4 or reaches the precision, no trailing zeros, at least two exponent
-    // digits: the classic Basic number text. to_chars gives the same digits
+    // digits: the number text the program shows everywhere. to_chars gives the same digits
     // as printf, faster, with a lower-case "e".
     char buf[64];
     const auto end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits).ptr;

@@ -28,8 +28,9 @@ namespace {
 
 std::atomic<int> g_connectionCounter{0};
 
-// Jet's functions, registered on the connection so that the statements give
-// Jet's results.
+// The program's own SQL functions, registered on the connection: rounding
+// on the decimal text, number text and today's date as the program writes
+// them, so that the statements give the figures the program shows.
 
 // ROUND(x[, n]): ties to even on the 15-digit decimal text; null stays null.
 void SqlRound(sqlite3_context *ctx, int argc, sqlite3_value **argv)

@@ -2,12 +2,11 @@
 // Other modules never write SQL of their own; they call PhotoStore, which
 // takes its texts from here.
 //
-// The texts keep the Jet dialect where SQLite accepts it. ROUND, CSTR and
-// DATE() are replaced on the connection by functions with Jet's meaning
-// (see photo_store.cpp). Two texts differ from their Jet form:
-//  - statement 2 binds its eight values instead of splicing them into the
-//    text, so no path can change what the statement does;
-//  - statement 12 reads the identity just issued with last_insert_rowid().
+// ROUND, CSTR and DATE() are the program's own functions, registered on the
+// connection (see photo_store.cpp): rounding on the decimal text, the
+// program's number text and today's date. Statement 2 binds its eight values,
+// so no path can change what the statement does; statement 12 reads the
+// identity just issued with last_insert_rowid().
 #pragma once
 
 #include <QString>
