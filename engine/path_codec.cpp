@@ -13,6 +13,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <vector>
@@ -284,7 +285,10 @@ bool WorthWalking(const QByteArray &utf8, int error)
 // text, as the settings file is: "图片" written by Chinese Windows (CD BC C6
 // AC) is also the UTF-8 of "ͼƬ". GBK's two-byte characters read as UTF-8
 // give two-byte sequences (Latin, Greek, Cyrillic…), so a name whose UTF-8
-// reading has none of those is UTF-8 without further ado.
+// reading has none of those is UTF-8 without further ado. Accented Latin
+// letters (café, Müller) are what UTF-8 names from cameras and other
+// computers hold; GBK names made only of the few characters that spell
+// them are rare, so such a name stays UTF-8.
 bool ReadsAsUtf8(const QByteArray &name)
 {
     if (!IsUtf8(name))
@@ -296,7 +300,13 @@ bool ReadsAsUtf8(const QByteArray &name)
             break;
         }
     }
-    return !twoByte || DetectEncoding(name).encoding != TextEncoding::Gbk;
+    if (!twoByte)
+        return true;
+    const QString text = QString::fromUtf8(name);
+    const bool latinLetters = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xC0 && c.unicode() <= 0xFF && c.unicode() != 0xD7 && c.unicode() != 0xF7);
+    });
+    return latinLetters || DetectEncoding(name).encoding != TextEncoding::Gbk;
 }
 
 } // namespace

@@ -19,6 +19,7 @@ TEST(PathCodec, NamesDecodeAsUtf8ElseGbkElseByteForByte)
         {"\xD5\xD5\xC6\xAC.jpg", "照片.jpg"},           // GBK
         {"\xCD\xBC\xC6\xAC.jpg", "图片.jpg"},           // GBK that is also UTF-8 ("ͼƬ.jpg")
         {"\xC0\xCF\xD5\xD5\xC6\xAC", "老照片"},
+        {"caf\xC3\xA9 M\xC3\xBCller.jpg", "café Müller.jpg"}, // accented Latin stays UTF-8
         {"\xEF\xBB\xBF" "a", QString::fromUtf16(u"\uFEFFa")}, // a leading byte-order mark is part of the name
         // A lead byte without its trail, bytes no GBK character starts with,
         // and a byte no GBK character ends with: each byte kept as itself.
