@@ -216,6 +216,15 @@ inline const QString CountOrders = QStringLiteral("SELECT COUNT(*) FROM OrderRec
 
 } // namespace Server
 
+// A local order book copied onto a server issues no more numbers: the
+// server does. The mark names the server (without a password).
+inline const QString CreateMovedMark =
+    QStringLiteral("CREATE TABLE IF NOT EXISTS OrderBookMoved(Connection TEXT, MovedAt TEXT)");
+inline const QString InsertMovedMark = QStringLiteral("INSERT INTO OrderBookMoved(Connection, MovedAt) VALUES(?, ?)");
+inline const QString SelectMovedMark = QStringLiteral("SELECT Connection FROM OrderBookMoved");
+inline const QString MovedMarkExists =
+    QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'OrderBookMoved'");
+
 // Reading a whole local order book, to copy it onto a server.
 inline const QString SelectServiceRows = QStringLiteral("SELECT ServiceNameID, ServiceName FROM ServiceName");
 inline const QString SelectAllPriceKinds = QStringLiteral("SELECT ServiceName, PerSquareMetre FROM PriceList");

@@ -419,6 +419,26 @@ bool OrderBook::RemovePending(qint64 noteNumber, QString *error)
                error);
 }
 
+std::optional<QString> OrderBook::MovedTo() const
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(Sql::MovedMarkExists) || !q.next() || q.value(0).toLongLong() == 0)
+        return std::nullopt;
+    if (q.exec(Sql::SelectMovedMark) && q.next())
+        return q.value(0).toString();
+    return QString();
+}
+
+bool OrderBook::MarkMoved(const QString &connection, QString *error)
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(Sql::CreateMovedMark))
+        return Fail(q, error);
+    return Run({{Sql::InsertMovedMark,
+                 {connection, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}}},
+               error);
+}
+
 QStringList OrderBook::ServerProblems(QStringList *warnings) const
 {
     QStringList problems;

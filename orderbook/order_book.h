@@ -162,6 +162,11 @@ public:
     // Shared order book only: gives back a number no order was recorded
     // under, when no later number was issued since.
     bool ReturnNoteNumber(qint64 noteNumber);
+    // Local order book only: the server it was moved onto by `orderbook
+    // copy` (it then issues no numbers of its own), or none.
+    std::optional<QString> MovedTo() const;
+    bool MarkMoved(const QString &connection, QString *error = nullptr);
+
     // Shared order book only: the problems that stop this connection from
     // numbering or recording orders (empty when none); *warnings gets what
     // the operator should know, such as a counter behind the recorded orders

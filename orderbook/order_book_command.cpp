@@ -254,6 +254,21 @@ int Copy(PhotoStore &store, const Arguments &a)
                                                .arg(counts.prices)
                                                .arg(counts.orders)});
             Out({QStringLiteral("下一个单号"), QString::number(counts.lastNoteNumber + 1)});
+            // From now on this program folder uses the server, and its own
+            // order book issues no numbers any more.
+            const QString kept = WithoutPassword(a.to.trimmed());
+            OrderBook local(store.database());
+            Settings settings = Settings::Load();
+            settings.OrderBookConnection = kept;
+            QString saveError;
+            if (!local.MarkMoved(kept, &saveError) || !settings.Save(&saveError)) {
+                Error(QStringLiteral("订单库已复制，但本机设置未能改为使用服务器：") + saveError);
+                status = 3;
+            } else {
+                Out({QStringLiteral("本机订单库"), QStringLiteral("已改用服务器；本机不再发单号")});
+            }
+            if (HasPassword(a.to))
+                Error(PasswordPlaceMessage(a.to));
         } else {
             Error(QStringLiteral("复制失败：") + ServerErrorText(error));
             status = 3;

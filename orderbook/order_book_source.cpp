@@ -142,6 +142,16 @@ QString MaskPassword(const QString &connection)
     return masked;
 }
 
+QString WithoutPassword(const QString &connection)
+{
+    QString plain = connection;
+    static const QRegularExpression keyword(QStringLiteral("\\s*password\\s*=\\s*('(?:[^'\\\\]|\\\\.)*'|\\S*)"));
+    plain.remove(keyword);
+    static const QRegularExpression address(QStringLiteral("(postgres(?:ql)?://[^:/@]*):[^@]*@"));
+    plain.replace(address, QStringLiteral("\\1@"));
+    return plain.trimmed();
+}
+
 QString PasswordFileLine(const QString &connection)
 {
     QString host = QStringLiteral("localhost");
@@ -348,6 +358,14 @@ QString OrderBookSource::BookFailure(const QString &error) const
 std::optional<qint64> OrderBookSource::IssueNoteNumber(QString *error)
 {
     if (!Shared()) {
+        // A local order book moved onto a server never issues numbers the
+        // server issues too.
+        if (OrderBook *book = Book(); book && book->MovedTo()) {
+            if (error)
+                *error = QStringLiteral("本机的订单库已移到服务器（%1），请在参数的订单库中填写这个服务器")
+                             .arg(MaskPassword(*book->MovedTo()));
+            return std::nullopt;
+        }
         const std::optional<qint64> number = m_store.IssueNoteNumber();
         if (!number && error)
             *error = m_store.WriteFailureCause();

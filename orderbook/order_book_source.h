@@ -35,6 +35,8 @@ QString MaskPassword(const QString &connection);
 QString PasswordFileLine(const QString &connection);
 // The message that tells where the password goes instead.
 QString PasswordPlaceMessage(const QString &connection);
+// The connection string without its password, as Config.ini may keep it.
+QString WithoutPassword(const QString &connection);
 
 // A server's or libpq's error in the operator's words: what went wrong in
 // Chinese, then the first line of the original text for the technician.

@@ -357,15 +357,25 @@ TEST_F(SharedOrderBookTest, CopyMovesTheLocalBookOnceAndTheNumbersGoOn)
     EXPECT_EQ(RunCountTool({"orders", "--program-dir", counter}).out.count(u'\n'), 2);
     EXPECT_EQ(Order(counter, QStringLiteral("6.pdf")).out, QStringLiteral("6\n"));
 
+    // The shop's own folder now uses the server; put back on its local book,
+    // it refuses to issue numbers the server issues too.
+    EXPECT_EQ(Order(shop, QStringLiteral("7.pdf")).out, QStringLiteral("7\n"));
+    ASSERT_TRUE(WriteProfileStrings(shop + QStringLiteral("/Config.ini"),
+                                    {{QStringLiteral("OrderBook"), QStringLiteral("Connection"), QString()}}));
+    const CountToolRun local = Order(shop, QStringLiteral("local.pdf"));
+    EXPECT_EQ(local.status, 3);
+    EXPECT_TRUE(local.out.isEmpty());
+    EXPECT_TRUE(local.err.contains(QStringLiteral("已移到服务器"))) << local.err.toStdString();
+
     const CountToolRun again = RunCountTool({"orderbook", "copy", "--to", connection, "--program-dir", shop});
     EXPECT_EQ(again.status, 3);
     EXPECT_TRUE(again.err.contains(QStringLiteral("不能再复制"))) << again.err.toStdString();
-    EXPECT_EQ(ServerRows(QStringLiteral("SELECT COUNT(*) FROM OrderRecord")), (QList<QStringList>{{"3"}}));
+    EXPECT_EQ(ServerRows(QStringLiteral("SELECT COUNT(*) FROM OrderRecord")), (QList<QStringList>{{"4"}}));
 
     const CountToolRun status = RunCountTool({"orderbook", "status", "--program-dir", counter});
     EXPECT_EQ(status.status, 0);
     EXPECT_TRUE(status.out.contains(QStringLiteral("连接成功：PostgreSQL"))) << status.out.toStdString();
-    EXPECT_TRUE(status.out.contains(QStringLiteral("共 3 张订单")));
+    EXPECT_TRUE(status.out.contains(QStringLiteral("共 4 张订单")));
     ASSERT_TRUE(WriteProfileStrings(counter + QStringLiteral("/Config.ini"),
                                     {{QStringLiteral("OrderBook"), QStringLiteral("Connection"), PgServer::Nowhere()}}));
     const CountToolRun nowhere = RunCountTool({"orderbook", "status", "--program-dir", counter});
