@@ -49,7 +49,14 @@ MessageAnswer WidgetDialogs::ShowMessage(const QString &text, const QString &tit
         grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
                       grid->columnCount());
     }
+    // A message that comes while the program waits (a wait cursor is set)
+    // gets the normal cursor; the wait cursor comes back after it.
+    int waits = 0;
+    for (; QApplication::overrideCursor() && waits < 8; ++waits)
+        QApplication::restoreOverrideCursor();
     const int answer = box.exec();
+    for (; waits > 0; --waits)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
     return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

@@ -8,6 +8,8 @@
 #include "rpt_print_a4.h"
 #include "settings.h"
 
+#include <QApplication>
+
 namespace kestova {
 
 OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
@@ -57,10 +59,26 @@ void OrderPrinting::FinishOrder()
     m_info.Append.clear();
 }
 
+namespace {
+
+// The wait cursor while an order waits for the order book or the printer;
+// every wait has its time limit, so it never stays long.
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
 void OrderPrinting::Print()
 {
     if (!AskPrintInfo())
         return;
+    const WaitCursor waiting;
     m_order->Print(m_info, m_layout, m_target, m_dialogs, AsyncJob::Print, m_clock());
     FinishOrder();
 }
