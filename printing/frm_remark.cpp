@@ -168,16 +168,6 @@ QString frmRemark::Show()
     // A disabled name box shows the name the order will carry.
     if (!txtMemberName->isEnabled())
         txtMemberName->setText(m_info.MemberName);
-    // The totals may have changed since the last showing.
-    bool ok = false;
-    const std::optional<CountRecord> count = m_source.store().ReadCount(&ok);
-    lblCounted->setText(count && count->complete
-                            ? QStringLiteral("统计：%1（%2）")
-                                  .arg(QDir::toNativeSeparators(count->folder),
-                                       count->countedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm")))
-                            : QStringLiteral("统计：没有完整的统计结果"));
-    lblCounted->setToolTip(lblCounted->text());
-    ShowAmount();
     m_result = QStringLiteral("0");
     exec();
     return m_result;
@@ -185,6 +175,19 @@ QString frmRemark::Show()
 
 void frmRemark::showEvent(QShowEvent *event)
 {
+    // The totals may have changed since the last showing.
+    bool ok = false;
+    const std::optional<CountRecord> count = m_source.store().ReadCount(&ok);
+    // The time first, then the folder, cut in the middle when long: its
+    // last name is what the operator recognises. The whole in the tooltip.
+    const QString counted = count && count->complete
+        ? QStringLiteral("%1 统计：%2")
+              .arg(count->countedAt.toString(QStringLiteral("M月d日 HH:mm")), QDir::toNativeSeparators(count->folder))
+        : QStringLiteral("没有完整的统计结果");
+    lblCounted->setText(lblCounted->fontMetrics().elidedText(counted, Qt::ElideMiddle, lblCounted->width()));
+    lblCounted->setToolTip(counted);
+    ShowAmount();
+
     QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
     if (screen)
         move(screen->availableGeometry().center() - rect().center());

@@ -14,6 +14,8 @@
 #include "photo_preview.h"
 #include "photo_store.h"
 #include "print_info.h"
+#include "print_job.h"
+#include "rpt_print_a4.h"
 #include "print_target.h"
 #include "program_folder.h"
 #include "program_title.h"
@@ -220,15 +222,40 @@ int main(int argc, char *argv[])
         book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("15.24*10.16"), 80);
         book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("20.32*15.24"), 250);
         book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500);
-        for (qint64 n : {1, 2}) {
-            OrderRecordData o;
-            o.noteNumber = n;
-            o.issuedAt = QDateTime::currentDateTime().addSecs(-3600 * (3 - n));
-            o.memberName = n == 1 ? QStringLiteral("张三") : QStringLiteral("李四");
-            o.service = QStringLiteral("数码冲印（光面）");
-            o.areaUnit = QStringLiteral("m2");
-            o.order = PriceTotals(orderStore->ReadTotals(), book.PricesOf(o.service), LengthUnit::Centimetre);
-            book.Record(o);
+        // Three customers printed into PDF files one after the other, as the
+        // counter prints them, and a fourth whose printing was cut off
+        // (recorded, never confirmed).
+        OrderBookSource printSource(*orderStore, settings);
+        QTemporaryDir pdfs;
+        const QStringList customers{QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("王五")};
+        for (int i = 0; i < customers.size(); ++i) {
+            PrintInfo info;
+            info.MemberName = customers[i];
+            info.ServiceName = i == 2 ? QStringLiteral("写真海报") : QStringLiteral("数码冲印（光面）");
+            ReportSlot layout(rptPrintA4());
+            PdfPrintTarget pdf(pdfs.filePath(QStringLiteral("%1.pdf").arg(i)));
+            NewOrder(printSource).Print(info, layout, pdf, dialogs, AsyncJob::Export, QDateTime::currentDateTime());
+        }
+        {
+            PrintInfo info;
+            info.MemberName = QStringLiteral("赵六");
+            info.ServiceName = QStringLiteral("证件照");
+            const std::optional<OrderContent> content =
+                PrepareOrder(printSource, info, QDateTime::currentDateTime(), &info.Append);
+            const std::optional<qint64> number = printSource.IssueNoteNumber();
+            if (content && number) {
+                OrderRecordData o;
+                o.noteNumber = *number;
+                o.issuedAt = content->issuedAt;
+                o.memberName = info.MemberName;
+                o.service = info.ServiceName;
+                o.sizeUnit = content->sizeUnit;
+                o.areaUnit = content->areaUnit;
+                o.order = content->order;
+                o.counterName = printSource.CounterName();
+                o.status = OrderStatus::Pending;
+                book.Record(o);
+            }
         }
         frmPriceList prices(book, dialogs, {QStringLiteral("15.24*10.16"), QStringLiteral("20.32*15.24")}, &window);
         prices.show();
