@@ -45,6 +45,9 @@ const Cause Causes[] = {
     {"Connection refused|No such file or directory|Is the server running|No route to host|Network is unreachable",
      "服务器没有运行，或地址、端口不对"},
     {"SSL negotiation|invalid response|expected authentication request", "这个地址上回应的不是 PostgreSQL 服务器"},
+    {"certificate .*does not match host name|certificate verify failed|root certificate file",
+     "服务器的证书不可信或与地址不符（TLS）"},
+    {"no schema has been selected", "连接的 search_path 中没有存在的模式"},
     {"invalid connection option|missing \"=\"|invalid URI|unterminated quoted string|invalid .* value",
      "连接串写得不对"},
 };

@@ -186,6 +186,17 @@ TEST_F(SharedOrderBookTest, AnySchemaAndTextsOfAnyLength)
     EXPECT_EQ(status.status, 0) << status.out.toStdString() << status.err.toStdString();
     EXPECT_TRUE(status.out.contains(QStringLiteral("模式 kestova"))) << status.out.toStdString();
     EXPECT_FALSE((status.out + status.err).contains(QStringLiteral("geheim")));
+
+    // A backup restored over a counter that had gone further: status warns,
+    // and no number an order holds is issued again.
+    {
+        QString error;
+        QSqlDatabase db = OpenServer(connection, QStringLiteral("restore"), &error);
+        ASSERT_TRUE(QSqlQuery(db).exec(QStringLiteral("UPDATE NoteCounter SET LastNumber = 1")));
+        EXPECT_TRUE(RunCountTool({"orderbook", "status", "--program-dir", dir}).out.contains(QStringLiteral("警告")));
+        EXPECT_EQ(OrderBook(db).IssueNoteNumber(QStringLiteral("c"), &error), 3) << error.toStdString();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("restore"));
 }
 
 // Prices saved again and again while orders read them: every order gets
