@@ -43,13 +43,27 @@ bool OrderPrinting::AskPrintInfo()
                               MessageButtons::Ok);
         return false;
     }
-    return m_remark->Show().toInt() == 1;
+    // Another folder counted since this order was begun: another
+    // customer's order, whatever was typed or numbered for the first.
+    const std::optional<CountRecord> count = m_store.ReadCount();
+    const QString folder = count ? count->folder : QString();
+    if (!m_orderFolder.isEmpty() && folder != m_orderFolder)
+        StartNewOrder();
+    if (m_remark->Show().toInt() != 1)
+        return false;
+    m_orderFolder = folder;
+    return true;
 }
 
 void OrderPrinting::FinishOrder()
 {
-    if (!m_order->Recorded())
-        return;
+    if (m_order->Recorded())
+        StartNewOrder();
+}
+
+void OrderPrinting::StartNewOrder()
+{
+    m_orderFolder.clear();
     m_order = std::make_unique<NewOrder>(m_source);
     if (m_remark)
         m_remark->StartNewOrder();

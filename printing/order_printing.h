@@ -76,6 +76,9 @@ private:
     bool AskPrintInfo();
     // After an order was recorded, the next print is a new order.
     void FinishOrder();
+    // A new order: no number yet, the texts empty (the name from the
+    // folder when the settings say so).
+    void StartNewOrder();
     bool PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
 
     PhotoStore &m_store;
@@ -88,6 +91,7 @@ private:
     QPointer<frmRemark> m_remark;
     ReportSlot m_layout;
     std::unique_ptr<NewOrder> m_order;
+    QString m_orderFolder; // the counted folder the current order was begun for
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };
 

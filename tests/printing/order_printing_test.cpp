@@ -201,6 +201,17 @@ TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
     dialogs.saveAnswers << QString();
     printing->PrintPreview();
     EXPECT_EQ(FirstPage(sandbox.path(QStringLiteral("screen.pdf"))).NoteNumber(), QStringLiteral("2"));
+
+    // Another folder counted meanwhile: another customer, whose dialog
+    // starts empty; the number 2 went back and is this order's now.
+    ASSERT_TRUE(MarkCounted(*store, QStringLiteral("/照片/下一位")));
+    QString seenName = QStringLiteral("?");
+    AnswerModal<frmRemark>([&](frmRemark &d) {
+        seenName = d.txtMemberName->text();
+        d.cmdCancel->click();
+    });
+    printing->PrintPreview();
+    EXPECT_EQ(seenName, QString());
     printing.reset();
     EXPECT_EQ(NotesIssued(), 1);
 }
