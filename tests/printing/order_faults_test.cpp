@@ -57,6 +57,24 @@ protected:
         return RunCountTool(QStringList{"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"}
                             + more);
     }
+    // How long a whole order takes here (at least 20 ms), to spread faults
+    // over it.
+    qint64 WholeOrderMs()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
+        return std::max<qint64>(clock.elapsed(), 20);
+    }
+    // An order started into `pdf`, then a random moment of its run waited
+    // out: the moment a fault strikes, not anything the program does.
+    void StartOrderAndWait(QProcess &order, const QString &pdf, QRandomGenerator &random, qint64 wholeMs)
+    {
+        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
+                    {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
+        ASSERT_TRUE(order.waitForStarted());
+        QThread::usleep(random.bounded(quint64(wholeMs) * 1000));
+    }
     // The note number and the amount printed on a PDF; empty when the file
     // is missing or not a whole PDF.
     static QString NumberOn(const QString &pdf)
@@ -212,24 +230,14 @@ TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
 TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
 {
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
-    // How long a whole run takes here, to spread the kills over it.
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
-    const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
-
+    const qint64 whole = WholeOrderMs();
     QRandomGenerator random(19);
     QSet<QString> numbers{NumberOn(box.path(QStringLiteral("whole.pdf")))};
     int produced = 0;
     for (int run = 0; run < 50; ++run) {
         const QString pdf = box.path(QStringLiteral("kill%1.pdf").arg(run));
         QProcess order;
-        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
-                    {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
-        ASSERT_TRUE(order.waitForStarted());
-        // A kill point within the run; this waits for the moment to kill,
-        // not for anything the program does.
-        QThread::usleep(random.bounded(quint64(whole) * 1000));
+        StartOrderAndWait(order, pdf, random, whole);
         ::kill(pid_t(order.processId()), SIGKILL);
         order.waitForFinished(60000);
         const QString number = NumberOn(pdf);
@@ -258,20 +266,13 @@ TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
     Save(shared);
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
     ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "35", "--program-dir", program}).status, 0);
-    QElapsedTimer clock;
-    clock.start();
-    ASSERT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
-    const qint64 whole = std::max<qint64>(clock.elapsed(), 20);
-
+    const qint64 whole = WholeOrderMs();
     QRandomGenerator random(23);
     QStringList produced{NumberOn(box.path(QStringLiteral("whole.pdf")))};
     for (int run = 0; run < 12; ++run) {
         const QString pdf = box.path(QStringLiteral("cut%1.pdf").arg(run));
         QProcess order;
-        order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
-                    {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
-        ASSERT_TRUE(order.waitForStarted());
-        QThread::usleep(random.bounded(quint64(whole) * 1000));
+        StartOrderAndWait(order, pdf, random, whole);
         ASSERT_TRUE(server.Stop());
         ASSERT_TRUE(order.waitForFinished(60000));
         const QString err = QString::fromUtf8(order.readAllStandardError());
