@@ -188,6 +188,17 @@ TEST_F(SettingsDialogTest, TheOrderBookServerIsTestedAndSaved)
     EXPECT_TRUE(dialogs.messages[2].text.startsWith(QStringLiteral("连接成功：PostgreSQL")))
         << dialogs.messages[2].text.toStdString();
 
+    // A password typed into the connection is refused with where it goes
+    // instead; nothing is saved.
+    Type("txtOrderBook", QStringLiteral("host=192.168.1.10 dbname=kestova user=counter password=geheim"));
+    Press("cmdOK");
+    ASSERT_EQ(dialogs.messages.size(), 4);
+    EXPECT_TRUE(dialogs.messages[3].text.contains(QStringLiteral("192.168.1.10:5432:kestova:counter:你的密码")))
+        << dialogs.messages[3].text.toStdString();
+    EXPECT_FALSE(dialogs.messages[3].text.contains(QStringLiteral("geheim")));
+    EXPECT_FALSE(ConfigLines().join(u'\n').contains(QStringLiteral("geheim")));
+
+    Type("txtOrderBook", QStringLiteral("  ") + connection);
     Type("txtCounterName", QStringLiteral("三号柜台"));
     Press("cmdOK");
     EXPECT_EQ(ConfigLines().mid(12, 2), (QStringList{"[OrderBook]", "Connection=" + connection}));
