@@ -174,7 +174,7 @@ OrderBook::OrderBook(const QSqlDatabase &db)
 
 bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, QString *error)
 {
-    if (Shared()) {
+    if (Shared() && !statements.isEmpty()) {
         // One round trip: the server runs the statements of one query
         // string as one transaction, all or nothing, and stops at the
         // first that fails.

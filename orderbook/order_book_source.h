@@ -7,8 +7,9 @@
 // A shared order book is reached through one connection kept for the run.
 // A use first checks that the server still answers (one round trip) and
 // connects anew when it does not, so a server restarted between two orders
-// is found again; within one order (OneCheck) only the first use does. Nothing falls back to the local store: without the server
-// there is no note number and no order.
+// is found again; within one order (OneCheck) only the first use does.
+// Nothing falls back to the local store: without the server there is no
+// note number and no order.
 #pragma once
 
 #include "order_book.h"
