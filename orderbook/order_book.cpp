@@ -4,7 +4,9 @@
 #include "numbers.h"
 #include "store_statements.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace kestova {
@@ -66,10 +68,46 @@ QString StatusText(OrderStatus status)
     return {};
 }
 
+static bool OnServer(const QSqlDriver *driver)
+{
+    return driver && driver->dbmsType() == QSqlDriver::PostgreSQL;
+}
+
+// The statement with each "?" outside quotes replaced by its value, quoted by
+// the driver itself.
+static QString Inlined(const QSqlDriver *driver, const QString &text, const QVariantList &values)
+{
+    QString out;
+    out.reserve(text.size() + 16 * values.size());
+    qsizetype next = 0;
+    QChar quote;
+    for (const QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+        } else if (c == u'\'' || c == u'"') {
+            quote = c;
+        } else if (c == u'?' && next < values.size()) {
+            const QVariant &value = values[next++];
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            out += driver->formatValue(field);
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 bool ExecStatement(QSqlQuery &q, const QString &text, const QVariantList &values)
 {
     if (values.isEmpty())
         return q.exec(text);
+    // A prepared statement costs a server three round trips (prepare,
+    // execute, and the deallocation when the query is done with); written
+    // out as one simple query it costs one.
+    if (OnServer(q.driver()))
+        return q.exec(Inlined(q.driver(), text, values));
     bool done = q.prepare(text);
     for (const QVariant &v : values)
         q.addBindValue(v);
@@ -136,14 +174,23 @@ OrderBook::OrderBook(const QSqlDatabase &db)
 
 bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, QString *error)
 {
+    if (Shared() && !statements.isEmpty()) {
+        // One round trip: the server runs the statements of one query
+        // string as one transaction, all or nothing, and stops at the
+        // first that fails.
+        QStringList batch;
+        for (const auto &[text, values] : statements)
+            batch << Inlined(m_db.driver(), text, values);
+        QSqlQuery q(m_db);
+        return q.exec(batch.join(QStringLiteral(";\n"))) || Fail(q, error);
+    }
     if (!m_db.transaction()) {
         if (error)
             *error = m_db.lastError().text();
         return false;
     }
     for (const auto &[text, values] : statements) {
-        // Each statement is prepared once per connection: on a server every
-        // preparation is a round trip of its own.
+        // Each statement is prepared once per connection.
         auto prepared = m_prepared.find(text);
         if (prepared == m_prepared.end()) {
             QSqlQuery q(m_db);

@@ -114,8 +114,9 @@ struct DaySummary {
     qint64 pending = 0; // 待确认, counted in nothing else
 };
 
-// Runs one statement: prepared with its values bound, or directly when it
-// has none (a server cannot prepare DDL).
+// Runs one statement: locally prepared with its values bound; on a server
+// as one simple query with the values written in by the driver's quoting
+// (one round trip instead of three), as is a statement without values.
 bool ExecStatement(QSqlQuery &q, const QString &text, const QVariantList &values = {});
 
 class OrderBook

@@ -117,6 +117,25 @@ QList<std::pair<QString, QString>> ConnectionOptions(const QString &connection)
     return options;
 }
 
+// libpq's handle of a server connection (Qt names its type after the
+// struct: "pg_conn*").
+PGconn *LibpqConnection(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid()
+        || (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.data());
+}
+
+// Whether libpq still holds the connection as good: no round trip, but a
+// statement that found the connection broken leaves it bad.
+bool Intact(const QSqlDatabase &db)
+{
+    PGconn *conn = LibpqConnection(db);
+    return conn && PQstatus(conn) == CONNECTION_OK;
+}
+
 bool Answers(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
@@ -214,11 +233,8 @@ QSqlDatabase OpenServer(const QString &connection, const QString &name, QString 
     if (db.open()) {
         // The server's notices (a table that exists already, …) are not
         // the operator's business: they never reach standard error.
-        const QVariant handle = db.driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "PGconn*") == 0) {
-            if (PGconn *conn = *static_cast<PGconn *const *>(handle.data()))
-                PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
-        }
+        if (PGconn *conn = LibpqConnection(db))
+            PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
         QSqlQuery timeouts(db);
         if (timeouts.exec(Statement::OrderBook::Server::SetSessionTimeouts))
             return db;
@@ -307,8 +323,21 @@ QString OrderBookSource::Description() const
                     : QStringLiteral("本机 Data.mdb");
 }
 
+OrderBookSource::OneCheck::OneCheck(OrderBookSource &source)
+    : m_source(source)
+{
+    ++m_source.m_oneCheck;
+}
+
+OrderBookSource::OneCheck::~OneCheck()
+{
+    if (--m_source.m_oneCheck == 0)
+        m_source.m_checked = false;
+}
+
 void OrderBookSource::Close()
 {
+    m_checked = false;
     m_book.reset();
     if (!m_connectionName.isEmpty()) {
         QSqlDatabase::database(m_connectionName, false).close();
@@ -322,8 +351,13 @@ OrderBook *OrderBookSource::Book(QString *error)
     const QString connection = Place();
     if (m_book && connection != m_openConnection)
         Close();
-    if (m_book && (!Shared() || Answers(QSqlDatabase::database(m_connectionName, false))))
-        return m_book.get();
+    if (m_book) {
+        const QSqlDatabase db = Shared() ? QSqlDatabase::database(m_connectionName, false) : QSqlDatabase();
+        if (!Shared() || (m_checked && Intact(db)) || Answers(db)) {
+            m_checked = m_oneCheck > 0;
+            return m_book.get();
+        }
+    }
     // A server connection that no longer answers is dropped and made anew.
     Close();
     QString reason;
@@ -350,6 +384,7 @@ OrderBook *OrderBookSource::Book(QString *error)
     }
     m_book = std::move(book);
     m_openConnection = connection;
+    m_checked = m_oneCheck > 0;
     return m_book.get();
 }
 

@@ -5,10 +5,11 @@
 // never ask which one it is.
 //
 // A shared order book is reached through one connection kept for the run.
-// Every use first checks that the server still answers (one round trip) and
+// A use first checks that the server still answers (one round trip) and
 // connects anew when it does not, so a server restarted between two orders
-// is found again. Nothing falls back to the local store: without the server
-// there is no note number and no order.
+// is found again; within one order (OneCheck) only the first use does.
+// Nothing falls back to the local store: without the server there is no
+// note number and no order.
 #pragma once
 
 #include "order_book.h"
@@ -88,6 +89,21 @@ public:
     bool ReturnNoteNumber(qint64 number);
     QStringList ServiceNames(bool *ok = nullptr, QString *error = nullptr);
 
+    // While one lives, Book() checks the server only on its first use: the
+    // later uses of the same order trust the connection, unless a statement
+    // since found it broken.
+    class OneCheck
+    {
+    public:
+        explicit OneCheck(OrderBookSource &source);
+        ~OneCheck();
+        OneCheck(const OneCheck &) = delete;
+        OneCheck &operator=(const OneCheck &) = delete;
+
+    private:
+        OrderBookSource &m_source;
+    };
+
 private:
     void Close();
 
@@ -96,6 +112,8 @@ private:
     QString m_openConnection;  // the connection string m_book was opened with
     QString m_connectionName;  // Qt's name of the server connection
     std::unique_ptr<OrderBook> m_book;
+    int m_oneCheck = 0;    // OneCheck scopes open
+    bool m_checked = false; // the server answered within them
 };
 
 } // namespace kestova

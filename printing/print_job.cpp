@@ -293,6 +293,7 @@ std::optional<qint64> NewOrder::TakeNumber(QString *error)
 PrintJobResult NewOrder::Print(const PrintInfo &info, ReportSlot &layout, PrintTarget &target, Dialogs &dialogs,
                                AsyncJob kind, const QDateTime &now)
 {
+    const OrderBookSource::OneCheck check(m_source);
     PrintJobResult result;
     QString refusal;
     bool bookDown = false;

@@ -5,16 +5,20 @@
 #include "order_printing.h"
 #include "pdf_text.h"
 #include "pg_server.h"
+#include "print_job.h"
+#include "rpt_print_a4.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "recording_dialogs.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "tcp_relay.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +113,42 @@ TEST_F(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
     ASSERT_TRUE(book);
     EXPECT_TRUE(book->Find(1));
     EXPECT_FALSE(book->Find(7));
+    EXPECT_TRUE(dialogs.messages.isEmpty());
+}
+
+// One order — its prices read, a number issued, the order recorded as
+// pending, printed to a PDF and confirmed — in at most six round trips to
+// the server, counted by a relay between the program and the server.
+TEST_F(SharedOrderPrinting, AnOrderTakesAtMostSixRoundTrips)
+{
+    const QString direct = server.NewDatabase();
+    const QRegularExpressionMatch at = QRegularExpression(QStringLiteral("host=(\\S+) port=(\\d+)")).match(direct);
+    ASSERT_TRUE(at.hasMatch());
+    TcpRelay relay(QStringLiteral("%1/.s.PGSQL.%2").arg(at.captured(1), at.captured(2)).toStdString());
+    ASSERT_TRUE(relay.Start());
+    settings.OrderBookConnection = QString(direct).replace(
+        at.captured(0), QStringLiteral("host=127.0.0.1 port=%1 sslmode=disable gssencmode=disable").arg(relay.Port()));
+
+    OrderBookSource source(*store, settings);
+    const QStringList services = source.ServiceNames(); // as the dialog does, connecting
+    ASSERT_FALSE(services.isEmpty());
+    info.ServiceName = services.first();
+    ReportSlot layout(rptPrintA4());
+    for (int number = 1; number <= 3; ++number) {
+        SCOPED_TRACE(number);
+        QFile::remove(pdf);
+        const int before = relay.RoundTrips();
+        NewOrder order(source);
+        const PrintJobResult result =
+            order.Print(info, layout, target, dialogs, AsyncJob::Print, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+        EXPECT_LE(relay.RoundTrips() - before, 6);
+        EXPECT_TRUE(result.recorded);
+        ASSERT_TRUE(QFileInfo::exists(pdf));
+        EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QString::number(number));
+        const std::optional<OrderRecordData> recorded = source.Book()->Find(number);
+        ASSERT_TRUE(recorded);
+        EXPECT_EQ(recorded->status, OrderStatus::Printed);
+    }
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
