@@ -26,10 +26,6 @@ constexpr Qt::CaseSensitivity PathCase = Qt::CaseSensitive;
 #endif
 
 
-QString NameKey(const QString &name)
-{
-    return FolderNameKey(name);
-}
 
 } // namespace
 

@@ -47,8 +47,8 @@ struct MainWindowServices {
     PrintTarget &printTarget;
 };
 
-// The customer name a folder path gives: its last folder name ("D:\Orders\
-// Smith\" gives Smith, a drive root "C:\" gives C:).
+// The customer name a folder path gives: its last folder name
+// ("D:\Orders\Smith\" gives Smith, a drive root "C:\" gives C:).
 QString MemberNameFromPath(const QString &path);
 
 class frmMain : public QMainWindow

@@ -89,7 +89,7 @@ struct OrderSearch {
     std::optional<QDate> from;
     std::optional<QDate> to;
     QString customer;                // part of the customer name
-    std::optional<qint64> noteNumber;
+    std::optional<qint64> noteNumber = std::nullopt;
 };
 
 struct OrderListEntry {

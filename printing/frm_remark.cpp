@@ -120,7 +120,7 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     // Out of sight, so out of the Tab order too.
     txtAppend->setFocusPolicy(Qt::NoFocus);
     // Enter starts a new line in 备注; Ctrl+Enter prints from anywhere.
-    for (const QKeySequence key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
+    for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
         connect(new QShortcut(key, this), &QShortcut::activated, cmdOK, &QPushButton::click);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);

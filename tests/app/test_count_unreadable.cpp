@@ -73,7 +73,7 @@ TEST_F(CountToolTest, EntriesThatCannotBeReadAreFailedRowsWithTheirReason)
         GTEST_SKIP() << share.whyNot().toStdString();
     r = RunCountTool({"scan", "--details", "--program-dir", program, share.path()});
     EXPECT_EQ(r.status, 5) << r.err.toStdString();
-    for (const QString &entry : {"eio-folder/", "eio-file.jpg", "eio-stat-file.jpg"})
+    for (const char *entry : {"eio-folder/", "eio-file.jpg", "eio-stat-file.jpg"})
         EXPECT_TRUE(r.out.contains(share.path() + "/" + entry + "\t无法读取：输入/输出错误\t0\t0\t0\t失败\n"))
             << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("合计 1 0.03\n")) << r.out.toStdString();

@@ -188,8 +188,9 @@ TEST(CorpusConformance, ExiftoolSamples)
         const Expected byReference = reference.value(name, NotAnImage);
         const Difference *difference = differences.value(name);
         const Expected expected = difference ? difference->expected : byReference;
-        if (difference)
+        if (difference) {
             EXPECT_FALSE(difference->expected == byReference) << "listed difference no longer differs";
+        }
 
         const ImageHeader h = ReadImageHeader(QDir(folder).filePath(name));
         const Expected got{h.valid, h.width, h.height, h.horizontalDpi, h.verticalDpi};

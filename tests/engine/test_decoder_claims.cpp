@@ -87,8 +87,9 @@ TEST(DecoderClaims, PngChunkListAgainstTheEndOfTheFile)
         SCOPED_TRACE(row.name);
         const PngChunks check = Check(row.bytes);
         EXPECT_EQ(check.fit, row.fit);
-        if (row.fit == PngChunks::ImageThenCut)
+        if (row.fit == PngChunks::ImageThenCut) {
             EXPECT_EQ(check.cut, row.cut);
+        }
     }
     EXPECT_EQ(Check(png).pixels, 200u);
 }

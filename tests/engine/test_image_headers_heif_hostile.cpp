@@ -225,11 +225,13 @@ TEST(ImageHeaders, UnreadableFile)
     ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0), 0);
     // Root reads a file whatever its permissions: the read is made as nobody.
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::seteuid(65534), 0);
+    }
     const bool valid = ReadImageHeader(path).valid;
-    if (root)
+    if (root) {
         ASSERT_EQ(::seteuid(0), 0);
+    }
     EXPECT_FALSE(valid);
 }
 

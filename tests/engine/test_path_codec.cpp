@@ -31,7 +31,7 @@ TEST(PathCodec, NamesDecodeAsUtf8ElseGbkElseByteForByte)
         EXPECT_EQ(DecodeName(c.bytes), c.text) << c.bytes.toHex().toStdString();
     // An overlong form, a surrogate and a code point past U+10FFFF are no
     // UTF-8, so they are not decoded as such (into replacement characters).
-    for (const QByteArray bytes : {QByteArray("\xC0\xAF"), QByteArray("\xED\xA0\x80"), QByteArray("\xF4\x90\x80\x80")})
+    for (const QByteArray &bytes : {QByteArray("\xC0\xAF"), QByteArray("\xED\xA0\x80"), QByteArray("\xF4\x90\x80\x80")})
         EXPECT_FALSE(DecodeName(bytes).contains(QChar::ReplacementCharacter)) << bytes.toHex().toStdString();
 
     EXPECT_EQ(DecodePath("/tmp/\xD5\xD5\xC6\xAC//\xFF/x/"), QString::fromUtf16(u"/tmp/照片//\uF7FF/x/"));

@@ -38,7 +38,7 @@ public:
             // window that opened it is active again.
             if (QWidget *owner = scan->parentWidget(); owner && owner->isVisible()) {
                 owner->window()->activateWindow();
-                QTest::qWaitForWindowActive(owner->window());
+                (void)QTest::qWaitForWindowActive(owner->window()); // a window manager may refuse
             }
             return scan->result();
         }

@@ -244,8 +244,9 @@ TEST(SystemPrintTarget, PreviewDrawsTheJobAndOffersSavingAsPdf)
     EXPECT_EQ(saved, 1);
 
     // Without a system printer there is nothing to print on.
-    if (QPrinterInfo::availablePrinters().isEmpty())
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
         EXPECT_EQ(MakeSystemPrintTarget()->NewPage(), nullptr);
+    }
 }
 
 // The daily summary on paper: every day of the range with orders, and the

@@ -59,14 +59,16 @@ static void pause_once(void)
 static int exists_in_control(const char *name)
 {
     char p[PATH_MAX];
-    snprintf(p, sizeof p, "%s/%s", control, name);
+    if (snprintf(p, sizeof p, "%s/%s", control, name) >= (int)sizeof p)
+        return 0;
     return access(p, F_OK) == 0;
 }
 
 static void touch_in_control(const char *name)
 {
     char p[PATH_MAX];
-    snprintf(p, sizeof p, "%s/%s", control, name);
+    if (snprintf(p, sizeof p, "%s/%s", control, name) >= (int)sizeof p)
+        return;
     close(open(p, O_WRONLY | O_CREAT, 0600));
 }
 
