@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -31,6 +30,7 @@ using kestova::test::RunCountTool;
 using kestova::test::RunCountToolAsNobody;
 using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
+using kestova::test::SmallDisk;
 
 namespace {
 
@@ -122,11 +122,8 @@ TEST_F(StoreFailureTest, ADiskThatFillsDuringTheCountStopsItWithStatusThree)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a small file system";
     const QString mount = box.mkdir(QStringLiteral("small"));
-    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=1m"), 0);
-    struct Unmount {
-        QString path;
-        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
-    } unmount{mount};
+    const SmallDisk disk(mount, "1m");
+    ASSERT_TRUE(disk.mounted());
     program = mount + QStringLiteral("/prog");
     ASSERT_EQ(RunCountTool({"setup", "--program-dir", program}).status, 0);
     CountToolRun r = RunCountTool({"scan", "--program-dir", program, folderA});

@@ -25,7 +25,6 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 namespace kestova::test {
@@ -200,11 +199,8 @@ TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to mount a small file system";
     const QString mount = box.mkdir(QStringLiteral("small"));
-    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=2m"), 0);
-    struct Unmount {
-        QString path;
-        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
-    } unmount{mount};
+    const SmallDisk disk(mount, "2m");
+    ASSERT_TRUE(disk.mounted());
     ASSERT_TRUE(QFile::copy(program + QStringLiteral("/Data.mdb"), mount + QStringLiteral("/Data.mdb")));
     ASSERT_TRUE(QFile::copy(program + QStringLiteral("/Config.ini"), mount + QStringLiteral("/Config.ini")));
     program = mount;

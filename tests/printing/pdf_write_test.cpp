@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <grp.h>
-#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -99,11 +98,8 @@ TEST_F(PdfWriteTest, AFullDiskLeavesTheOldFileAndNothingElse)
 {
     Count(1);
     const QString mount = sandbox.mkdir(QStringLiteral("small"));
-    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(mount).constData(), "tmpfs", 0, "size=256k"), 0);
-    struct Unmount {
-        QString path;
-        ~Unmount() { ::umount2(QFile::encodeName(path).constData(), MNT_DETACH); }
-    } unmount{mount};
+    const SmallDisk disk(mount, "256k");
+    ASSERT_TRUE(disk.mounted());
     const QString pdf = FolderWithOldPdf(mount);
     struct statvfs fs;
     ASSERT_EQ(::statvfs(QFile::encodeName(mount).constData(), &fs), 0);

@@ -21,6 +21,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -230,6 +231,19 @@ QByteArray ReadBytes(const QString &path)
 QString SourcePath(const QString &relative)
 {
     return QDir(QString::fromLocal8Bit(qgetenv("KESTOVA_SOURCE_DIR"))).filePath(relative);
+}
+
+SmallDisk::SmallDisk(const QString &path, const char *size)
+    : m_path(path)
+{
+    const QByteArray options = QByteArray("size=") + size;
+    m_mounted = ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+SmallDisk::~SmallDisk()
+{
+    if (m_mounted)
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
 }
 
 } // namespace kestova::test

@@ -42,6 +42,23 @@ private:
     QString m_previous;
 };
 
+// A small tmpfs mounted on the folder `path` (as root), for a disk that
+// fills; unmounted with the object. mounted() is false where the system
+// refused.
+class SmallDisk
+{
+public:
+    SmallDisk(const QString &path, const char *size);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk &) = delete;
+    SmallDisk &operator=(const SmallDisk &) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QString m_path;
+    bool m_mounted = false;
+};
+
 // Removes the tree at path by its bytes on disk, whatever its names and
 // depth (Qt's own removal loses names that are not UTF-8).
 void RemoveTree(const QByteArray &path);
