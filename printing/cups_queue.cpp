@@ -210,6 +210,36 @@ QueueAnswer FindQueue(const QString &queue)
     return answer;
 }
 
+QueueList ListQueues()
+{
+    QueueList list;
+    Connection connection;
+    if (!connection.http()) {
+        list.answered = !connection.timedOut();
+        list.failure = connection.Failure();
+        return list;
+    }
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-name");
+    connection.Arm();
+    ipp_t *response = cupsDoRequest(connection.http(), request, "/");
+    for (ipp_attribute_t *attr = ippFindAttribute(response, "printer-name", IPP_TAG_NAME); attr;
+         attr = ippFindNextAttribute(response, "printer-name", IPP_TAG_NAME))
+        list.queues.append(QString::fromUtf8(ippGetString(attr, 0, nullptr)));
+    ippDelete(response);
+    if (connection.timedOut()) {
+        list.failure = connection.Failure();
+        return list;
+    }
+    const Dest dest = NamedDest(connection, QString());
+    list.answered = !connection.timedOut();
+    if (dest)
+        list.defaultQueue = QString::fromUtf8(dest->name);
+    else if (list.queues.isEmpty())
+        list.failure = MissingQueue(connection, QString());
+    return list;
+}
+
 SpoolResult SpoolPdf(const QString &queue, const QByteArray &pdf, const QString &title, int copies)
 {
     SpoolResult result;

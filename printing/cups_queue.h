@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QMarginsF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -35,6 +36,15 @@ struct QueueAnswer {
 // the server's) when the name is empty; none when there is no default, even
 // when other queues exist.
 QueueAnswer FindQueue(const QString &queue);
+
+// The queues the print system offers, in its order, and its default.
+struct QueueList {
+    QStringList queues;
+    QString defaultQueue;    // empty when there is none
+    QString failure;         // why there are none
+    bool answered = false;   // false when the print system did not answer in time
+};
+QueueList ListQueues();
 
 struct SpoolResult {
     bool accepted = false;  // the print system has taken the job

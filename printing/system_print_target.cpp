@@ -5,6 +5,7 @@
 // The print system is asked on a thread of its own: the window goes on being
 // drawn meanwhile, with a notice that the program waits for the printer.
 #include "cups_queue.h"
+#include "queue_chooser.h"
 #include "order_printing.h"
 #include "pdf_unicode.h"
 #include "program_title.h"
@@ -99,35 +100,53 @@ public:
     {
         const std::optional<QueueAnswer> found =
             AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
-        // Qt's printer asks the print system itself, without a time limit:
-        // a print system that does not answer gets no preview, and the job
+        // A print system that does not answer gets no preview, and the job
         // tells the operator so when it finds no printer.
         if (!found || !found->answered) {
             job(*this);
             return;
         }
+        // The preview's printer is a PDF one laid out as the queue's A4
+        // page, so that Qt never asks the print system itself.
         QPrinter printer(QPrinter::HighResolution);
-        if (!found->queue.isEmpty())
-            printer.setPrinterName(found->queue);
-        UseA4(printer);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                          found->margins.value_or(OrderPageMargins), QPageLayout::Millimeter));
         printer.setDocName(documentName());
         QPrintPreviewDialog dialog(&printer, owner);
         dialog.setWindowTitle(QStringLiteral("打印预览"));
-        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [this, &job](QPrinter *shown) {
-            // The preview draws through a picture engine; the print button
-            // hands over the printer itself, set up by the print dialog.
-            // That job goes to the chosen queue the program's own way.
-            if (shown->outputFormat() == QPrinter::NativeFormat && shown->paintEngine()
-                && shown->paintEngine()->type() != QPaintEngine::Picture) {
-                SystemPrintTarget chosen(shown->printerName(), shown->copyCount());
-                chosen.SetDocumentName(documentName());
-                job(chosen);
-                return;
-            }
+        QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&job](QPrinter *shown) {
             BorrowedPrinterTarget target(*shown);
-            target.SetOnScreen(shown->paintEngine() && shown->paintEngine()->type() == QPaintEngine::Picture);
+            target.SetOnScreen(true);
             job(target);
         });
+        // Qt's own print and page set-up dialogs ask the print system
+        // without a time limit. The page is always A4 with the queue's
+        // margins, so page set-up goes; the print button lists the queues
+        // the program's own way and prints on the chosen one.
+        for (QAction *action : dialog.findChildren<QAction *>()) {
+            if (action->text() == QCoreApplication::translate("QPrintPreviewDialog", "Page setup"))
+                action->setVisible(false);
+            if (action->text() != QCoreApplication::translate("QPrintPreviewDialog", "Print"))
+                continue;
+            QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+            QObject::connect(action, &QAction::triggered, &dialog, [this, &job, &dialog] {
+                const std::optional<QueueList> listed = AskPrintSystem<QueueList>(&ListQueues, FindLimitSeconds);
+                SystemPrintTarget chosen{QString()};
+                if (!listed || listed->queues.isEmpty()) {
+                    chosen.m_refusal = listed ? listed->failure : NoAnswer(FindLimitSeconds);
+                } else {
+                    QueueChooser chooser(listed->queues, listed->defaultQueue, &dialog);
+                    if (chooser.exec() != QDialog::Accepted)
+                        return;
+                    chosen.m_queue = chooser.queue();
+                    chosen.m_copies = chooser.copies();
+                }
+                chosen.SetDocumentName(documentName());
+                job(chosen);
+                dialog.accept();
+            });
+        }
         if (auto *toolBar = dialog.findChild<QToolBar *>()) {
             toolBar->addSeparator();
             QAction *pdf = toolBar->addAction(QStringLiteral("保存为PDF..."));
@@ -139,6 +158,10 @@ public:
 protected:
     QPagedPaintDevice *OpenDevice() override
     {
+        if (!m_refusal.isEmpty()) {
+            SetFailureReason(m_refusal);
+            return nullptr;
+        }
         // Without the queue nothing is drawn. Whether the queue takes the
         // job is its own answer when the job is handed over.
         const std::optional<QueueAnswer> found =
@@ -180,6 +203,7 @@ protected:
 private:
     QString m_queue;
     int m_copies;
+    QString m_refusal; // why there is no queue to print on, known before the job
     QString m_using;
     QByteArray m_pdf;
     QBuffer m_buffer;

@@ -9,6 +9,7 @@
 #include "order_printing.h"
 #include "pdf_text.h"
 #include "photo_store.h"
+#include "queue_chooser.h"
 #include "program_folder.h"
 #include "recording_dialogs.h"
 #include "rpt_print_a4.h"
@@ -16,9 +17,9 @@
 #include "settings.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QProcess>
 #include <QProgressDialog>
@@ -161,33 +162,55 @@ TEST_F(CupsPrintTest, WithoutADefaultQueueNothingGoesAnywhere)
     EXPECT_TRUE(NewJobs().isEmpty());
 }
 
-TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsTheSameWayUnderTheOrdersName)
+// The preview's print button, pressed with the print system answering and
+// then stopped: the printer chosen from the queues the program listed
+// itself, or the reason within the time limit.
+TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsOnTheChosenQueueOrSaysWhyWithinTheLimit)
 {
-    AnswerModal<frmRemark>([](frmRemark &d) {
-        d.txtMemberName->setText(QStringLiteral("孙八"));
-        d.cmdOK->click();
-    });
-    AnswerModal<QPrintPreviewDialog>([](QPrintPreviewDialog &preview) {
-        // The print button opens the print dialog, answered with OK.
-        AnswerModal<QPrintDialog>([](QPrintDialog &dialog) { dialog.accept(); });
-        QAction *print = nullptr;
+    ASSERT_TRUE(server->AddQueue(QStringLiteral("back")));
+    const auto pressPrint = [](QPrintPreviewDialog &preview) {
         for (QAction *action : preview.findChild<QToolBar *>()->actions()) {
             if (action->text() == QStringLiteral("Print"))
-                print = action;
+                return action->trigger();
         }
-        ASSERT_NE(print, nullptr);
-        print->trigger();
-        if (preview.isVisible())
-            preview.reject();
-    });
-    printing->PrintPreview();
-    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
-    const QList<CupsServer::Job> jobs = NewJobs();
-    ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(jobs[0].queue, QStringLiteral("shop"));
-    EXPECT_EQ(jobs[0].title, QStringLiteral("冲印单 1"));
-    ASSERT_TRUE(server->WaitDone(jobs[0].id));
-    EXPECT_EQ(OrderPage(PdfWords(server->OutputFile(QStringLiteral("shop"))), 0).MemberName(), QStringLiteral("孙八"));
+        ADD_FAILURE() << "no print button";
+    };
+    for (const bool frozen : {false, true}) {
+        AnswerModal<frmRemark>([](frmRemark &d) {
+            d.txtMemberName->setText(QStringLiteral("孙八"));
+            d.cmdOK->click();
+        });
+        AnswerModal<QPrintPreviewDialog>([&](QPrintPreviewDialog &preview) {
+            if (frozen)
+                server->Freeze();
+            else
+                AnswerModal<QueueChooser>([](QueueChooser &chooser) {
+                    EXPECT_EQ(chooser.queue(), QStringLiteral("shop"));
+                    chooser.findChild<QComboBox *>()->setCurrentText(QStringLiteral("back"));
+                    chooser.accept();
+                });
+            pressPrint(preview);
+            EXPECT_FALSE(preview.isVisible());
+        });
+        QElapsedTimer clock;
+        clock.start();
+        printing->PrintPreview();
+        server->Thaw();
+        if (frozen) {
+            EXPECT_EQ(Messages(), QStringList{QStringLiteral("打印机失败：打印系统 %1 秒内没有回应").arg(AnswerSeconds)});
+            EXPECT_LT(clock.elapsed(), 3 * AnswerSeconds * 1000);
+            EXPECT_EQ(NewJobs().size(), 1);
+            continue;
+        }
+        EXPECT_TRUE(Messages().isEmpty()) << Messages().join(u'\n').toStdString();
+        const QList<CupsServer::Job> jobs = NewJobs();
+        ASSERT_EQ(jobs.size(), 1);
+        EXPECT_EQ(jobs[0].queue, QStringLiteral("back"));
+        EXPECT_EQ(jobs[0].title, QStringLiteral("冲印单 1"));
+        ASSERT_TRUE(server->WaitDone(jobs[0].id));
+        EXPECT_EQ(OrderPage(PdfWords(server->OutputFile(QStringLiteral("back"))), 0).MemberName(),
+                  QStringLiteral("孙八"));
+    }
 }
 
 // kestova-count order --print, as a shop's script runs it.
