@@ -218,7 +218,10 @@ frmOrderBook::frmOrderBook(OrderBook &book, Dialogs &dialogs, QWidget *parent)
                        QStringLiteral("服务"), QStringLiteral("张数"), QStringLiteral("面积"), QStringLiteral("金额"),
                        QStringLiteral("柜台"), QStringLiteral("状态")},
                       this);
-    mfgOrders->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    // Numbers, times and short words as wide as they are; the customer and
+    // the service share the rest.
+    for (const int column : {0, 1, 4, 5, 6, 7, 8})
+        mfgOrders->horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     mfgLines = Table(QStringLiteral("mfgLines"),
                      {QStringLiteral("图片尺寸"), QStringLiteral("数量"), QStringLiteral("面积"),
                       QStringLiteral("单价"), QStringLiteral("金额")},

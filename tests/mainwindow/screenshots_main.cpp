@@ -285,5 +285,9 @@ int main(int argc, char *argv[])
     window.resize(TwipsToPixels(12630), TwipsToPixels(7770) + window.menuBar()->height());
     QTest::qWait(200);
     ok &= Save(window.grab().toImage(), prefix + QStringLiteral("-restored.png"));
+    // Grown again from the restored size.
+    window.resize(window.screen()->availableGeometry().size());
+    QTest::qWait(200);
+    ok &= Save(window.grab().toImage(), prefix + QStringLiteral("-grown.png"));
     return ok ? 0 : 1;
 }
