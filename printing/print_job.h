@@ -50,6 +50,7 @@ QString OrderDocumentName(const QString &noteNumber);
 // without its server.
 std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInfo &info, const QDateTime &now,
                                          QString *refusal, bool *bookDown = nullptr);
+
 // The order's amount for one service, as the counter tells it before
 // printing.
 struct OrderAmount {
