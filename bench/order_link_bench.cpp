@@ -10,8 +10,6 @@
 #include "photo_store.h"
 #include "print_job.h"
 #include "print_target.h"
-#include "report_model.h"
-#include "rpt_print_a4.h"
 #include "settings.h"
 #include "tcp_relay.h"
 
@@ -87,7 +85,6 @@ int main(int argc, char *argv[])
     PrintInfo info;
     info.ServiceName = services.first();
     info.MemberName = QStringLiteral("王五");
-    ReportSlot layout(rptPrintA4());
     QuietDialogs dialogs;
     QList<double> costs;
     QList<int> trips;
@@ -97,7 +94,7 @@ int main(int argc, char *argv[])
         QElapsedTimer t;
         t.start();
         NewOrder order(source);
-        if (!order.Print(info, layout, target, dialogs, AsyncJob::Print, QDateTime::currentDateTime()).recorded)
+        if (!order.Print(info, target, dialogs, QDateTime::currentDateTime()).recorded)
             return 1;
         costs << t.nsecsElapsed() / 1e6;
         trips << relay.RoundTrips() - before;

@@ -438,37 +438,6 @@ QList<TotalRow> PhotoStore::ReadTotals(bool *ok)
     return rows;
 }
 
-QList<TotalRow> PhotoStore::ReadTotalsForPrint(bool *ok)
-{
-    QList<TotalRow> rows;
-    QSqlQuery q(database());
-    const bool done = q.exec(Statement::S9_SelectTotalPrint);
-    if (!done)
-        m_lastError = q.lastError().text();
-    while (done && q.next()) {
-        const QSqlRecord r = q.record();
-        rows.append(TotalRow{r.value(QStringLiteral("PhotoSize")).toString(), r.value(QStringLiteral("PhotoAmount")),
-                             r.value(QStringLiteral("PhotoArea"))});
-    }
-    if (ok)
-        *ok = done;
-    return rows;
-}
-
-QList<QSqlRecord> PhotoStore::ReadPageSource(bool *ok)
-{
-    QList<QSqlRecord> rows;
-    QSqlQuery q(database());
-    const bool done = q.exec(Statement::S10_SelectOne);
-    if (!done)
-        m_lastError = q.lastError().text();
-    while (done && q.next())
-        rows.append(q.record());
-    if (ok)
-        *ok = done;
-    return rows;
-}
-
 std::optional<qint64> PhotoStore::IssueNoteNumber()
 {
     EndBatch(); // the number must be on disk before anyone sees it

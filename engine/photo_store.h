@@ -121,12 +121,8 @@ public:
     bool CompleteCount();
     std::optional<CountRecord> ReadCount(bool *ok = nullptr);
 
-    // Statement 8 (export): PhotoTotal in insertion order.
+    // Statement 8: PhotoTotal in insertion order, for export and print.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
-    // Statement 9 (print): the same rows, read by column name.
-    QList<TotalRow> ReadTotalsForPrint(bool *ok = nullptr);
-    // Statement 10: the one-row data source of a printed page.
-    QList<QSqlRecord> ReadPageSource(bool *ok = nullptr);
 
     // Statements 11 and 12: a new note number dated today, durably stored.
     std::optional<qint64> IssueNoteNumber();

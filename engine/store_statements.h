@@ -48,7 +48,6 @@ inline const QString S7_SelectTotalGrid =
     QStringLiteral("SELECT PhotoSize,PhotoAmount,CSTR(PhotoArea) FROM PhotoTotal ORDER BY rowid");
 inline const QString S8_SelectTotalExport =
     QStringLiteral("SELECT PhotoSize,PhotoAmount,PhotoArea FROM PhotoTotal ORDER BY rowid");
-inline const QString S9_SelectTotalPrint = QStringLiteral("select * from PhotoTotal order by rowid");
 inline const QString S10_SelectOne = QStringLiteral("select 1");
 
 inline const QString S11_InsertNoteNumber = QStringLiteral("INSERT INTO NoteNumber (PrintDate)VALUES(DATE())");

@@ -1,10 +1,8 @@
 // The daily summary's pages.
 #include "daily_summary_print.h"
 
-#include "dialogs.h"
 #include "numbers.h"
 #include "print_target.h"
-#include "program_title.h"
 
 #include <QFont>
 #include <QPainter>
@@ -28,54 +26,40 @@ QStringList Cells(const DaySummary &d)
 bool PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to, PrintTarget &target,
                        Dialogs &dialogs)
 {
-    const auto fail = [&] {
-        target.EndDocument();
-        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
-        return false;
-    };
-    // Sizes in points, turned into the device's dots per page.
-    QPainter *painter = target.NewPage();
-    if (!painter)
-        return fail();
-    const double dot = target.Resolution().height() / 72.0;
-    const QRectF area = target.PrintableArea();
-    const double line = 16 * dot;
-    const double column = area.width() / Headers.size();
-    QFont body(QStringLiteral("宋体"));
-    body.setPixelSize(qRound(10 * dot));
-    QFont title = body;
-    title.setPixelSize(qRound(16 * dot));
-    title.setBold(true);
-
     const QString heading = QStringLiteral("日结  %1 至 %2")
                                 .arg(from.toString(QStringLiteral("yyyy/M/d")), to.toString(QStringLiteral("yyyy/M/d")));
-    double y = 0;
-    const auto startPage = [&] {
-        painter->setFont(title);
-        painter->drawText(QRectF(area.left(), area.top(), area.width(), 2 * line), Qt::AlignCenter, heading);
-        painter->setFont(body);
-        y = area.top() + 2.5 * line;
+    qsizetype next = 0; // the first day not yet on a page
+    // Sizes in points, turned into the device's dots; the target knows them
+    // once its page is started.
+    const auto drawPage = [&](QPainter &painter, int) {
+        const double dot = target.Resolution().height() / 72.0;
+        const QRectF area = target.PrintableArea();
+        const double line = 16 * dot;
+        const double column = area.width() / Headers.size();
+        QFont body(QStringLiteral("宋体"));
+        body.setPixelSize(qRound(10 * dot));
+        QFont title = body;
+        title.setPixelSize(qRound(16 * dot));
+        title.setBold(true);
+
+        painter.setFont(title);
+        painter.drawText(QRectF(area.left(), area.top(), area.width(), 2 * line), Qt::AlignCenter, heading);
+        painter.setFont(body);
+        double y = area.top() + 2.5 * line;
         for (int c = 0; c < Headers.size(); ++c)
-            painter->drawText(QRectF(area.left() + c * column, y, column, line), Qt::AlignCenter, Headers[c]);
+            painter.drawText(QRectF(area.left() + c * column, y, column, line), Qt::AlignCenter, Headers[c]);
         y += line;
-        painter->drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
-    };
-    startPage();
-    for (const DaySummary &day : days) {
-        if (y + 2 * line > area.bottom()) {
-            painter = target.NewPage();
-            if (!painter)
-                return fail();
-            startPage();
+        painter.drawLine(QPointF(area.left(), y), QPointF(area.right(), y));
+        // At least one day a page, however small the paper.
+        for (bool first = true; next < days.size() && (first || y + 2 * line <= area.bottom()); first = false) {
+            const QStringList cells = Cells(days[next++]);
+            for (int c = 0; c < cells.size(); ++c)
+                painter.drawText(QRectF(area.left() + c * column, y, column, line), Qt::AlignCenter, cells[c]);
+            y += line;
         }
-        const QStringList cells = Cells(day);
-        for (int c = 0; c < cells.size(); ++c)
-            painter->drawText(QRectF(area.left() + c * column, y, column, line), Qt::AlignCenter, cells[c]);
-        y += line;
-    }
-    if (!target.EndDocument())
-        return fail();
-    return true;
+        return next < days.size();
+    };
+    return !PrintPages(target, dialogs, drawPage).failed;
 }
 
 } // namespace kestova

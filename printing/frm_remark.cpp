@@ -4,14 +4,11 @@
 #include "blanks.h"
 #include "numbers.h"
 #include "order_book_source.h"
-#include "photo_store.h"
-#include "print_job.h"
 #include "rpt_print_a4.h"
 #include "settings.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
@@ -66,12 +63,12 @@ RemarkSources LoadRemarkSources(OrderBookSource &source)
     return sources;
 }
 
-frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInfo &info, QWidget *parent)
+frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, OrderFacts facts, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
                           | Qt::MSWindowsFixedSizeDialogHint)
     , m_source(source)
     , m_settings(settings)
-    , m_info(info)
+    , m_facts(std::move(facts))
 {
     setObjectName(QStringLiteral("frmRemark"));
     setWindowTitle(QStringLiteral("打印信息"));
@@ -97,17 +94,13 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     lblAmount = new QLabel(this);
     lblAmount->setGeometry(Twips(1050, 3555, 3255, 270));
 
-    cmdOK = new QPushButton(QStringLiteral("确定"), this);
+    auto *cmdOK = new QPushButton(QStringLiteral("确定"), this);
     cmdOK->setGeometry(Twips(1860, 4050, 975, 495));
     cmdOK->setDefault(true);
-    cmdCancel = new QPushButton(QStringLiteral("取消"), this);
+    auto *cmdCancel = new QPushButton(QStringLiteral("取消"), this);
     cmdCancel->setGeometry(Twips(2820, 4050, 975, 495));
 
-    // This lies beyond the right edge (4425): the operator never sees it.
-    Caption(this, QStringLiteral("附加："), Twips(5430, 1230, 945, 225));
-    txtAppend = MultiLine(this);
-    txtAppend->setGeometry(Twips(6390, 1185, 3255, 1965));
-
+    // Tests find the widgets by these names.
     txtMemberName->setObjectName(QStringLiteral("txtMemberName"));
     txtRemark->setObjectName(QStringLiteral("txtRemark"));
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -115,16 +108,13 @@ frmRemark::frmRemark(OrderBookSource &source, const Settings &settings, PrintInf
     lblCounted->setObjectName(QStringLiteral("lblCounted"));
     cbServiceName->setObjectName(QStringLiteral("cbServiceName"));
     lblAmount->setObjectName(QStringLiteral("lblAmount"));
-    txtAppend->setObjectName(QStringLiteral("txtAppend"));
 
-    // Out of sight, so out of the Tab order too.
-    txtAppend->setFocusPolicy(Qt::NoFocus);
     // Enter starts a new line in 备注; Ctrl+Enter prints from anywhere.
     for (const QKeySequence &key : {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)})
         connect(new QShortcut(key, this), &QShortcut::activated, cmdOK, &QPushButton::click);
 
-    connect(cmdOK, &QPushButton::clicked, this, &frmRemark::cmdOK_Click);
-    connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::cmdCancel_Click);
+    connect(cmdOK, &QPushButton::clicked, this, &frmRemark::accept);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmRemark::reject);
     connect(txtRemark, &QPlainTextEdit::textChanged, this, &frmRemark::txtRemark_Change);
     connect(cbServiceName, &QComboBox::currentTextChanged, this, &frmRemark::ShowAmount);
 
@@ -160,24 +150,28 @@ void frmRemark::StartNewOrder()
     if (!m_settings.PathAsMemberName)
         txtMemberName->clear();
     txtRemark->clear();
-    txtAppend->clear();
 }
 
-QString frmRemark::Show()
+std::optional<PrintInfo> frmRemark::Show(const PrintInfo &current)
 {
     // A disabled name box shows the name the order will carry.
     if (!txtMemberName->isEnabled())
-        txtMemberName->setText(m_info.MemberName);
-    m_result = QStringLiteral("0");
-    exec();
-    return m_result;
+        txtMemberName->setText(current.MemberName);
+    if (exec() != QDialog::Accepted)
+        return std::nullopt;
+    PrintInfo answer = current;
+    if (!m_settings.PathAsMemberName)
+        answer.MemberName = TrimBlanks(txtMemberName->text());
+    answer.Remark = txtRemark->toPlainText();
+    answer.ServiceName = cbServiceName->currentText();
+    answer.Append.clear();
+    return answer;
 }
 
 void frmRemark::showEvent(QShowEvent *event)
 {
     // The totals may have changed since the last showing.
-    bool ok = false;
-    const std::optional<CountRecord> count = m_source.store().ReadCount(&ok);
+    const std::optional<CountRecord> count = m_facts.count ? m_facts.count() : std::nullopt;
     // The time first, then the folder, cut in the middle when long: its
     // last name is what the operator recognises. The whole in the tooltip.
     const QString counted = count && count->complete
@@ -196,32 +190,21 @@ void frmRemark::showEvent(QShowEvent *event)
 
 void frmRemark::ShowAmount()
 {
-    PrintInfo info;
-    info.ServiceName = cbServiceName->currentText();
-    QString refusal;
-    bool bookDown = false;
-    const std::optional<OrderContent> order =
-        PrepareOrder(m_source, info, QDateTime::currentDateTime(), &refusal, &bookDown);
-    const std::optional<qint64> amount = order ? order->order.TotalAmount() : std::nullopt;
-    if (bookDown)
-        lblAmount->setText(QStringLiteral("金额：订单库无法连接"));
-    else if (!order)
+    const OrderAmount amount = m_facts.amount ? m_facts.amount(cbServiceName->currentText()) : OrderAmount{};
+    switch (amount.kind) {
+    case OrderAmount::Kind::NoOrder:
         lblAmount->setText(QString());
-    else if (amount)
-        lblAmount->setText(QStringLiteral("金额：%1 元").arg(YuanText(*amount)));
-    else
+        break;
+    case OrderAmount::Kind::BookDown:
+        lblAmount->setText(QStringLiteral("金额：订单库无法连接"));
+        break;
+    case OrderAmount::Kind::Priced:
+        lblAmount->setText(QStringLiteral("金额：%1 元").arg(YuanText(amount.fen)));
+        break;
+    case OrderAmount::Kind::Unpriced:
         lblAmount->setText(QStringLiteral("金额：有尺寸未定价，不计合计"));
-}
-
-void frmRemark::cmdOK_Click()
-{
-    if (!m_settings.PathAsMemberName)
-        m_info.MemberName = TrimBlanks(txtMemberName->text());
-    m_info.Remark = txtRemark->toPlainText();
-    m_info.ServiceName = cbServiceName->currentText();
-    m_info.Append = txtAppend->toPlainText();
-    m_result = QStringLiteral("1");
-    accept();
+        break;
+    }
 }
 
 // The box takes no more remark than the printed order can show whole: an
@@ -244,17 +227,6 @@ void frmRemark::txtRemark_Change()
     QTextCursor cursor = txtRemark->textCursor();
     cursor.setPosition(position);
     txtRemark->setTextCursor(cursor);
-}
-
-void frmRemark::cmdCancel_Click()
-{
-    reject();
-}
-
-void frmRemark::reject()
-{
-    m_result = QStringLiteral("0");
-    QDialog::reject();
 }
 
 } // namespace kestova

@@ -24,7 +24,7 @@ QString LayoutText(QString text, bool oneLine)
     return text;
 }
 
-QFont FontAt(const ReportFont &font, double points, double scale)
+QFont FontAt(const LabelFont &font, double points, double scale)
 {
     QFont qfont(font.face);
     qfont.setPointSizeF(points * scale);
@@ -87,7 +87,7 @@ QImage &TwipsDevice()
 
 } // namespace
 
-LabelFit FitLabelText(const QString &raw, const ReportFont &font, const QRectF &box, QPaintDevice *device,
+LabelFit FitLabelText(const QString &raw, const LabelFont &font, const QRectF &box, QPaintDevice *device,
                       double twipX, double twipY, double scale)
 {
     LabelFit fit;
@@ -142,7 +142,7 @@ LabelFit FitLabelText(const QString &raw, const ReportFont &font, const QRectF &
     return fit;
 }
 
-void DrawLabelText(QPainter &painter, const QString &text, const ReportFont &font, Qt::Alignment alignment,
+void DrawLabelText(QPainter &painter, const QString &text, const LabelFont &font, Qt::Alignment alignment,
                    const QRectF &box, double twipX, double twipY, double scale)
 {
     const LabelFit fit = FitLabelText(text, font, box, painter.device(), twipX, twipY, scale);
@@ -173,12 +173,12 @@ void DrawLabelText(QPainter &painter, const QString &text, const ReportFont &fon
     painter.restore();
 }
 
-bool LabelTakesWhole(const ReportControl &label, const ReportFont &font, const QString &text)
+bool LabelTakesWhole(const LayoutItem &label, const QString &text)
 {
     // 2 % narrower than the box: a printer's device may round advances
     // differently from this measurement.
     const QRectF box(0, 0, label.width * 0.98, label.height);
-    return !FitLabelText(text, font, box, &TwipsDevice(), 1.0, 1.0, 1.0).cut;
+    return !FitLabelText(text, label.font, box, &TwipsDevice(), 1.0, 1.0, 1.0).cut;
 }
 
 } // namespace kestova

@@ -7,7 +7,7 @@
 // keeps a small gap to the box's sides, so its ink stays off the rules.
 #pragma once
 
-#include "report_model.h"
+#include "page_layout.h"
 
 #include <QRectF>
 #include <QString>
@@ -30,7 +30,7 @@ inline constexpr double BaselineEm = 0.88;
 // How a text was set.
 struct LabelFit {
     QString text;          // as drawn: line breaks as the box allows, "…" when cut
-    double points = 0;     // font size, before the report's own shrinking
+    double points = 0;     // font size, before the layout's own shrinking
     int lines = 1;
     double condense = 1;   // horizontal scale
     bool atDesign = true;  // the design's size and place, nothing fitted
@@ -38,18 +38,18 @@ struct LabelFit {
 };
 
 // Fits `text` into `box` (device units of `device`), where one twip is
-// `twipX` × `twipY` device units and `scale` is the report's shrinking to
+// `twipX` × `twipY` device units and `scale` is the layout's shrinking to
 // the printable width.
-LabelFit FitLabelText(const QString &text, const ReportFont &font, const QRectF &box, QPaintDevice *device,
+LabelFit FitLabelText(const QString &text, const LabelFont &font, const QRectF &box, QPaintDevice *device,
                       double twipX, double twipY, double scale);
 
 // Fits and draws.
-void DrawLabelText(QPainter &painter, const QString &text, const ReportFont &font, Qt::Alignment alignment,
+void DrawLabelText(QPainter &painter, const QString &text, const LabelFont &font, Qt::Alignment alignment,
                    const QRectF &box, double twipX, double twipY, double scale);
 
 // Whether `text` goes whole (not cut) into the label's box, measured at
 // 1440 dpi with a little room to spare for the printer's rounding: what an
 // entry box may accept for the label.
-bool LabelTakesWhole(const ReportControl &label, const ReportFont &font, const QString &text);
+bool LabelTakesWhole(const LayoutItem &label, const QString &text);
 
 } // namespace kestova

@@ -121,11 +121,6 @@ QString OutputProblem(const OrderOptions &o)
     return {};
 }
 
-AsyncJob OutputKind(const OrderOptions &o)
-{
-    return o.print ? AsyncJob::Print : AsyncJob::Export;
-}
-
 int UsageError(const QString &wrong)
 {
     Error(wrong);
@@ -175,11 +170,9 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
     info.Remark = o.remark;
     info.ServiceName = o.service.isEmpty() ? sources.serviceNames.value(0) : o.service;
 
-    ReportSlot layout(rptPrintA4());
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     NewOrder order(source);
-    const PrintJobResult result =
-        order.Print(info, layout, *target, dialogs, OutputKind(o), QDateTime::currentDateTime());
+    const PrintJobResult result = order.Print(info, *target, dialogs, QDateTime::currentDateTime());
     if (result.readFailed)
         return 1;
     if (!result.Accepted())
@@ -221,12 +214,9 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
         Error(QStringLiteral("订单记录中没有单号 %1").arg(number));
         return 1;
     }
-    ReportSlot layout(rptPrintA4());
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     target->SetDocumentName(OrderDocumentName(QString::number(number)));
-    const QList<QSqlRecord> pageSource = store->ReadPageSource(&ok);
-    const PrintJobResult result = PrintOrderContent(RecordedOrder(*order), pageSource, layout, *target, dialogs,
-                                                    OutputKind(o));
+    const PrintJobResult result = PrintOrderContent(RecordedOrder(*order), *target, dialogs);
     return result.Accepted() ? 0 : 3;
 }
 

@@ -4,8 +4,8 @@
 #include "daily_summary_print.h"
 #include "dialogs.h"
 #include "frm_remark.h"
+#include "photo_store.h"
 #include "print_job.h"
-#include "rpt_print_a4.h"
 #include "settings.h"
 
 #include <QApplication>
@@ -21,7 +21,6 @@ OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialog
     , m_info(info)
     , m_target(target)
     , m_owner(owner)
-    , m_layout(rptPrintA4())
     , m_order(std::make_unique<NewOrder>(m_source))
 {
 }
@@ -33,8 +32,13 @@ OrderPrinting::~OrderPrinting()
 
 bool OrderPrinting::AskPrintInfo()
 {
-    if (!m_remark)
-        m_remark = new frmRemark(m_source, m_settings, m_info, m_owner);
+    if (!m_remark) {
+        // What the dialog tells of the order is read here, at each showing.
+        OrderFacts facts;
+        facts.count = [this] { return m_store.ReadCount(); };
+        facts.amount = [this](const QString &service) { return AmountOf(m_source, service, m_clock()); };
+        m_remark = new frmRemark(m_source, m_settings, std::move(facts), m_owner);
+    }
     // A shared order book that gave no service list is asked again, and so
     // is the order book set since the list was read.
     QString error;
@@ -49,8 +53,10 @@ bool OrderPrinting::AskPrintInfo()
     const QString folder = count ? count->folder : QString();
     if (!m_orderFolder.isEmpty() && folder != m_orderFolder)
         StartNewOrder();
-    if (m_remark->Show().toInt() != 1)
+    const std::optional<PrintInfo> answer = m_remark->Show(m_info);
+    if (!answer)
         return false;
+    m_info = *answer;
     m_orderFolder = folder;
     return true;
 }
@@ -93,7 +99,7 @@ void OrderPrinting::Print()
     if (!AskPrintInfo())
         return;
     const WaitCursor waiting;
-    m_order->Print(m_info, m_layout, m_target, m_dialogs, AsyncJob::Print, m_clock());
+    m_order->Print(m_info, m_target, m_dialogs, m_clock());
     FinishOrder();
 }
 
@@ -102,14 +108,8 @@ void OrderPrinting::PrintPreview()
     if (!AskPrintInfo())
         return;
     // The preview may draw the job several times (a new page setup, then
-    // the printer itself); each run starts from the design's texts, and none
-    // leaves its rows behind for the next job. All of them are one order.
-    m_layout.Discard();
-    m_target.Preview(
-        [this](PrintTarget &target) {
-            m_order->Print(m_info, m_layout, target, m_dialogs, AsyncJob::Preview, m_clock());
-            m_layout.Discard();
-        },
+    // the printer itself); all of them are one order.
+    m_target.Preview([this](PrintTarget &target) { m_order->Print(m_info, target, m_dialogs, m_clock()); },
         [this] { SaveAsPdf(); }, m_owner);
     FinishOrder();
 }
@@ -136,27 +136,20 @@ void OrderPrinting::SaveAsPdf()
     const QString fileName = AskPdfFile(m_dialogs, number ? QString::number(*number) : QString());
     if (fileName.isEmpty())
         return;
-    m_layout.Discard();
     PdfPrintTarget pdf(fileName);
-    m_order->Print(m_info, m_layout, pdf, m_dialogs, AsyncJob::Export, m_clock());
-    m_layout.Discard();
+    m_order->Print(m_info, pdf, m_dialogs, m_clock());
     // Called from the preview, which finishes the order when it closes.
 }
 
-bool OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind)
+bool OrderPrinting::PrintRecorded(const OrderRecordData &order, PrintTarget &target)
 {
-    bool ok = false;
-    const QList<QSqlRecord> pageSource = m_store.ReadPageSource(&ok);
-    m_layout.Discard();
     target.SetDocumentName(OrderDocumentName(QString::number(order.noteNumber)));
-    const PrintJobResult result = PrintOrderContent(RecordedOrder(order), pageSource, m_layout, target, m_dialogs, kind);
-    m_layout.Discard();
-    return result.Accepted();
+    return PrintOrderContent(RecordedOrder(order), target, m_dialogs).Accepted();
 }
 
 bool OrderPrinting::Reprint(const OrderRecordData &order)
 {
-    return PrintRecorded(order, m_target, AsyncJob::Print);
+    return PrintRecorded(order, m_target);
 }
 
 QString OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
@@ -165,7 +158,7 @@ QString OrderPrinting::SaveReprintAsPdf(const OrderRecordData &order)
     if (fileName.isEmpty())
         return {};
     PdfPrintTarget pdf(fileName);
-    return PrintRecorded(order, pdf, AsyncJob::Export) ? fileName : QString();
+    return PrintRecorded(order, pdf) ? fileName : QString();
 }
 
 bool OrderPrinting::PrintDailySummary(const QList<DaySummary> &days, const QDate &from, const QDate &to)

@@ -1,7 +1,7 @@
 // OrderPrinting: the main window's way into printing. Make one for the run
 // and keep it; it owns the print information dialog (loaded at the first
-// Print or PrintPreview), the order being made (NewOrder: one note number
-// per order, kept until the order is recorded) and the order layout.
+// Print or PrintPreview) and the order being made (NewOrder: one note
+// number per order, kept until the order is recorded).
 //
 //   auto target = kestova::MakeSystemPrintTarget();
 //   kestova::OrderPrinting printing(store, settings, dialogs, printInfo, *target, this);
@@ -16,7 +16,6 @@
 #include "print_info.h"
 #include "print_job.h"
 #include "print_target.h"
-#include "report_model.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -70,7 +69,6 @@ public:
     frmRemark *remarkDialog() const { return m_remark; }
     // The order book the orders go to, also the windows' way to it.
     OrderBookSource &source() { return m_source; }
-    ReportSlot &layout() { return m_layout; }
 
 private:
     bool AskPrintInfo();
@@ -79,7 +77,7 @@ private:
     // A new order: no number yet, the texts empty (the name from the
     // folder when the settings say so).
     void StartNewOrder();
-    bool PrintRecorded(const OrderRecordData &order, PrintTarget &target, AsyncJob kind);
+    bool PrintRecorded(const OrderRecordData &order, PrintTarget &target);
 
     PhotoStore &m_store;
     OrderBookSource m_source;
@@ -89,7 +87,6 @@ private:
     PrintTarget &m_target;
     QPointer<QWidget> m_owner;
     QPointer<frmRemark> m_remark;
-    ReportSlot m_layout;
     std::unique_ptr<NewOrder> m_order;
     QString m_orderFolder; // the counted folder the current order was begun for
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };

@@ -1,7 +1,7 @@
 // Mending the ToUnicode maps of Qt's PDF output.
 #include "pdf_unicode.h"
 
-#include "report_model.h"
+#include "page_layout.h"
 
 #include <QFont>
 #include <QHash>

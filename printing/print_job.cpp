@@ -1,21 +1,15 @@
-// The print job.
+// The print job: prepare the order, paginate it, print its pages.
 #include "print_job.h"
 
-#include "program_title.h"
 #include "blanks.h"
 #include "dialogs.h"
-#include "numbers.h"
 #include "order_book.h"
 #include "order_book_source.h"
+#include "order_pages.h"
 #include "photo_store.h"
-#include "settings.h"
 #include "print_target.h"
-#include "rpt_print_a4.h"
 
-#include <QDate>
 #include <QDir>
-#include <QDateTime>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -24,22 +18,6 @@ namespace kestova {
 namespace {
 
 const QString TotalRowName = QStringLiteral("合计");
-
-// Amounts and areas as the store holds them; an empty value prints empty.
-QString ValueText(const QVariant &value)
-{
-    if (value.isNull())
-        return {};
-    switch (value.typeId()) {
-    case QMetaType::QString:
-        return value.toString();
-    case QMetaType::LongLong:
-    case QMetaType::Int:
-        return QString::number(value.toLongLong());
-    default:
-        return NumberText(value.toDouble());
-    }
-}
 
 void ShowRefusal(Dialogs &dialogs, const QString &text)
 {
@@ -66,7 +44,7 @@ std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInf
     PhotoStore &store = source.store();
     bool ok = false;
     const std::optional<CountRecord> count = store.ReadCount(&ok);
-    const QList<TotalRow> totals = ok ? store.ReadTotalsForPrint(&ok) : QList<TotalRow>();
+    const QList<TotalRow> totals = ok ? store.ReadTotals(&ok) : QList<TotalRow>();
     if (!ok) {
         *refusal = QStringLiteral("无法读取统计结果，订单未打印。");
         return std::nullopt;
@@ -125,6 +103,21 @@ std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInf
     return std::nullopt;
 }
 
+OrderAmount AmountOf(OrderBookSource &source, const QString &service, const QDateTime &now)
+{
+    PrintInfo info;
+    info.ServiceName = service;
+    QString refusal;
+    bool bookDown = false;
+    const std::optional<OrderContent> order = PrepareOrder(source, info, now, &refusal, &bookDown);
+    if (bookDown)
+        return {OrderAmount::Kind::BookDown};
+    if (!order)
+        return {};
+    const std::optional<qint64> amount = order->order.TotalAmount();
+    return amount ? OrderAmount{OrderAmount::Kind::Priced, *amount} : OrderAmount{OrderAmount::Kind::Unpriced};
+}
+
 OrderContent RecordedOrder(const OrderRecordData &order)
 {
     OrderContent content;
@@ -142,121 +135,20 @@ OrderContent RecordedOrder(const OrderRecordData &order)
     return content;
 }
 
-PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
-                           Dialogs &dialogs, AsyncJob kind, const QDateTime &now)
+PrintJobResult PrintOrderContent(const OrderContent &content, PrintTarget &target, Dialogs &dialogs)
 {
-    QString refusal;
-    bool bookDown = false;
-    const std::optional<OrderContent> content = PrepareOrder(source, info, now, &refusal, &bookDown);
-    if (!content) {
-        ShowRefusal(dialogs, refusal);
-        PrintJobResult result;
-        result.readFailed = !bookDown;
-        result.bookFailed = bookDown;
-        return result;
-    }
-    bool ok = false;
-    const QList<QSqlRecord> pageSource = source.store().ReadPageSource(&ok);
-    if (!ok) {
-        ShowRefusal(dialogs, QStringLiteral("无法读取统计结果，订单未打印。"));
-        PrintJobResult result;
-        result.readFailed = true;
-        return result;
-    }
-    return PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
-}
-
-PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRecord> &pageSource,
-                                 ReportSlot &layout, PrintTarget &target, Dialogs &dialogs, AsyncJob kind)
-{
-    using namespace PrintA4;
     PrintJobResult result;
     result.printed = content;
-    const PrintInfo &info = content.info;
-    if (content.order.lines.isEmpty())
+    const QList<OrderSheet> sheets = PaginateOrder(content);
+    if (sheets.isEmpty())
         return result;
-
-    Report &report = layout.Instance();
-    const auto set = [&report](const QString &field, const QString &text) {
-        report.SetFieldText(Section, field, text);
-    };
-    set(NoteNumber, content.reprint ? info.NoteNumber + QStringLiteral(" 补打") : info.NoteNumber);
-    set(MemberName, info.MemberName);
-    set(Remark, info.Remark);
-    // The Chinese short date, whatever the machine's locale: the form is
-    // Chinese.
-    set(SumDate, content.issuedAt.date().toString(QStringLiteral("yyyy/M/d")));
-    set(Append, info.Append);
-    // The captions name the units the totals were counted in.
-    Settings units;
-    units.PhotoSize = content.sizeUnit == QLatin1String("in") ? QStringLiteral("1") : QStringLiteral("0");
-    units.PhotoArea = content.areaUnit == QLatin1String("cm2") ? QStringLiteral("1") : QStringLiteral("0");
-    const UnitCaptions captions = CaptionsFor(units);
-    set(LengthCaption, captions.length);
-    set(WidthCaption, captions.width);
-    set(AreaCaption, captions.area);
-
-    // A failed request ends the job and discards the layout, so the next job
-    // starts from the design's texts.
-    const auto printPage = [&]() {
-        report.SetDataSource(pageSource);
-        if (report.PrintReport(target, kind)) {
-            ++result.pages;
-            return true;
-        }
-        result.printerFailed = true;
-        target.EndDocument();
-        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
-        layout.Discard();
-        return false;
-    };
-
-    qint16 row = 0;
-    bool jobHasSize = false;
-    bool pageHoldsTotal = false;
-    for (const PricedLine &line : content.order.lines) {
-        if (row >= Rows) {
-            if (!printPage())
-                return result;
-            for (int n = 1; n <= Rows; ++n) {
-                for (const QString &family : {ServiceName, PhotoHeight, PhotoWidth, PhotoAmount, PhotoArea, Money})
-                    set(RowField(family, n), QString());
-            }
-            row = 0;
-            pageHoldsTotal = false;
-        }
-        ++row;
-        if (TrimBlanks(line.size) != TotalRowName) {
-            // A size without "*" (only a hand-edited store has one) prints
-            // whole as the length.
-            const qsizetype star = line.size.indexOf(u'*');
-            set(RowField(ServiceName, row), info.ServiceName);
-            set(RowField(PhotoHeight, row), star < 0 ? line.size : line.size.left(star));
-            set(RowField(PhotoWidth, row), star < 0 ? QString() : line.size.mid(star + 1));
-            jobHasSize = true;
-        } else {
-            // Length and width of the total row keep what they hold.
-            set(RowField(ServiceName, row), line.size);
-            pageHoldsTotal = true;
-        }
-        set(RowField(PhotoAmount, row), ValueText(line.count));
-        set(RowField(PhotoArea, row), ValueText(line.area));
-        set(RowField(Money, row), line.amount ? YuanText(*line.amount) : QString());
-    }
-
-    // The last page goes out when it begins with a size. When the sizes
-    // filled whole pages, the total row stands alone on it with an empty
-    // length; that page goes out too, or the order would lose its total. A
-    // table of nothing but the total row prints nothing.
-    if (!report.FieldText(Section, RowField(PhotoHeight, 1)).isEmpty() || (pageHoldsTotal && jobHasSize)) {
-        if (!printPage())
-            return result;
-    }
-    if (!target.EndDocument() && result.pages > 0) {
-        result.printerFailed = true;
-        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
-        layout.Discard();
-    }
+    const PagesPrinted printed = PrintPages(target, dialogs, [&](QPainter &painter, int page) {
+        const TwipsMap map = TwipsMap::For(target.PrintableArea(), target.Resolution(), PrintA4::WidthTwips);
+        DrawOrderSheet(painter, map, sheets[page]);
+        return page + 1 < sheets.size();
+    });
+    result.pages = printed.pages;
+    result.printerFailed = printed.failed;
     return result;
 }
 
@@ -290,18 +182,15 @@ std::optional<qint64> NewOrder::TakeNumber(QString *error)
     return m_number;
 }
 
-PrintJobResult NewOrder::Print(const PrintInfo &info, ReportSlot &layout, PrintTarget &target, Dialogs &dialogs,
-                               AsyncJob kind, const QDateTime &now)
+PrintJobResult NewOrder::Print(const PrintInfo &info, PrintTarget &target, Dialogs &dialogs, const QDateTime &now)
 {
     const OrderBookSource::OneCheck check(m_source);
     PrintJobResult result;
     QString refusal;
     bool bookDown = false;
     std::optional<OrderContent> content = PrepareOrder(m_source, info, now, &refusal, &bookDown);
-    bool ok = content.has_value();
-    const QList<QSqlRecord> pageSource = ok ? m_source.store().ReadPageSource(&ok) : QList<QSqlRecord>();
-    if (!ok) {
-        ShowRefusal(dialogs, refusal.isEmpty() ? QStringLiteral("无法读取统计结果，订单未打印。") : refusal);
+    if (!content) {
+        ShowRefusal(dialogs, refusal);
         result.readFailed = !bookDown;
         result.bookFailed = bookDown;
         return result;
@@ -317,7 +206,7 @@ PrintJobResult NewOrder::Print(const PrintInfo &info, ReportSlot &layout, PrintT
     content->info.NoteNumber = QString::number(*number);
     target.SetDocumentName(OrderDocumentName(content->info.NoteNumber));
     if (target.OnScreen())
-        return PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
+        return PrintOrderContent(*content, target, dialogs);
 
     // The order is in the book before any page can come out.
     OrderRecordData order;
@@ -343,7 +232,7 @@ PrintJobResult NewOrder::Print(const PrintInfo &info, ReportSlot &layout, PrintT
         return result;
     }
 
-    result = PrintOrderContent(*content, pageSource, layout, target, dialogs, kind);
+    result = PrintOrderContent(*content, target, dialogs);
     if (!result.Accepted()) {
         // Refused by the printer: nothing came out, and the number stays
         // with this order for its next try.

@@ -1,14 +1,12 @@
-// The print job: the counted totals of the photo store as order pages on
-// rptPrintA4, ten size rows a page with the total row last, and the order's
-// way from the totals to the order book (NewOrder).
+// The print job: an order's content from the counted totals (PrepareOrder)
+// or from the order book (RecordedOrder), printed as A4 order pages, and a
+// new order's way to the order book (NewOrder).
 #pragma once
 
 #include "order_book.h"
 #include "print_info.h"
-#include "report_model.h"
 
 #include <QDateTime>
-#include <QSqlRecord>
 
 #include <optional>
 
@@ -52,20 +50,28 @@ QString OrderDocumentName(const QString &noteNumber);
 // without its server.
 std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInfo &info, const QDateTime &now,
                                          QString *refusal, bool *bookDown = nullptr);
+
+// The order's amount for one service, as the counter tells it before
+// printing.
+struct OrderAmount {
+    enum class Kind {
+        NoOrder,  // the totals make no printable order
+        BookDown, // the shared order book did not answer
+        Priced,   // fen is the amount
+        Unpriced, // a size has no price, so there is no total
+    };
+    Kind kind = Kind::NoOrder;
+    qint64 fen = 0;
+};
+// PrepareOrder for `service`, reduced to its amount; no number is taken.
+OrderAmount AmountOf(OrderBookSource &source, const QString &service, const QDateTime &now);
+
 // A recorded order as it was printed.
 OrderContent RecordedOrder(const OrderRecordData &order);
 
-// Prints the content page by page onto the target, with pageSource (the
-// one row of statement 10) as each page's data, then ends the target's
-// document.
-PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRecord> &pageSource,
-                                 ReportSlot &layout, PrintTarget &target, Dialogs &dialogs, AsyncJob kind);
-
-// PrepareOrder then PrintOrderContent, with the note number `info` holds:
-// the drawing of an order, without the order book.
-PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
-                           Dialogs &dialogs, AsyncJob kind = AsyncJob::Print,
-                           const QDateTime &now = QDateTime::currentDateTime());
+// The content's pages (PaginateOrder) onto the target, then the end of the
+// target's document; a refusing target is told through `dialogs`.
+PrintJobResult PrintOrderContent(const OrderContent &content, PrintTarget &target, Dialogs &dialogs);
 
 // One new order, from its first print, preview or PDF until the order book
 // has it as printed. Its note number is taken when it first needs one and
@@ -85,8 +91,7 @@ public:
     // Prices the counted totals for `info` at `now`, and prints them with
     // this order's number. On a target that is only on screen nothing is
     // recorded. Every failure is told through `dialogs`.
-    PrintJobResult Print(const PrintInfo &info, ReportSlot &layout, PrintTarget &target, Dialogs &dialogs,
-                         AsyncJob kind, const QDateTime &now);
+    PrintJobResult Print(const PrintInfo &info, PrintTarget &target, Dialogs &dialogs, const QDateTime &now);
 
     // True once the order is in the order book: the next print is another
     // order.

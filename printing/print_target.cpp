@@ -1,6 +1,8 @@
-// PrintTarget's paged-device base, the PDF target and the borrowed printer.
+// PrintTarget's page loop, its paged-device base, the PDF target and the
+// borrowed printer.
 #include "print_target.h"
 
+#include "dialogs.h"
 #include "pdf_unicode.h"
 #include "program_title.h"
 #include "replace_file.h"
@@ -162,6 +164,25 @@ QString PrinterFailedText(const PrintTarget &target)
 {
     const QString reason = target.failureReason();
     return reason.isEmpty() ? QStringLiteral("打印机失败...") : QStringLiteral("打印机失败：") + reason;
+}
+
+PagesPrinted PrintPages(PrintTarget &target, Dialogs &dialogs, const std::function<bool(QPainter &, int)> &drawPage)
+{
+    PagesPrinted printed;
+    for (bool more = true; more;) {
+        QPainter *painter = target.NewPage();
+        if (!painter) {
+            target.EndDocument();
+            printed.failed = true;
+            break;
+        }
+        more = drawPage(*painter, printed.pages++);
+    }
+    if (!printed.failed && !target.EndDocument())
+        printed.failed = true;
+    if (printed.failed)
+        dialogs.ShowMessage(PrinterFailedText(target), ProgramTitle, MessageIcon::None, MessageButtons::Ok);
+    return printed;
 }
 
 } // namespace kestova

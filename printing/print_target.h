@@ -22,6 +22,8 @@ class QWidget;
 
 namespace kestova {
 
+class Dialogs;
+
 class PrintTarget
 {
 public:
@@ -72,6 +74,17 @@ private:
 // What the operator is told when a target refused a page or a document:
 // "打印机失败：" and the target's reason, else "打印机失败...".
 QString PrinterFailedText(const PrintTarget &target);
+
+// The pages of one document onto a target: each on a new page, drawn by
+// drawPage(painter, index from 0), which says whether another page
+// follows; then the document ends. A page or document the target refuses
+// ends the document and is told through `dialogs` (PrinterFailedText).
+struct PagesPrinted {
+    int pages = 0;        // pages the target took
+    bool failed = false;  // the target refused a page or the document
+};
+PagesPrinted PrintPages(PrintTarget &target, Dialogs &dialogs,
+                        const std::function<bool(QPainter &, int)> &drawPage);
 
 // The margins, in millimetres, of an order page on A4 when the paper's own
 // are not known: 4 mm at the sides leave 202 mm for the 200 mm wide order.

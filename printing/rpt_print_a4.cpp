@@ -1,5 +1,5 @@
-// The design of rptPrintA4. All lengths in twips; everything lies in the
-// report header, 4515 high, so a print request bound to one row is one page.
+// The A4 order page as data: its labels, lines and rectangles in twips, the
+// order's fields among them (empty labels the page fills in), 4515 twips high.
 #include "rpt_print_a4.h"
 
 #include "label_text.h"
@@ -9,42 +9,41 @@ namespace kestova {
 
 namespace {
 
-const ReportFont Song{QStringLiteral("宋体"), 10.5, false};
-const ReportFont SongTitle{QStringLiteral("宋体"), 14.25, true};
-const ReportFont SongRemark{QStringLiteral("宋体"), 9, false};
+const LabelFont Song{QStringLiteral("宋体"), 10.5, false};
+const LabelFont SongTitle{QStringLiteral("宋体"), 14.25, true};
+const LabelFont SongRemark{QStringLiteral("宋体"), 9, false};
 
-ReportControl Label(const QString &name, const QString &text, int left, int top, int width, int height,
-                    Qt::Alignment alignment = Qt::AlignLeft, const ReportFont &font = Song)
+LayoutItem Label(const QString &name, const QString &text, int left, int top, int width, int height,
+                 Qt::Alignment alignment = Qt::AlignLeft, const LabelFont &font = Song)
 {
-    return ReportControl{ControlKind::Label, name, left, top, width, height, text, alignment, font};
+    return LayoutItem{ItemKind::Label, name, left, top, width, height, text, alignment, font};
 }
 
-ReportControl Field(const QString &name, int left, int top, int width, int height,
-                    Qt::Alignment alignment = Qt::AlignLeft, const ReportFont &font = Song)
+LayoutItem Field(const QString &name, int left, int top, int width, int height,
+                 Qt::Alignment alignment = Qt::AlignLeft, const LabelFont &font = Song)
 {
     return Label(name, QString(), left, top, width, height, alignment, font);
 }
 
-ReportControl Rect(const QString &name, int left, int top, int width, int height)
+LayoutItem Rect(const QString &name, int left, int top, int width, int height)
 {
-    return ReportControl{ControlKind::Rectangle, name, left, top, width, height, {}, Qt::AlignLeft, {}};
+    return LayoutItem{ItemKind::Rectangle, name, left, top, width, height, {}, Qt::AlignLeft, {}};
 }
 
-ReportControl VRule(const QString &name, int x, int top, int bottom)
+LayoutItem VRule(const QString &name, int x, int top, int bottom)
 {
-    return ReportControl{ControlKind::Line, name, x, top, 0, bottom - top, {}, Qt::AlignLeft, {}};
+    return LayoutItem{ItemKind::Line, name, x, top, 0, bottom - top, {}, Qt::AlignLeft, {}};
 }
 
-ReportControl HRule(const QString &name, int y, int left, int right)
+LayoutItem HRule(const QString &name, int y, int left, int right)
 {
-    return ReportControl{ControlKind::Line, name, left, y, right - left, 0, {}, Qt::AlignLeft, {}};
+    return LayoutItem{ItemKind::Line, name, left, y, right - left, 0, {}, Qt::AlignLeft, {}};
 }
 
-ReportSection OrderSection()
+QList<LayoutItem> MakeLayout()
 {
     using namespace PrintA4;
-    ReportSection s{Section, SectionRole::ReportHeader, 4515, {}};
-    QList<ReportControl> &c = s.controls;
+    QList<LayoutItem> c;
 
     c << Label(QStringLiteral("lblTitle"), QStringLiteral("冲印单"), 4110, 75, 2835, 300, Qt::AlignHCenter,
                SongTitle);
@@ -98,23 +97,7 @@ ReportSection OrderSection()
     }
     c << Field(Append, 8580, 1320, 2730, 2625);
     c << Field(Remark, 1515, 4035, 6960, 435, Qt::AlignLeft, SongRemark);
-    return s;
-}
-
-ReportDesign MakeDesign()
-{
-    ReportDesign d;
-    d.name = QStringLiteral("rptPrintA4");
-    d.reportWidth = 11355;
-    d.defaultFont = ReportFont{QStringLiteral("Arial"), 8.25, false};
-    d.sections = {
-        OrderSection(),
-        ReportSection{QStringLiteral("Section2"), SectionRole::PageHeader, 0, {}},
-        ReportSection{QStringLiteral("Section1"), SectionRole::Detail, 0, {}},
-        ReportSection{QStringLiteral("Section3"), SectionRole::PageFooter, 0, {}},
-        ReportSection{QStringLiteral("Section5"), SectionRole::ReportFooter, 0, {}},
-    };
-    return d;
+    return c;
 }
 
 } // namespace
@@ -134,17 +117,17 @@ UnitCaptions CaptionsFor(const Settings &settings)
 
 bool RemarkFits(const QString &remark)
 {
-    for (const ReportControl &c : rptPrintA4().sections.first().controls) {
-        if (c.name == PrintA4::Remark)
-            return LabelTakesWhole(c, c.font.value_or(rptPrintA4().defaultFont), remark);
+    for (const LayoutItem &item : OrderPageLayout()) {
+        if (item.name == PrintA4::Remark)
+            return LabelTakesWhole(item, remark);
     }
     return true;
 }
 
-const ReportDesign &rptPrintA4()
+const QList<LayoutItem> &OrderPageLayout()
 {
-    static const ReportDesign design = MakeDesign();
-    return design;
+    static const QList<LayoutItem> layout = MakeLayout();
+    return layout;
 }
 
 } // namespace kestova

@@ -1,8 +1,8 @@
-// rptPrintA4: the A4 photo-print order. The design as data, and the names by
-// which the print job addresses its fields.
+// The A4 order page: its layout as data, the names of the fields a page
+// fills in, the unit captions and what the remark field takes.
 #pragma once
 
-#include "report_model.h"
+#include "page_layout.h"
 
 #include <QString>
 
@@ -10,11 +10,12 @@ namespace kestova {
 
 struct Settings;
 
-const ReportDesign &rptPrintA4();
+// Every item of the page in drawing order; fields are labels without text.
+const QList<LayoutItem> &OrderPageLayout();
 
 // The captions of the length, width and area columns, naming the units the
 // figures below them were counted in (the settings PhotoSize and
-// PhotoArea); with the default settings, those of the design.
+// PhotoArea); with the default settings, those of the layout.
 struct UnitCaptions {
     QString length;
     QString width;
@@ -28,8 +29,8 @@ bool RemarkFits(const QString &remark);
 
 namespace PrintA4 {
 
-// Every field lies in the report header.
-inline const QString Section = QStringLiteral("Section4");
+inline constexpr int WidthTwips = 11355;
+// Table rows on a page: sizes, and the total row on the last page.
 inline constexpr int Rows = 10;
 
 inline const QString NoteNumber = QStringLiteral("NoteNumber");

@@ -232,9 +232,8 @@ int main(int argc, char *argv[])
             PrintInfo info;
             info.MemberName = customers[i];
             info.ServiceName = i == 2 ? QStringLiteral("写真海报") : QStringLiteral("数码冲印（光面）");
-            ReportSlot layout(rptPrintA4());
             PdfPrintTarget pdf(pdfs.filePath(QStringLiteral("%1.pdf").arg(i)));
-            NewOrder(printSource).Print(info, layout, pdf, dialogs, AsyncJob::Export, QDateTime::currentDateTime());
+            NewOrder(printSource).Print(info, pdf, dialogs, QDateTime::currentDateTime());
         }
         {
             PrintInfo info;
@@ -273,7 +272,11 @@ int main(int argc, char *argv[])
         ok &= Save(daily.grab().toImage(), prefix + QStringLiteral("-daily.png"));
         daily.close();
         OrderBookSource source(*orderStore, settings);
-        frmRemark remark(source, settings, printInfo, &window);
+        const OrderFacts facts{[&] { return orderStore->ReadCount(); },
+                               [&](const QString &service) {
+                                   return AmountOf(source, service, QDateTime::currentDateTime());
+                               }};
+        frmRemark remark(source, settings, facts, &window);
         remark.show();
         ok &= QTest::qWaitForWindowExposed(&remark);
         ok &= Save(remark.grab().toImage(), prefix + QStringLiteral("-remark.png"));

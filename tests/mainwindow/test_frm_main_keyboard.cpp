@@ -100,13 +100,13 @@ TEST_F(KeyboardTest, AWholeJobByKeysAlone)
     AnswerModal<frmRemark>([&](frmRemark &d) {
         answered = true;
         ASSERT_TRUE(Activate(&d));
-        d.txtRemark->setFocus(Qt::OtherFocusReason);
+        Child<QPlainTextEdit>(d, "txtRemark")->setFocus(Qt::OtherFocusReason);
         for (const QString &c : {QStringLiteral("加"), QStringLiteral("急")})
-            QTest::sendKeyEvent(QTest::Click, d.txtRemark, Qt::Key_unknown, c, Qt::NoModifier);
-        QTest::keyClick(d.txtRemark, Qt::Key_Tab);
-        EXPECT_EQ(d.txtRemark->toPlainText(), QStringLiteral("加急"));
+            QTest::sendKeyEvent(QTest::Click, Child<QPlainTextEdit>(d, "txtRemark"), Qt::Key_unknown, c, Qt::NoModifier);
+        QTest::keyClick(Child<QPlainTextEdit>(d, "txtRemark"), Qt::Key_Tab);
+        EXPECT_EQ(Child<QPlainTextEdit>(d, "txtRemark")->toPlainText(), QStringLiteral("加急"));
         QWidget *next = QApplication::focusWidget();
-        EXPECT_TRUE(next == d.cbServiceName || d.cbServiceName->isAncestorOf(next));
+        EXPECT_TRUE(next == Child<QComboBox>(d, "cbServiceName") || Child<QComboBox>(d, "cbServiceName")->isAncestorOf(next));
         QTest::keyClick(next, Qt::Key_Return, Qt::ControlModifier);
         if (d.isVisible()) {
             ADD_FAILURE() << "Ctrl+Enter did not print";

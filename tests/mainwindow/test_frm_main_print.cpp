@@ -28,13 +28,13 @@ TEST_F(MainWindowTest, PrintButtonPrintsTheCountedOrderForTheFolderCustomer)
     const QString pdf = sandbox.path(QStringLiteral("order.pdf"));
 
     // Cancel: nothing is printed, but the number is issued with the load.
-    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdCancel->click(); });
+    AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdCancel"); });
     PressToolbar(3);
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     AnswerModal<frmRemark>([](frmRemark &d) {
-        EXPECT_FALSE(d.txtMemberName->isEnabled());
-        d.cmdOK->click();
+        EXPECT_FALSE(Child<QLineEdit>(d, "txtMemberName")->isEnabled());
+        Click(d, "cmdOK");
     });
     PressToolbar(3);
     const OrderPage page(PdfWords(pdf), 0);

@@ -1,13 +1,16 @@
 // Answering modal dialogs from a test: the answer runs once the dialog of
-// the given type is the active modal widget.
+// the given type is the active modal widget, and reaches the dialog's
+// widgets by their object names.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
 
 namespace kestova::test {
@@ -26,6 +29,23 @@ void AnswerModal(std::function<void(Dialog &)> answer, int triesLeft = 300)
                 other->close();
         }
     });
+}
+
+// The dialog's child widget of that name; a test without it cannot go on.
+template <typename Widget = QWidget>
+Widget *Child(QWidget &dialog, const char *name)
+{
+    auto *child = dialog.findChild<Widget *>(QLatin1String(name));
+    if (!child) {
+        ADD_FAILURE() << dialog.objectName().toStdString() << " has no " << name;
+        std::abort();
+    }
+    return child;
+}
+
+inline void Click(QWidget &dialog, const char *button)
+{
+    Child<QAbstractButton>(dialog, button)->click();
 }
 
 } // namespace kestova::test

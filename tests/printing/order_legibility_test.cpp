@@ -40,7 +40,7 @@ protected:
     OrderPage Print()
     {
         PdfPrintTarget target(pdf);
-        EXPECT_EQ(RunPrintJob(Source(), info, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(PrintCounted(target).pages, 1);
         return OrderPage(PdfWords(pdf), 0);
     }
 

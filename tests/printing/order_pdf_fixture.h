@@ -1,17 +1,16 @@
-// A fresh store, the order layout and a PDF file for one print-job test,
-// with the store's order book as the order's source. Skipped without
-// pdftotext. A fixture deriving from it calls OrderPdfTest::SetUp() first
+// A fresh store and a PDF file for one print-job test, with the store's
+// order book as the order's source. Skipped without pdftotext. A fixture deriving from it calls OrderPdfTest::SetUp() first
 // and returns when that skipped or failed.
 #pragma once
 
+#include "dialogs.h"
 #include "order_book_source.h"
 #include "pdf_text.h"
 #include "photo_store.h"
 #include "print_info.h"
+#include "print_job.h"
 #include "program_folder.h"
 #include "recording_dialogs.h"
-#include "report_model.h"
-#include "rpt_print_a4.h"
 #include "sandbox.h"
 #include "settings.h"
 
@@ -44,13 +43,28 @@ protected:
         return *source;
     }
 
+    // The counted totals as an order under info's note number, taken from
+    // no order book: prepared, then printed as the order book's orders are.
+    PrintJobResult PrintCounted(PrintTarget &target)
+    {
+        QString refusal;
+        bool bookDown = false;
+        const std::optional<OrderContent> content =
+            PrepareOrder(Source(), info, QDateTime::currentDateTime(), &refusal, &bookDown);
+        if (content)
+            return PrintOrderContent(*content, target, dialogs);
+        dialogs.ShowMessage(refusal, QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+        PrintJobResult refused;
+        refused.readFailed = !bookDown;
+        return refused;
+    }
+
     Sandbox sandbox;
     std::unique_ptr<PhotoStore> store;
     PrintInfo info;
     Settings settings;
     std::unique_ptr<OrderBookSource> source;
     RecordingDialogs dialogs;
-    ReportSlot layout{rptPrintA4()};
     QString pdf;
 };
 

@@ -76,8 +76,8 @@ protected:
     static void OkAs(const QString &name)
     {
         AnswerModal<frmRemark>([name](frmRemark &d) {
-            d.txtMemberName->setText(name);
-            d.cmdOK->click();
+            Child<QLineEdit>(d, "txtMemberName")->setText(name);
+            Click(d, "cmdOK");
         });
     }
     qint64 NotesIssued()
@@ -108,9 +108,9 @@ TEST_F(OrderPrintingTest, EachCustomerIsAnOrderOfItsOwnWithItsOwnNumber)
         SCOPED_TRACE(customers[i].toStdString());
         QString seenName;
         AnswerModal<frmRemark>([&](frmRemark &d) {
-            seenName = d.txtMemberName->text();
-            d.txtMemberName->setText(customers[i]);
-            d.cmdOK->click();
+            seenName = Child<QLineEdit>(d, "txtMemberName")->text();
+            Child<QLineEdit>(d, "txtMemberName")->setText(customers[i]);
+            Click(d, "cmdOK");
         });
         if (i == 2)
             printing->SetClock([lateEvening] { return lateEvening; });
@@ -139,7 +139,7 @@ TEST_F(OrderPrintingTest, EachCustomerIsAnOrderOfItsOwnWithItsOwnNumber)
 
 TEST_F(OrderPrintingTest, CancelAndARefusedPrintUseNoNumber)
 {
-    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdCancel->click(); });
+    AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdCancel"); });
     printing->Print();
     AnswerModal<frmRemark>([](frmRemark &d) { d.close(); });
     printing->PrintPreview();
@@ -172,7 +172,6 @@ TEST_F(OrderPrintingTest, PreviewRunsTheSameJobAndLeavesNoTextsBehind)
     const OrderPage page = FirstPage(pdf);
     EXPECT_EQ(page.NoteNumber(), QStringLiteral("1"));
     EXPECT_EQ(page.Cell(2, PrintA4::ServiceName), QStringLiteral("合计"));
-    EXPECT_FALSE(printing->layout().HasInstance());
     EXPECT_EQ(NotesIssued(), 1);
     EXPECT_TRUE(printing->source().Book()->Find(1));
 }
@@ -192,7 +191,6 @@ TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
     EXPECT_EQ(FirstPage(sandbox.path(QStringLiteral("screen.pdf"))).NoteNumber(), QStringLiteral("1"));
     EXPECT_EQ(FirstPage(chosen).MemberName(), QStringLiteral("钱七"));
     EXPECT_EQ(FirstPage(chosen).NoteNumber(), QStringLiteral("1"));
-    EXPECT_FALSE(printing->layout().HasInstance());
     EXPECT_TRUE(printing->source().Book()->Find(1));
 
     // Previewed and closed without printing: the number stays with the
@@ -207,8 +205,8 @@ TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
     ASSERT_TRUE(MarkCounted(*store, QStringLiteral("/照片/下一位")));
     QString seenName = QStringLiteral("?");
     AnswerModal<frmRemark>([&](frmRemark &d) {
-        seenName = d.txtMemberName->text();
-        d.cmdCancel->click();
+        seenName = Child<QLineEdit>(d, "txtMemberName")->text();
+        Click(d, "cmdCancel");
     });
     printing->PrintPreview();
     EXPECT_EQ(seenName, QString());

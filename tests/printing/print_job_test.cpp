@@ -1,5 +1,5 @@
 // The print job rendered into PDF files and read back: pages, rows, the
-// total line, the heading, printer failures and the layout's lifetime.
+// total line, the heading and printer failures.
 #include "program_title.h"
 #include "order_pdf_fixture.h"
 #include "photo_store.h"
@@ -11,7 +11,6 @@
 #include "sandbox.h"
 #include "settings.h"
 
-#include <QCoreApplication>
 #include <QDate>
 #include <QFileInfo>
 #include <QLocale>
@@ -84,10 +83,10 @@ protected:
     }
     static QString SizeText(int i) { return QStringLiteral("%1.5*%2.25").arg(10 + i).arg(5 + i); }
 
-    PrintJobResult Print(AsyncJob kind = AsyncJob::Print)
+    PrintJobResult Print()
     {
         PdfPrintTarget target(pdf);
-        return RunPrintJob(Source(), info, layout, target, dialogs, kind);
+        return PrintCounted(target);
     }
 
     QList<OrderPage> Pages()
@@ -196,7 +195,6 @@ TEST_F(PrintJobTest, ATotalRowAloneOnTheLastPageIsStillPrinted)
         ASSERT_TRUE(store->DeletePhotoTotal());
         AddSizes(sizes);
         EXPECT_EQ(Print().pages, sizes / 10 + 1);
-        QCoreApplication::processEvents();
         const QList<OrderPage> pages = Pages();
         ASSERT_EQ(pages.size(), sizes / 10 + 1);
         for (int i = 1; i <= 10; ++i)
@@ -236,12 +234,12 @@ TEST_F(PrintJobTest, SizesNoPrinterMakesRefuseTheOrder)
     EXPECT_EQ(page.Cell(2, PhotoAmount), QStringLiteral("2"));
 }
 
-TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
+TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJob)
 {
     AddSizes(12);
     {
         FailingTarget target(pdf, 1);
-        const PrintJobResult result = RunPrintJob(Source(), info, layout, target, dialogs);
+        const PrintJobResult result = PrintCounted(target);
         EXPECT_TRUE(result.printerFailed);
         EXPECT_EQ(result.pages, 0);
         EXPECT_EQ(target.requests, 1);  // no later page is attempted
@@ -250,7 +248,6 @@ TEST_F(PrintJobTest, AnUnusablePrinterEndsTheJobAndDiscardsTheLayout)
     EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("打印机失败..."));
     EXPECT_EQ(dialogs.messages[0].title, ProgramTitle);
     EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
-    EXPECT_FALSE(layout.HasInstance());
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     // A PDF file that cannot be written is an unusable printer too.
@@ -263,37 +260,12 @@ TEST_F(PrintJobTest, AFailureOnTheSecondPageKeepsTheFirst)
 {
     AddSizes(12);
     FailingTarget target(pdf, 2);
-    const PrintJobResult result = RunPrintJob(Source(), info, layout, target, dialogs);
+    const PrintJobResult result = PrintCounted(target);
     EXPECT_EQ(result.pages, 1);
     EXPECT_TRUE(result.printerFailed);
     EXPECT_EQ(target.requests, 2);
     EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_FALSE(layout.HasInstance());
     EXPECT_EQ(PdfLayoutPages(pdf).size(), 1);
-}
-
-TEST_F(PrintJobTest, TheLayoutIsDiscardedOnceTheLastPageIsReported)
-{
-    AddSizes(3);
-    EXPECT_EQ(Print().pages, 1);
-    // Until the notice arrives, the texts stay.
-    ASSERT_TRUE(layout.HasInstance());
-    EXPECT_EQ(layout.Instance().FieldText(Section, RowField(PhotoHeight, 1)), QStringLiteral("11.5"));
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(layout.HasInstance());
-    EXPECT_EQ(layout.Instance().FieldText(Section, RowField(PhotoHeight, 1)), QString());
-    EXPECT_EQ(layout.Instance().FieldText(Section, NoteNumber), QString());
-}
-
-TEST_F(PrintJobTest, PreviewAndExportNoticesLeaveTheLayoutAlone)
-{
-    AddSizes(3);
-    for (AsyncJob kind : {AsyncJob::Preview, AsyncJob::Export}) {
-        EXPECT_EQ(Print(kind).pages, 1);
-        QCoreApplication::processEvents();
-        ASSERT_TRUE(layout.HasInstance());
-        EXPECT_EQ(layout.Instance().FieldText(Section, RowField(ServiceName, 4)), QStringLiteral("合计"));
-    }
 }
 
 // The print dialog's "print to file" hands the job a printer writing a PDF;
@@ -307,7 +279,7 @@ TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
     printer.setOutputFileName(pdf);
     {
         BorrowedPrinterTarget target(printer);
-        EXPECT_EQ(RunPrintJob(Source(), info, layout, target, dialogs).pages, 1);
+        EXPECT_EQ(PrintCounted(target).pages, 1);
     }
     const OrderPage page = Pages().value(0);
     EXPECT_EQ(page.MemberName(), QStringLiteral("金长日 色面户"));

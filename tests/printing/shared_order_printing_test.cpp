@@ -59,7 +59,7 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
         OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
         AnswerModal<frmRemark>([this](frmRemark &d) {
             EXPECT_TRUE(server.Stop());
-            d.cmdOK->click();
+            Click(d, "cmdOK");
         });
         run.Print();
     }
@@ -75,7 +75,7 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     ASSERT_TRUE(server.Start()) << server.Problem().toStdString();
-    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdOK"); });
     run.Print();
     EXPECT_EQ(dialogs.messages.size(), 2);
     ASSERT_TRUE(QFileInfo::exists(pdf));
@@ -100,13 +100,13 @@ TEST_F(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
         ASSERT_TRUE(store->IssueNoteNumber());
     OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
 
-    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdOK"); });
     run.Print();
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("7"));
 
     settings.OrderBookConnection = server.NewDatabase();
     QFile::remove(pdf);
-    AnswerModal<frmRemark>([](frmRemark &d) { d.cmdOK->click(); });
+    AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdOK"); });
     run.Print();
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("1"));
     OrderBook *book = run.source().Book();
@@ -133,14 +133,13 @@ TEST_F(SharedOrderPrinting, AnOrderTakesAtMostSixRoundTrips)
     const QStringList services = source.ServiceNames(); // as the dialog does, connecting
     ASSERT_FALSE(services.isEmpty());
     info.ServiceName = services.first();
-    ReportSlot layout(rptPrintA4());
     for (int number = 1; number <= 3; ++number) {
         SCOPED_TRACE(number);
         QFile::remove(pdf);
         const int before = relay.RoundTrips();
         NewOrder order(source);
         const PrintJobResult result =
-            order.Print(info, layout, target, dialogs, AsyncJob::Print, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
+            order.Print(info, target, dialogs, QDateTime(QDate(2026, 12, 8), QTime(10, 0)));
         EXPECT_LE(relay.RoundTrips() - before, 6);
         EXPECT_TRUE(result.recorded);
         ASSERT_TRUE(QFileInfo::exists(pdf));
