@@ -106,7 +106,7 @@ public:
     enum class CountLockState { Locked, Busy, Failed };
     std::unique_ptr<CountLock> LockForCount(CountLockState *state);
 
-    // Statements 1 to 5: the scan's writes. Each returns false when the store
+    // The scan's writes. Each returns false when the store
     // rejected it, or when the batch commit it triggered failed.
     bool DeletePhotoDetail();
     bool InsertPhotoDetail(const DetailRow &row);
@@ -121,20 +121,21 @@ public:
     bool CompleteCount();
     std::optional<CountRecord> ReadCount(bool *ok = nullptr);
 
-    // Statement 8 (export): PhotoTotal in insertion order.
+    // SelectTotalExport: PhotoTotal in insertion order.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
-    // Statement 9 (print): the same rows, read by column name.
+    // SelectTotalsForPrint: the same rows, read by column name.
     QList<TotalRow> ReadTotalsForPrint(bool *ok = nullptr);
-    // Statement 10: the one-row data source of a printed page.
+    // SelectOneRow: the one-row data source of a printed page.
     QList<QSqlRecord> ReadPageSource(bool *ok = nullptr);
 
-    // Statements 11 and 12: a new note number dated today, durably stored.
+    // IssueNoteNumber and SelectIssuedNoteNumber: a new note number dated
+    // today, durably stored.
     std::optional<qint64> IssueNoteNumber();
     // Gives back `number` when it is still the last one issued; false
     // otherwise (it then stays a number without an order).
     bool ReturnNoteNumber(qint64 number);
 
-    // Statement 13.
+    // SelectServiceNames: the services in their list order.
     QStringList ServiceNames(bool *ok = nullptr);
 
     // A batch ends with EndBatch(), which commits (false when the commit

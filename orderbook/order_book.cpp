@@ -308,7 +308,7 @@ QStringList OrderBook::ServiceNames(bool *ok) const
 {
     QStringList names;
     QSqlQuery q(m_db);
-    const bool done = q.exec(Statement::S13_SelectServiceNames);
+    const bool done = q.exec(Statement::SelectServiceNames);
     while (done && q.next())
         names << q.value(0).toString();
     if (ok)

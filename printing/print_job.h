@@ -56,7 +56,7 @@ std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInf
 OrderContent RecordedOrder(const OrderRecordData &order);
 
 // Prints the content page by page onto the target, with pageSource (the
-// one row of statement 10) as each page's data, then ends the target's
+// one row of SelectOneRow) as each page's data, then ends the target's
 // document.
 PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRecord> &pageSource,
                                  ReportSlot &layout, PrintTarget &target, Dialogs &dialogs, AsyncJob kind);

@@ -55,7 +55,7 @@ protected:
         return Rows("SELECT PhotoPath,PhotoWidth,PhotoHeight,WidthAndHeight,PhotoArea,IsSucceed FROM PhotoDetail "
                     "ORDER BY rowid");
     }
-    QList<QStringList> Totals() { return Rows(Statement::S7_SelectTotalGrid); }
+    QList<QStringList> Totals() { return Rows(Statement::SelectTotalGrid); }
 
     QString Folder(const QString &relative) { return box.mkdir(relative) + '/'; }
 

@@ -191,7 +191,7 @@ TEST_F(MainWindowTest, CountFillsBothGridsAndMarksTheAlarmRows)
     EXPECT_EQ(PanelText(4), QStringLiteral("5"));
     EXPECT_TRUE(window->Counted().Holds(folder));
 
-    // Statement 6 order: by horizontal, then vertical resolution.
+    // SelectDetailGrid's order: by horizontal, then vertical resolution.
     const QList<QStringList> detail = Rows(*window->Detail());
     ASSERT_EQ(detail.size(), 5);
     EXPECT_EQ(detail[0], (QStringList{folder + "notes.txt", "0*0", "0", "0", "0", "失败"}));

@@ -306,7 +306,7 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
     ASSERT_TRUE(store);
     const QList<QStringList> before = QueryRows(store->database(), QStringLiteral(
         "SELECT type, name, sql FROM sqlite_master ORDER BY name"));
-    const QList<QStringList> totals = QueryRows(store->database(), Statement::S8_SelectTotalExport);
+    const QList<QStringList> totals = QueryRows(store->database(), Statement::SelectTotalExport);
     ASSERT_EQ(totals.size(), 2);
 
     OrderBook book(store->database());
@@ -322,7 +322,7 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
             added << entry[1];
     }
     EXPECT_EQ(added, (QStringList{"OrderBookVersion", "OrderLine", "OrderRecord", "PriceList", "SizePrice"}));
-    EXPECT_EQ(QueryRows(store->database(), Statement::S8_SelectTotalExport), totals);
+    EXPECT_EQ(QueryRows(store->database(), Statement::SelectTotalExport), totals);
     // The old statements still work: a new note number follows the old one.
     const std::optional<qint64> number = store->IssueNoteNumber();
     ASSERT_TRUE(number);
