@@ -505,8 +505,8 @@ bool PhotoStore::BeginCount(const CountRecord &record)
     done = done && q.prepare(Statement::InsertCountState);
     q.addBindValue(record.folder);
     q.addBindValue(record.countedAt.toString(Qt::ISODate));
-    q.addBindValue(record.sizeUnit);
-    q.addBindValue(record.areaUnit);
+    q.addBindValue(UnitText(record.sizeUnit));
+    q.addBindValue(UnitText(record.areaUnit));
     q.addBindValue(record.radixPoint);
     q.addBindValue(record.unitRadixPoint);
     done = done && q.exec();
@@ -531,8 +531,8 @@ std::optional<CountRecord> PhotoStore::ReadCount(bool *ok)
         if (done && q.next()) {
             record = CountRecord{q.value(0).toString(),
                                  QDateTime::fromString(q.value(1).toString(), Qt::ISODate),
-                                 q.value(2).toString(),
-                                 q.value(3).toString(),
+                                 LengthUnitFromText(q.value(2).toString()),
+                                 AreaUnitFromText(q.value(3).toString()),
                                  q.value(4).toInt(),
                                  q.value(5).toInt(),
                                  q.value(6).toLongLong() == 1};

@@ -17,6 +17,8 @@
 // two, never write PhotoDetail at the same time.
 #pragma once
 
+#include "numbers.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
@@ -58,14 +60,14 @@ struct TotalRow {
 };
 
 // What the totals in PhotoTotal are: the folder counted, when, in which
-// units ("cm"/"in", "m2"/"cm2") and decimals, and whether the count
+// units and decimals, and whether the count
 // completed. A count that was stopped, failed or found no file leaves
 // complete false: PhotoTotal then holds an earlier folder's totals.
 struct CountRecord {
     QString folder;
     QDateTime countedAt;
-    QString sizeUnit;
-    QString areaUnit;
+    LengthUnit sizeUnit = LengthUnit::Centimetre;
+    AreaUnit areaUnit = AreaUnit::SquareMetre;
     qint32 radixPoint = 2;
     qint32 unitRadixPoint = 4;
     bool complete = false;

@@ -2,25 +2,24 @@
 // which the print job addresses its fields.
 #pragma once
 
+#include "numbers.h"
 #include "report_model.h"
 
 #include <QString>
 
 namespace kestova {
 
-struct Settings;
-
 const ReportDesign &rptPrintA4();
 
 // The captions of the length, width and area columns, naming the units the
-// figures below them were counted in (the settings PhotoSize and
-// PhotoArea); with the default settings, those of the design.
+// figures below them were counted in; centimetres and square metres give
+// those of the design.
 struct UnitCaptions {
     QString length;
     QString width;
     QString area;
 };
-UnitCaptions CaptionsFor(const Settings &settings);
+UnitCaptions CaptionsFor(LengthUnit length, AreaUnit area);
 
 // Whether the remark prints whole in its field (at the smallest size the
 // field allows); the print information dialog accepts no more.

@@ -232,8 +232,8 @@ TEST_F(ScanTest, WithoutSamenessTurnedPicturesAreTwoSizesAndAreasRoundTwice)
 
 TEST_F(ScanTest, UnitsAndDecimalsComeFromTheSettings)
 {
-    settings.PhotoSize = "1";
-    settings.PhotoArea = "1";
+    settings.PhotoSize = LengthUnit::Inch;
+    settings.PhotoArea = AreaUnit::SquareCentimetre;
     settings.UnitRadixPoint = 1;
     settings.RadixPoint = 0;
     const QString root = Folder("photos");
