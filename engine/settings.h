@@ -76,7 +76,7 @@ bool SaveLastPath(const QString &folder, QString *error = nullptr);
 QStringList SettingsLines(const Settings &s);
 
 // The unit codes of Config.ini, the positions of the settings dialog's unit
-// lists. PhotoSize "0" is centimetres, "1" inches and any other text (" 1",
+// lists. PhotoSize "0" is centimetres, "1" inches and any other text ("2",
 // "00") no unit; PhotoArea "0" is square metres and any other text square
 // centimetres. Preview is off for a number equal to 0 ("0", " 0 ", "0.0")
 // and on for anything else. An empty code (the key absent or blank) is the

@@ -28,7 +28,7 @@ const QString DecimalsMessage = QStringLiteral("保留位数格式输入错误�
 const QString DpiMessage = QStringLiteral("DPI警报格式输入错误！");
 
 // The lists hold the units in the order of their Config.ini codes. A size
-// code that names no unit ("00", " 1") selects nothing, and OK keeps it
+// code that names no unit ("00", "2") selects nothing, and OK keeps it
 // unless a unit is picked.
 int ListPosition(std::optional<LengthUnit> unit)
 {
