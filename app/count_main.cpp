@@ -254,7 +254,7 @@ int Scan(const Options &o)
     if (o.details) {
         QSqlQuery q(store->database());
         q.setForwardOnly(true);
-        q.exec(Statement::S6_SelectDetailGrid);
+        q.exec(Statement::SelectDetailGrid);
         while (q.next()) {
             PrintLine(TsvLine({q.value(0).toString(), q.value(1).toString(), NumberText(q.value(2).toDouble()),
                                NumberText(q.value(3).toDouble()), q.value(4).toString(), q.value(5).toString()}));

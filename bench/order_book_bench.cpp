@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
         o.issuedAt = QDateTime(QDate(2026, 1, 1).addDays(n * 365 / orders), QTime(9, 0).addSecs(n % 36000));
         o.memberName = surnames[n % surnames.size()] + QString::number(n % 9973);
         o.service = QStringLiteral("数码冲印（光面）");
-        o.areaUnit = QStringLiteral("m2");
+        o.areaUnit = AreaUnit::SquareMetre;
         QList<TotalRow> rows;
         for (int i = 0; i < 9; ++i)
             rows.append(TotalRow{QStringLiteral("%1*10.16").arg(10 + i), 1 + n % 7, 0.0155 * (1 + n % 7)});

@@ -65,8 +65,8 @@ int main(int argc, char *argv[])
     std::unique_ptr<PhotoStore> store = PhotoStore::Create(mdb) ? PhotoStore::Open(mdb) : nullptr;
     if (!store || !QSqlQuery(store->database()).exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)"))
         || !store->InsertGrandTotal(2)
-        || !store->BeginCount({QStringLiteral("/照片/客户"), QDateTime::currentDateTime(), QStringLiteral("cm"),
-                               QStringLiteral("m2"), 2, 4, false})
+        || !store->BeginCount({QStringLiteral("/照片/客户"), QDateTime::currentDateTime(), LengthUnit::Centimetre,
+                               AreaUnit::SquareMetre, 2, 4, false})
         || !store->CompleteCount())
         return 1;
 

@@ -36,7 +36,7 @@ bool Fill(const QString &mdb, int orders)
         o.issuedAt = QDateTime(QDate(2026, 1, 1).addDays(n % 365), QTime(9, 0));
         o.memberName = QStringLiteral("客户%1").arg(n % 9973);
         o.service = QStringLiteral("数码冲印（光面）");
-        o.areaUnit = QStringLiteral("m2");
+        o.areaUnit = AreaUnit::SquareMetre;
         QList<TotalRow> rows;
         for (int i = 0; i < 9; ++i)
             rows.append(TotalRow{QStringLiteral("%1*10.16").arg(10 + i), 1 + n % 7, 0.0155 * (1 + n % 7)});

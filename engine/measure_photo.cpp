@@ -47,7 +47,7 @@ QString QuotePath(const QString &path)
 }
 
 PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pixelHeight, float horizontalDpi,
-                               float verticalDpi, const QString &photoSize, const QString &photoArea,
+                               float verticalDpi, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                                qint32 unitRadixPoint)
 {
     PhotoMeasure m;
@@ -90,20 +90,20 @@ PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pi
     const double squareInches = heightInches * widthInches;
     if (!std::isfinite(squareInches))
         return fail(Overflow);
-    m.Area = photoArea == QLatin1String("0") ? squareInches * SquareMetresPerSquareInch
+    m.Area = areaUnit == AreaUnit::SquareMetre ? squareInches * SquareMetresPerSquareInch
                                              : squareInches * SquareCentimetresPerSquareInch;
     if (!std::isfinite(m.Area))
         return fail(Overflow);
 
     // Width before height, as the error path reports the first failure.
-    if (photoSize == QLatin1String("0")) {
+    if (sizeUnit == LengthUnit::Centimetre) {
         const double w = static_cast<double>(pixelWidth) / horizontalDpi * CentimetresPerInch;
         const double h = static_cast<double>(pixelHeight) / verticalDpi * CentimetresPerInch;
         if (!std::isfinite(w) || !std::isfinite(h))
             return fail(Overflow);
         m.PrintWidth = RoundHalfAway(w, 2);
         m.PrintHeight = RoundHalfAway(h, 2);
-    } else if (photoSize == QLatin1String("1")) {
+    } else if (sizeUnit == LengthUnit::Inch) {
         m.PrintWidth = RoundHalfAway(widthInches, 1);
         m.PrintHeight = RoundHalfAway(heightInches, 1);
     }
@@ -114,14 +114,14 @@ PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pi
     return m;
 }
 
-PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
+PhotoMeasure MeasureFile(const QString &path, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                          qint32 unitRadixPoint)
 {
-    return MeasureHeader(path, ReadImageHeader(path), photoSize, photoArea, unitRadixPoint);
+    return MeasureHeader(path, ReadImageHeader(path), sizeUnit, areaUnit, unitRadixPoint);
 }
 
-PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const QString &photoSize,
-                           const QString &photoArea, qint32 unitRadixPoint)
+PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, std::optional<LengthUnit> sizeUnit,
+                           AreaUnit areaUnit, qint32 unitRadixPoint)
 {
     if (!header.valid) {
         PhotoMeasure m;
@@ -130,14 +130,14 @@ PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const
         m.Unreadable = header.unreadable;
         return m;
     }
-    return MeasureFromHeader(path, header.width, header.height, header.horizontalDpi, header.verticalDpi, photoSize,
-                             photoArea, unitRadixPoint);
+    return MeasureFromHeader(path, header.width, header.height, header.horizontalDpi, header.verticalDpi, sizeUnit,
+                             areaUnit, unitRadixPoint);
 }
 
-PhotoMeasure MeasurePhoto(const QString &path, const QString &photoSize, const QString &photoArea,
+PhotoMeasure MeasurePhoto(const QString &path, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                           qint32 unitRadixPoint, Dialogs *dialogs)
 {
-    PhotoMeasure m = MeasureFile(path, photoSize, photoArea, unitRadixPoint);
+    PhotoMeasure m = MeasureFile(path, sizeUnit, areaUnit, unitRadixPoint);
     if (!m.ArithmeticError.isEmpty() && dialogs)
         dialogs->ShowMessage(m.ArithmeticError, QString(), MessageIcon::None, MessageButtons::Ok);
     return m;

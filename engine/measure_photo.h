@@ -2,7 +2,11 @@
 // print size and print area in the configured units).
 #pragma once
 
+#include "numbers.h"
+
 #include <QString>
+
+#include <optional>
 
 namespace kestova {
 
@@ -31,22 +35,23 @@ struct PhotoMeasure {
 };
 
 // Pure measurement, safe to call from any thread; never shows anything.
-PhotoMeasure MeasureFile(const QString &path, const QString &photoSize, const QString &photoArea,
+// Without a size unit the print size stays 0 by 0; the area is measured.
+PhotoMeasure MeasureFile(const QString &path, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                          qint32 unitRadixPoint);
 
 // MeasureFile for a header read already.
-PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, const QString &photoSize,
-                           const QString &photoArea, qint32 unitRadixPoint);
+PhotoMeasure MeasureHeader(const QString &path, const ImageHeader &header, std::optional<LengthUnit> sizeUnit,
+                           AreaUnit areaUnit, qint32 unitRadixPoint);
 
 // MeasureFile, then the arithmetic-error message (no icon, default title,
 // OK) through the dialogs when there is one.
-PhotoMeasure MeasurePhoto(const QString &path, const QString &photoSize, const QString &photoArea,
+PhotoMeasure MeasurePhoto(const QString &path, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                           qint32 unitRadixPoint, Dialogs *dialogs);
 
 // The measurement from known pixel size and resolution, for callers (and
 // tests) that have them already.
 PhotoMeasure MeasureFromHeader(const QString &path, qint32 pixelWidth, qint32 pixelHeight, float horizontalDpi,
-                               float verticalDpi, const QString &photoSize, const QString &photoArea,
+                               float verticalDpi, std::optional<LengthUnit> sizeUnit, AreaUnit areaUnit,
                                qint32 unitRadixPoint);
 
 QString QuotePath(const QString &path);

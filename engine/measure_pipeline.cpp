@@ -46,8 +46,8 @@ class MeasureCrew : public ScanCrew
 public:
     MeasureCrew(const QStringList &files, const Settings &settings, bool deviceWaits)
         : m_files(files)
-        , m_photoSize(settings.PhotoSize)
-        , m_photoArea(settings.PhotoArea)
+        , m_sizeUnit(settings.PhotoSize)
+        , m_areaUnit(settings.PhotoArea)
         , m_unitRadixPoint(settings.UnitRadixPoint)
         , m_slots(size_t(std::min<qsizetype>(Window, files.size())))
         , m_meter(WaitedAfter)
@@ -179,7 +179,7 @@ private:
                 ImageSource source(path, readAhead);
                 opening = Clock::now() - start;
                 const ImageHeader header = ReadImageHeader(source, path);
-                m = MeasureHeader(path, header, m_photoSize, m_photoArea, m_unitRadixPoint);
+                m = MeasureHeader(path, header, m_sizeUnit, m_areaUnit, m_unitRadixPoint);
             }
 
             lock.lock();
@@ -196,8 +196,8 @@ private:
 
     // Copies: a worker left in a blocked request may outlive the scan.
     const QStringList m_files;
-    const QString m_photoSize;
-    const QString m_photoArea;
+    const std::optional<LengthUnit> m_sizeUnit;
+    const AreaUnit m_areaUnit;
     const qint32 m_unitRadixPoint;
     std::vector<Folder> m_folders;
     size_t m_firstOpen = 0;

@@ -268,6 +268,26 @@ __int128 PowerOfTen(int n)
 
 } // namespace
 
+QString UnitText(LengthUnit unit)
+{
+    return unit == LengthUnit::Inch ? QStringLiteral("in") : QStringLiteral("cm");
+}
+
+QString UnitText(AreaUnit unit)
+{
+    return unit == AreaUnit::SquareCentimetre ? QStringLiteral("cm2") : QStringLiteral("m2");
+}
+
+LengthUnit LengthUnitFromText(const QString &text)
+{
+    return text == QLatin1String("in") ? LengthUnit::Inch : LengthUnit::Centimetre;
+}
+
+AreaUnit AreaUnitFromText(const QString &text)
+{
+    return text == QLatin1String("cm2") ? AreaUnit::SquareCentimetre : AreaUnit::SquareMetre;
+}
+
 bool PrintableSize(const QString &size, LengthUnit unit)
 {
     return ReadSize(size, unit).has_value();

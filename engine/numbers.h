@@ -41,6 +41,17 @@ QString YuanText(qint64 fen);
 bool ParseYuan(const QString &text, qint64 *fen);
 // The length unit print sizes are written in: "15.24*10.16" (cm) or "6*4" (in).
 enum class LengthUnit { Centimetre, Inch };
+// The unit print areas are written in.
+enum class AreaUnit { SquareMetre, SquareCentimetre };
+
+// The units as a count and an order store them, and as exports and the
+// command line write them: "cm" or "in", "m2" or "cm2". Read back, "in" is
+// inches and any other text centimetres, "cm2" square centimetres and any
+// other text square metres.
+QString UnitText(LengthUnit unit);
+QString UnitText(AreaUnit unit);
+LengthUnit LengthUnitFromText(const QString &text);
+AreaUnit AreaUnitFromText(const QString &text);
 
 // The longest side any printer makes, 10 m; a size with a longer side, or a
 // side of zero, is no print size.

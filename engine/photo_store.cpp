@@ -115,7 +115,7 @@ void CloseConnection(const QString &name)
 struct PhotoStore::Batch {
     QElapsedTimer sinceCommit;
     bool open = false;
-    // Statement 2 runs once per scanned file: it is prepared once and bound
+    // InsertDetail runs once per scanned file: it is prepared once and bound
     // through SQLite directly, without QtSql's per-value bookkeeping.
     sqlite3_stmt *insert = nullptr;
     sqlite3 *handle = nullptr;
@@ -369,7 +369,7 @@ std::unique_ptr<CountLock> PhotoStore::LockForCount(CountLockState *state)
 
 bool PhotoStore::DeletePhotoDetail()
 {
-    return Exec(Statement::S1_DeletePhotoDetail);
+    return Exec(Statement::DeleteAllDetails);
 }
 
 bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
@@ -382,7 +382,7 @@ bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
             NoteFailure(SQLITE_MISUSE, QStringLiteral("数据库未打开"));
             return false;
         }
-        const QByteArray text = Statement::S2_InsertPhotoDetail.toUtf8();
+        const QByteArray text = Statement::InsertDetail.toUtf8();
         const int rc = sqlite3_prepare_v2(handle, text.constData(), static_cast<int>(text.size()), &insert, nullptr);
         if (rc != SQLITE_OK) {
             NoteFailure(rc, QString::fromUtf8(sqlite3_errmsg(handle)));
@@ -411,24 +411,24 @@ bool PhotoStore::InsertPhotoDetail(const DetailRow &row)
 
 bool PhotoStore::DeletePhotoTotal()
 {
-    return Exec(Statement::S3_DeletePhotoTotal);
+    return Exec(Statement::DeleteAllTotals);
 }
 
 bool PhotoStore::InsertSizeTotals(qint32 radixPoint)
 {
-    return Exec(Statement::S4_InsertSizeTotals(radixPoint));
+    return Exec(Statement::InsertSizeTotals(radixPoint));
 }
 
 bool PhotoStore::InsertGrandTotal(qint32 radixPoint)
 {
-    return Exec(Statement::S5_InsertGrandTotal(radixPoint));
+    return Exec(Statement::InsertGrandTotal(radixPoint));
 }
 
 QList<TotalRow> PhotoStore::ReadTotals(bool *ok)
 {
     QList<TotalRow> rows;
     QSqlQuery q(database());
-    const bool done = q.exec(Statement::S8_SelectTotalExport);
+    const bool done = q.exec(Statement::SelectTotalExport);
     if (!done)
         m_lastError = q.lastError().text();
     while (done && q.next())
@@ -442,7 +442,7 @@ std::optional<qint64> PhotoStore::IssueNoteNumber()
 {
     EndBatch(); // the number must be on disk before anyone sees it
     QSqlQuery q(database());
-    if (!q.exec(Statement::S11_InsertNoteNumber) || !q.exec(Statement::S12_SelectIdentity) || !q.next()) {
+    if (!q.exec(Statement::IssueNoteNumber) || !q.exec(Statement::SelectIssuedNoteNumber) || !q.next()) {
         NoteFailure(q.lastError().nativeErrorCode().toInt(), q.lastError().text());
         return std::nullopt;
     }
@@ -474,8 +474,8 @@ bool PhotoStore::BeginCount(const CountRecord &record)
     done = done && q.prepare(Statement::InsertCountState);
     q.addBindValue(record.folder);
     q.addBindValue(record.countedAt.toString(Qt::ISODate));
-    q.addBindValue(record.sizeUnit);
-    q.addBindValue(record.areaUnit);
+    q.addBindValue(UnitText(record.sizeUnit));
+    q.addBindValue(UnitText(record.areaUnit));
     q.addBindValue(record.radixPoint);
     q.addBindValue(record.unitRadixPoint);
     done = done && q.exec();
@@ -500,8 +500,8 @@ std::optional<CountRecord> PhotoStore::ReadCount(bool *ok)
         if (done && q.next()) {
             record = CountRecord{q.value(0).toString(),
                                  QDateTime::fromString(q.value(1).toString(), Qt::ISODate),
-                                 q.value(2).toString(),
-                                 q.value(3).toString(),
+                                 LengthUnitFromText(q.value(2).toString()),
+                                 AreaUnitFromText(q.value(3).toString()),
                                  q.value(4).toInt(),
                                  q.value(5).toInt(),
                                  q.value(6).toLongLong() == 1};
@@ -518,7 +518,7 @@ QStringList PhotoStore::ServiceNames(bool *ok)
 {
     QStringList names;
     QSqlQuery q(database());
-    const bool done = q.exec(Statement::S13_SelectServiceNames);
+    const bool done = q.exec(Statement::SelectServiceNames);
     if (!done)
         m_lastError = q.lastError().text();
     while (done && q.next())

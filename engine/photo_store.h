@@ -17,6 +17,8 @@
 // two, never write PhotoDetail at the same time.
 #pragma once
 
+#include "numbers.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
@@ -58,14 +60,14 @@ struct TotalRow {
 };
 
 // What the totals in PhotoTotal are: the folder counted, when, in which
-// units ("cm"/"in", "m2"/"cm2") and decimals, and whether the count
+// units and decimals, and whether the count
 // completed. A count that was stopped, failed or found no file leaves
 // complete false: PhotoTotal then holds an earlier folder's totals.
 struct CountRecord {
     QString folder;
     QDateTime countedAt;
-    QString sizeUnit;
-    QString areaUnit;
+    LengthUnit sizeUnit = LengthUnit::Centimetre;
+    AreaUnit areaUnit = AreaUnit::SquareMetre;
     qint32 radixPoint = 2;
     qint32 unitRadixPoint = 4;
     bool complete = false;
@@ -106,7 +108,7 @@ public:
     enum class CountLockState { Locked, Busy, Failed };
     std::unique_ptr<CountLock> LockForCount(CountLockState *state);
 
-    // Statements 1 to 5: the scan's writes. Each returns false when the store
+    // The scan's writes. Each returns false when the store
     // rejected it, or when the batch commit it triggered failed.
     bool DeletePhotoDetail();
     bool InsertPhotoDetail(const DetailRow &row);
@@ -121,16 +123,17 @@ public:
     bool CompleteCount();
     std::optional<CountRecord> ReadCount(bool *ok = nullptr);
 
-    // Statement 8: PhotoTotal in insertion order, for export and print.
+    // SelectTotalExport: PhotoTotal in insertion order, for export and print.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
 
-    // Statements 11 and 12: a new note number dated today, durably stored.
+    // IssueNoteNumber and SelectIssuedNoteNumber: a new note number dated
+    // today, durably stored.
     std::optional<qint64> IssueNoteNumber();
     // Gives back `number` when it is still the last one issued; false
     // otherwise (it then stays a number without an order).
     bool ReturnNoteNumber(qint64 number);
 
-    // Statement 13.
+    // SelectServiceNames: the services in their list order.
     QStringList ServiceNames(bool *ok = nullptr);
 
     // A batch ends with EndBatch(), which commits (false when the commit

@@ -10,6 +10,13 @@
 
 namespace kestova {
 
+namespace {
+
+// What Config.ini holds for EditPath when no picture editor is set.
+const QString NoEditorCode = QStringLiteral("0");
+
+} // namespace
+
 bool ConvertDecimals(const QString &text, qint32 *out)
 {
     qint64 value = 0;
@@ -69,30 +76,50 @@ Settings Settings::Load()
     ConvertPathAsMemberName(ReadIniValue(QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), &ok),
                             &s.PathAsMemberName);
 
-    // The text fields keep their defaults only when the key is absent or empty.
-    const auto text = [&ok](const char *key, QString *field) {
-        const QString value = ReadIniValue(QStringLiteral("Sum"), QString::fromLatin1(key), &ok);
-        if (!value.isEmpty())
-            *field = value;
+    const auto sum = [&ok](const char *key) {
+        return ReadIniValue(QStringLiteral("Sum"), QString::fromLatin1(key), &ok);
     };
-    text("PhotoSize", &s.PhotoSize);
-    text("PhotoArea", &s.PhotoArea);
-    text("EditPath", &s.EditPath);
-    text("Preview", &s.Preview);
+    s.PhotoSize = SizeUnitFromCode(sum("PhotoSize"));
+    s.PhotoArea = AreaUnitFromCode(sum("PhotoArea"));
+    const QString editor = sum("EditPath");
+    s.EditPath = editor == NoEditorCode ? QString() : editor;
+    s.Preview = PreviewFromCode(sum("Preview"));
     s.OrderBookConnection =
         ReadIniValue(QStringLiteral("OrderBook"), QStringLiteral("Connection"), &ok).trimmed();
     s.CounterName = ReadIniValue(QStringLiteral("OrderBook"), QStringLiteral("CounterName"), &ok).trimmed();
     return s;
 }
 
-QString Settings::SizeUnit() const
+std::optional<LengthUnit> SizeUnitFromCode(const QString &code)
 {
-    return PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
+    if (code.isEmpty() || code == QLatin1String("0"))
+        return LengthUnit::Centimetre;
+    if (code == QLatin1String("1"))
+        return LengthUnit::Inch;
+    return std::nullopt;
 }
 
-QString Settings::AreaUnit() const
+AreaUnit AreaUnitFromCode(const QString &code)
 {
-    return PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2");
+    return code.isEmpty() || code == QLatin1String("0") ? AreaUnit::SquareMetre : AreaUnit::SquareCentimetre;
+}
+
+bool PreviewFromCode(const QString &code)
+{
+    double value = 0;
+    return !(ParseNumber(code, &value) && value == 0);
+}
+
+QString UnitCode(std::optional<LengthUnit> unit)
+{
+    if (!unit)
+        return QString();
+    return *unit == LengthUnit::Inch ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString UnitCode(AreaUnit unit)
+{
+    return unit == AreaUnit::SquareCentimetre ? QStringLiteral("1") : QStringLiteral("0");
 }
 
 QString Settings::CounterNameOrHost() const
@@ -110,15 +137,18 @@ bool Settings::Save(const TypedNumbers &typed, QString *error) const
     const QString sum = QStringLiteral("Sum");
     const QString one = QStringLiteral("1");
     const QString zero = QStringLiteral("0");
-    QList<ProfileValue> values{{sum, QStringLiteral("PhotoSize"), PhotoSize},
-                           {sum, QStringLiteral("PhotoArea"), PhotoArea},
-                           {sum, QStringLiteral("EditPath"), EditPath},
-                           {sum, QStringLiteral("Preview"), Preview},
-                           {sum, QStringLiteral("RadixPoint"), typed.RadixPoint},
-                           {sum, QStringLiteral("UnitRadixPoint"), typed.UnitRadixPoint},
-                           {sum, QStringLiteral("Sameness"), Sameness ? one : zero},
-                           {QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"), PathAsMemberName ? one : zero},
-                           {QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), typed.AlarmNum}};
+    QList<ProfileValue> values;
+    if (PhotoSize)
+        values.append({sum, QStringLiteral("PhotoSize"), UnitCode(PhotoSize)});
+    values << ProfileValue{sum, QStringLiteral("PhotoArea"), UnitCode(PhotoArea)}
+           << ProfileValue{sum, QStringLiteral("EditPath"), EditPath.isEmpty() ? NoEditorCode : EditPath}
+           << ProfileValue{sum, QStringLiteral("Preview"), Preview ? one : zero}
+           << ProfileValue{sum, QStringLiteral("RadixPoint"), typed.RadixPoint}
+           << ProfileValue{sum, QStringLiteral("UnitRadixPoint"), typed.UnitRadixPoint}
+           << ProfileValue{sum, QStringLiteral("Sameness"), Sameness ? one : zero}
+           << ProfileValue{QStringLiteral("MemberName"), QStringLiteral("PathAsMemberName"),
+                           PathAsMemberName ? one : zero}
+           << ProfileValue{QStringLiteral("DPIAlarm"), QStringLiteral("AlarmNum"), typed.AlarmNum};
     const QString orderBook = QStringLiteral("OrderBook");
     const QList<ProfileValue> orderBookKeys{{orderBook, QStringLiteral("Connection"), OrderBookConnection},
                                             {orderBook, QStringLiteral("CounterName"), CounterName}};
@@ -151,10 +181,10 @@ QStringList SettingsLines(const Settings &s)
             QStringLiteral("AlarmNum=") + QString::number(s.AlarmNum),
             QStringLiteral("Sameness=") + flag(s.Sameness),
             QStringLiteral("PathAsMemberName=") + flag(s.PathAsMemberName),
-            QStringLiteral("PhotoSize=") + s.PhotoSize,
-            QStringLiteral("PhotoArea=") + s.PhotoArea,
-            QStringLiteral("EditPath=") + s.EditPath,
-            QStringLiteral("Preview=") + s.Preview};
+            QStringLiteral("PhotoSize=") + UnitCode(s.PhotoSize),
+            QStringLiteral("PhotoArea=") + UnitCode(s.PhotoArea),
+            QStringLiteral("EditPath=") + (s.EditPath.isEmpty() ? NoEditorCode : s.EditPath),
+            QStringLiteral("Preview=") + flag(s.Preview)};
 }
 
 } // namespace kestova

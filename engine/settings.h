@@ -3,8 +3,12 @@
 // the order book lives. This is the only place that knows them.
 #pragma once
 
+#include "numbers.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace kestova {
 
@@ -14,10 +18,13 @@ struct Settings {
     qint16 AlarmNum = 150;      // resolution alarm threshold, dpi
     bool Sameness = true;       // W*H and H*W count as one size
     bool PathAsMemberName = false;
-    QString PhotoSize = QStringLiteral("0");  // "0" cm, "1" inch; compared as text
-    QString PhotoArea = QStringLiteral("0");  // "0" m², otherwise cm²
-    QString EditPath = QStringLiteral("0");   // "0": no picture editor
-    QString Preview = QStringLiteral("1");
+    // The unit print sizes are measured in. None when Config.ini holds a
+    // code that names neither unit ("00", "2"): a count then measures no
+    // print size at all, and its totals say centimetres (SizeUnit()).
+    std::optional<LengthUnit> PhotoSize = LengthUnit::Centimetre;
+    AreaUnit PhotoArea = AreaUnit::SquareMetre;
+    QString EditPath;  // the picture editor; empty when none is set
+    bool Preview = true;
 
     // [OrderBook] Connection: a libpq connection string naming the shared
     // order book on a PostgreSQL server; empty keeps the order book in the
@@ -27,10 +34,8 @@ struct Settings {
     QString CounterName;
     QString CounterNameOrHost() const;
 
-    // The units a count made with these settings writes: "cm" or "in" for
-    // the sizes, "m2" or "cm2" for the areas.
-    QString SizeUnit() const;
-    QString AreaUnit() const;
+    // The length unit a count made with these settings records.
+    LengthUnit SizeUnit() const { return PhotoSize.value_or(LengthUnit::Centimetre); }
 
     // Reads the nine keys from Config.ini in the program folder, in start-up
     // order, then the [OrderBook] keys. A missing file or key, or a value that
@@ -43,9 +48,11 @@ struct Settings {
     // MemberName, DPIAlarm in that order. The [OrderBook] keys follow, after
     // the sections already in the file, when they hold something or the file
     // has them already (a file of a shop without a server keeps its three
-    // sections). Text fields are written as they
-    // are, numbers as decimal text, or as typed when given. On failure
-    // Config.ini stays as it was and *error says why.
+    // sections). Text fields are written as they are, the units and the
+    // preview as their codes (UnitCode), no editor as "0", numbers as
+    // decimal text, or as typed when given. A size unit of none leaves the
+    // file's PhotoSize as it is, so the code that named no unit stays. On
+    // failure Config.ini stays as it was and *error says why.
     bool Save(QString *error = nullptr) const;
     struct TypedNumbers {
         QString RadixPoint;
@@ -64,8 +71,21 @@ QString LoadLastPath();
 bool SaveLastPath(const QString &folder, QString *error = nullptr);
 
 // The record as the program uses it, one "Key=Value" line per key in
-// start-up order; the two flags as 1 or 0.
+// start-up order; the flags and the units as their codes, a size unit of
+// none as nothing.
 QStringList SettingsLines(const Settings &s);
+
+// The unit codes of Config.ini, the positions of the settings dialog's unit
+// lists. PhotoSize "0" is centimetres, "1" inches and any other text ("2",
+// "00") no unit; PhotoArea "0" is square metres and any other text square
+// centimetres. Preview is off for a number equal to 0 ("0", " 0 ", "0.0")
+// and on for anything else. An empty code (the key absent or blank) is the
+// default: centimetres, square metres, preview on. UnitCode(none) is empty.
+std::optional<LengthUnit> SizeUnitFromCode(const QString &code);
+AreaUnit AreaUnitFromCode(const QString &code);
+bool PreviewFromCode(const QString &code);
+QString UnitCode(std::optional<LengthUnit> unit);
+QString UnitCode(AreaUnit unit);
 
 // The conversions of stored text, one per kind of field. Each returns false
 // when the text does not convert (the caller then keeps the default).

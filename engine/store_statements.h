@@ -1,28 +1,29 @@
-// Every statement the program sends to the photo store, numbered 1 to 13.
+// Every statement the program sends to the photo store.
 // Other modules never write SQL of their own; they call PhotoStore, which
 // takes its texts from here.
 //
 // ROUND, CSTR and DATE() are the program's own functions, registered on the
 // connection (see photo_store.cpp): rounding on the decimal text, the
-// program's number text and today's date. Statement 2 binds its eight values,
-// so no path can change what the statement does; statement 12 reads the
-// identity just issued with last_insert_rowid().
+// program's number text and today's date. InsertDetail binds its eight
+// values, so no path can change what the statement does;
+// SelectIssuedNoteNumber reads the identity just issued with
+// last_insert_rowid().
 #pragma once
 
 #include <QString>
 
 namespace kestova::Statement {
 
-inline const QString S1_DeletePhotoDetail = QStringLiteral("DELETE FROM PhotoDetail");
+inline const QString DeleteAllDetails = QStringLiteral("DELETE FROM PhotoDetail");
 
-inline const QString S2_InsertPhotoDetail = QStringLiteral(
+inline const QString InsertDetail = QStringLiteral(
     "INSERT INTO PhotoDetail(PhotoPath,PhotoWidth,PhotoHeight,WidthAndHeight,"
     "HorizontalResolution,VerticalResolution,PhotoArea,IsSucceed)"
     " VALUES(?,?,?,?,?,?,?,?)");
 
-inline const QString S3_DeletePhotoTotal = QStringLiteral("DELETE FROM PhotoTotal");
+inline const QString DeleteAllTotals = QStringLiteral("DELETE FROM PhotoTotal");
 
-inline QString S4_InsertSizeTotals(qint32 radixPoint)
+inline QString InsertSizeTotals(qint32 radixPoint)
 {
     return QStringLiteral("INSERT INTO PhotoTotal(PhotoSize,PhotoAmount,PhotoArea) "
                           "SELECT WidthAndHeight,COUNT(*),ROUND(SUM(PhotoArea),")
@@ -30,7 +31,7 @@ inline QString S4_InsertSizeTotals(qint32 radixPoint)
         + QStringLiteral(") FROM PhotoDetail WHERE IsSucceed=TRUE GROUP BY WidthAndHeight");
 }
 
-inline QString S5_InsertGrandTotal(qint32 radixPoint)
+inline QString InsertGrandTotal(qint32 radixPoint)
 {
     return QStringLiteral("INSERT INTO PhotoTotal(PhotoSize,PhotoAmount,PhotoArea) "
                           "SELECT '合计',SUM(PhotoAmount),ROUND(SUM(PhotoArea),")
@@ -38,21 +39,21 @@ inline QString S5_InsertGrandTotal(qint32 radixPoint)
 }
 
 // Ties in resolution keep the order in which the files were scanned.
-inline const QString S6_SelectDetailGrid = QStringLiteral(
+inline const QString SelectDetailGrid = QStringLiteral(
     "SELECT PhotoPath,WidthAndHeight,HorizontalResolution,VerticalResolution,CSTR(PhotoArea),"
     "IIF(IsSucceed=True, '成功','失败') FROM PhotoDetail "
     "ORDER BY HorizontalResolution,VerticalResolution,rowid");
 
 // PhotoTotal is read in insertion order (size rows by key, "合计" last).
-inline const QString S7_SelectTotalGrid =
+inline const QString SelectTotalGrid =
     QStringLiteral("SELECT PhotoSize,PhotoAmount,CSTR(PhotoArea) FROM PhotoTotal ORDER BY rowid");
-inline const QString S8_SelectTotalExport =
+inline const QString SelectTotalExport =
     QStringLiteral("SELECT PhotoSize,PhotoAmount,PhotoArea FROM PhotoTotal ORDER BY rowid");
-inline const QString S10_SelectOne = QStringLiteral("select 1");
+inline const QString SelectOneRow = QStringLiteral("select 1");
 
-inline const QString S11_InsertNoteNumber = QStringLiteral("INSERT INTO NoteNumber (PrintDate)VALUES(DATE())");
-inline const QString S12_SelectIdentity = QStringLiteral("SELECT last_insert_rowid()");
-inline const QString S13_SelectServiceNames =
+inline const QString IssueNoteNumber = QStringLiteral("INSERT INTO NoteNumber (PrintDate)VALUES(DATE())");
+inline const QString SelectIssuedNoteNumber = QStringLiteral("SELECT last_insert_rowid()");
+inline const QString SelectServiceNames =
     QStringLiteral("SELECT ServiceName FROM ServiceName ORDER BY ServiceNameID");
 
 // What PhotoTotal holds: the folder last counted, when, in which units, and

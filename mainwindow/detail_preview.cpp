@@ -3,6 +3,7 @@
 
 #include "photo_preview.h"
 #include "result_grids.h"
+#include "settings.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -76,7 +77,7 @@ void DetailPreview::Show(QString path)
     m_pendingPath.clear();
     m_panel.setText(path);
     m_shownPath = path;
-    if (!PreviewOn(m_settings)) {
+    if (!m_settings.Preview) {
         m_box.ClearPicture();
         return;
     }

@@ -27,16 +27,17 @@ namespace {
 const QString DecimalsMessage = QStringLiteral("保留位数格式输入错误！");
 const QString DpiMessage = QStringLiteral("DPI警报格式输入错误！");
 
-// The position a stored unit code selects in its list. The measurement
-// compares the codes as text, so "00" or " 1" is no unit at all: such a code
-// selects nothing, and OK keeps it unless a unit is picked.
-int ListPosition(const QString &code)
+// The lists hold the units in the order of their Config.ini codes. A size
+// code that names no unit ("00", "2") selects nothing, and OK keeps it
+// unless a unit is picked.
+int ListPosition(std::optional<LengthUnit> unit)
 {
-    if (code == QLatin1String("0"))
-        return 0;
-    if (code == QLatin1String("1"))
-        return 1;
-    return -1;
+    return unit ? UnitCode(unit).toInt() : -1;
+}
+
+int ListPosition(AreaUnit unit)
+{
+    return UnitCode(unit).toInt();
 }
 
 bool DecimalsText(const QString &text, qint32 *out)
@@ -213,9 +214,8 @@ void frmConfig::Load()
     m_cmbPhotoSize->setCurrentIndex(ListPosition(m_settings.PhotoSize));
     m_cmbPhotoArea->addItems({QStringLiteral("平方米"), QStringLiteral("平方厘米")});
     m_cmbPhotoArea->setCurrentIndex(ListPosition(m_settings.PhotoArea));
-    if (m_settings.EditPath != QLatin1String("0"))
-        m_txtFileName->setText(m_settings.EditPath);
-    m_chkPreview->setChecked(PreviewOn(m_settings));
+    m_txtFileName->setText(m_settings.EditPath);
+    m_chkPreview->setChecked(m_settings.Preview);
     m_txtRadixPoint->setText(QString::number(m_settings.RadixPoint));
     m_txtUnitRadixPoint->setText(QString::number(m_settings.UnitRadixPoint));
     m_chkSameness->setChecked(m_settings.Sameness);
@@ -275,17 +275,16 @@ void frmConfig::OnOK()
     // the record, which so stays in step with the file.
     Settings s = m_settings;
     if (m_cmbPhotoSize->currentIndex() >= 0)
-        s.PhotoSize = QString::number(m_cmbPhotoSize->currentIndex());
+        s.PhotoSize = SizeUnitFromCode(QString::number(m_cmbPhotoSize->currentIndex()));
     if (m_cmbPhotoArea->currentIndex() >= 0)
-        s.PhotoArea = QString::number(m_cmbPhotoArea->currentIndex());
+        s.PhotoArea = AreaUnitFromCode(QString::number(m_cmbPhotoArea->currentIndex()));
     DecimalsText(m_txtRadixPoint->text(), &s.RadixPoint);
     DecimalsText(m_txtUnitRadixPoint->text(), &s.UnitRadixPoint);
     s.Sameness = m_chkSameness->isChecked();
     s.PathAsMemberName = m_chkMemberName->isChecked();
     DpiText(m_txtDPI->text(), &s.AlarmNum);
-    const QString editPath = m_txtFileName->text().trimmed();
-    s.EditPath = editPath.isEmpty() ? QStringLiteral("0") : editPath;
-    s.Preview = m_chkPreview->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+    s.EditPath = m_txtFileName->text().trimmed();
+    s.Preview = m_chkPreview->isChecked();
     s.OrderBookConnection = m_txtOrderBook->text().trimmed();
     s.CounterName = m_txtCounterName->text().trimmed();
     if (HasPassword(s.OrderBookConnection)) {

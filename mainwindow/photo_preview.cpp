@@ -130,12 +130,6 @@ QRect StoredRect(const QRect &uprightRect, const QSize &storedSize, QImageIOHand
     return toUpright.inverted().mapRect(QRectF(uprightRect)).toAlignedRect();
 }
 
-bool PreviewOn(const Settings &settings)
-{
-    double value = 0;
-    return !(ParseNumber(settings.Preview, &value) && value == 0);
-}
-
 PhotoBox::PhotoBox(QWidget *parent)
     : QFrame(parent)
 {
@@ -341,7 +335,7 @@ bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, 
     if (path.trimmed().isEmpty())
         return false;
     box.ClearPicture();
-    if (PreviewOn(settings)) {
+    if (settings.Preview) {
         const QSize inner = box.InnerSize();
         DrawPhotoFitted(box, path, inner.width(), inner.height(), dialogs);
     }
@@ -350,7 +344,7 @@ bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, 
 
 bool EditorSet(const Settings &settings)
 {
-    return settings.EditPath != QLatin1String("0") && !settings.EditPath.trimmed().isEmpty();
+    return !settings.EditPath.trimmed().isEmpty();
 }
 
 void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell)

@@ -39,10 +39,6 @@ QRect FitPhotoRect(int imageWidth, int imageHeight, int boxWidth, int boxHeight)
 // becomes uprightRect once the image of storedSize is turned upright.
 QRect StoredRect(const QRect &uprightRect, const QSize &storedSize, QImageIOHandler::Transformations transformation);
 
-// Whether the Preview setting lets a click draw: everything but a number
-// equal to 0 ("0") switches the preview on.
-bool PreviewOn(const Settings &settings);
-
 // picView: the preview box, in the application workspace colour.
 class PhotoBox : public QFrame
 {
@@ -101,11 +97,11 @@ QString DrawPhotoFitted(PhotoBox &box, const QString &path, int boxWidth, int bo
 // Nothing happens for a row without a path.
 bool PreviewPhoto(PhotoBox &box, const QString &path, const Settings &settings, Dialogs &dialogs);
 
-// Whether an editor is set (EditPath neither "0" nor empty).
+// Whether an editor is set (EditPath not blank).
 bool EditorSet(const Settings &settings);
 
 // A double-click on a row with path P: starts EditPath with P as its one
-// argument; nothing when P is empty or no editor is set ("0" or empty).
+// argument; nothing when P is empty or no editor is set.
 void OpenPhotoInEditor(const QString &path, const Settings &settings, Shell &shell);
 
 } // namespace kestova

@@ -366,8 +366,8 @@ bool ShowScanResults(ResultGrid &total, ResultGrid &detail, const QSqlDatabase &
 {
     QString detailError;
     QString totalError;
-    const bool detailOk = detail.Bind(Statement::S6_SelectDetailGrid, db, &detailError);
-    const bool totalOk = total.Bind(Statement::S7_SelectTotalGrid, db, &totalError);
+    const bool detailOk = detail.Bind(Statement::SelectDetailGrid, db, &detailError);
+    const bool totalOk = total.Bind(Statement::SelectTotalGrid, db, &totalError);
     total.Model().SetHeaderText(TotalGridHeader);
     detail.Model().SetHeaderText(DetailGridHeader);
     FitGridColumns(total);

@@ -137,10 +137,10 @@ int FileNameBudget(const ResultGrid &grid);
 // is current.
 void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum);
 
-// Binds the detail grid to statement 6 and the totals grid to statement 7,
-// sets both headers and column widths and marks the detail rows. False, with
-// the store's message, when a statement was rejected; the grids then show
-// whatever could be bound.
+// Binds the detail grid to SelectDetailGrid and the totals grid to
+// SelectTotalGrid, sets both headers and column widths and marks the detail
+// rows. False, with the store's message, when a statement was rejected; the
+// grids then show whatever could be bound.
 bool ShowScanResults(ResultGrid &total, ResultGrid &detail, const QSqlDatabase &db, const Settings &settings,
                      QString *error);
 

@@ -1,4 +1,4 @@
-// The text export of the totals: statement 8's rows written as a GBK text
+// The text export of the totals: SelectTotalExport's rows written as a GBK text
 // file, one "size count area" line per row, each ending with CR LF.
 #pragma once
 

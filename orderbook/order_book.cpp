@@ -308,7 +308,7 @@ QStringList OrderBook::ServiceNames(bool *ok) const
 {
     QStringList names;
     QSqlQuery q(m_db);
-    const bool done = q.exec(Statement::S13_SelectServiceNames);
+    const bool done = q.exec(Statement::SelectServiceNames);
     while (done && q.next())
         names << q.value(0).toString();
     if (ok)
@@ -437,8 +437,9 @@ bool OrderBook::Record(const OrderRecordData &order, QString *error)
     statements.append({Sql::InsertOrder,
                        {order.noteNumber, order.issuedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                         order.issuedAt.date().toString(DayFormat), order.memberName, order.remark, order.service,
-                        order.append, order.folder, order.sizeUnit, order.areaUnit, total.count, total.area,
-                        FenValue(order.order.TotalAmount()), order.counterName, StatusValue(order.status)}});
+                        order.append, order.folder, UnitText(order.sizeUnit), UnitText(order.areaUnit), total.count,
+                        total.area, FenValue(order.order.TotalAmount()), order.counterName,
+                        StatusValue(order.status)}});
     int lineNo = 0;
     for (const PricedLine &line : order.order.lines) {
         statements.append({Sql::InsertOrderLine,
@@ -539,8 +540,8 @@ std::optional<OrderRecordData> OrderBook::Find(qint64 noteNumber, bool *ok) cons
     order.service = q.value(4).toString();
     order.append = q.value(5).toString();
     order.folder = q.value(6).toString();
-    order.sizeUnit = q.value(7).toString();
-    order.areaUnit = q.value(8).toString();
+    order.sizeUnit = LengthUnitFromText(q.value(7).toString());
+    order.areaUnit = AreaUnitFromText(q.value(8).toString());
     order.counterName = q.value(12).toString();
     order.status = StatusOf(q.value(13));
 

@@ -78,8 +78,8 @@ struct OrderRecordData {
     QString service;
     QString append;
     QString folder;
-    QString sizeUnit; // "cm" or "in"
-    QString areaUnit; // "m2" or "cm2"
+    LengthUnit sizeUnit = LengthUnit::Centimetre;
+    AreaUnit areaUnit = AreaUnit::SquareMetre;
     PricedOrder order;
     QString counterName; // the counter that printed it
     OrderStatus status = OrderStatus::Printed;

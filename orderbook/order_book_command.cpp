@@ -110,7 +110,7 @@ int Prices(OrderBook &book)
     bool ok = false;
     for (const ServicePrices &p : book.Prices(&ok)) {
         if (p.kind == PricingKind::PerSquareMetre) {
-            Out({p.service, QStringLiteral("m2"), YuanText(p.perSquareMetre)});
+            Out({p.service, UnitText(AreaUnit::SquareMetre), YuanText(p.perSquareMetre)});
         } else if (p.kind == PricingKind::PerPhoto) {
             for (auto it = p.perPhoto.cbegin(); it != p.perPhoto.cend(); ++it)
                 Out({p.service, it.key(), YuanText(it.value())});

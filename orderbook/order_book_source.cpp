@@ -139,7 +139,7 @@ bool Intact(const QSqlDatabase &db)
 bool Answers(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    return q.exec(Statement::S10_SelectOne) && q.next();
+    return q.exec(Statement::SelectOneRow) && q.next();
 }
 
 } // namespace

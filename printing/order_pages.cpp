@@ -3,7 +3,6 @@
 
 #include "blanks.h"
 #include "numbers.h"
-#include "settings.h"
 
 #include <QHash>
 
@@ -41,10 +40,7 @@ OrderSheet Heading(const OrderContent &content)
     sheet.date = content.issuedAt.date().toString(QStringLiteral("yyyy/M/d"));
     sheet.append = info.Append;
     // The captions name the units the totals were counted in.
-    Settings units;
-    units.PhotoSize = content.sizeUnit == QLatin1String("in") ? QStringLiteral("1") : QStringLiteral("0");
-    units.PhotoArea = content.areaUnit == QLatin1String("cm2") ? QStringLiteral("1") : QStringLiteral("0");
-    sheet.captions = CaptionsFor(units);
+    sheet.captions = CaptionsFor(content.sizeUnit, content.areaUnit);
     return sheet;
 }
 

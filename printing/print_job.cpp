@@ -84,14 +84,13 @@ std::optional<OrderContent> PrepareOrder(OrderBookSource &source, const PrintInf
             *bookDown = true;
         return std::nullopt;
     }
-    const LengthUnit unit = content.sizeUnit == QLatin1String("in") ? LengthUnit::Inch : LengthUnit::Centimetre;
-    content.order = PriceTotals(totals, prices, unit);
+    content.order = PriceTotals(totals, prices, content.sizeUnit);
     switch (content.order.refusal) {
     case PricedOrder::Refusal::None:
         return content;
     case PricedOrder::Refusal::UnprintableSize:
         *refusal = QStringLiteral("尺寸 %1 %2 不是能打印的尺寸（每边应大于 0、不超过 10 米），订单未打印。")
-                       .arg(content.order.refusedSize, content.sizeUnit);
+                       .arg(content.order.refusedSize, UnitText(content.sizeUnit));
         break;
     case PricedOrder::Refusal::AmountTooLarge:
         *refusal = (content.order.refusedSize == TotalRowName

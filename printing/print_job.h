@@ -21,8 +21,8 @@ class PrintTarget;
 struct OrderContent {
     PrintInfo info;
     QDateTime issuedAt; // printed as its date, and recorded as it is
-    QString sizeUnit;   // "cm" or "in": the units the totals were counted in
-    QString areaUnit;   // "m2" or "cm2"
+    LengthUnit sizeUnit = LengthUnit::Centimetre; // the units the totals were counted in
+    AreaUnit areaUnit = AreaUnit::SquareMetre;
     QString folder;     // the counted folder
     PricedOrder order;  // the size rows with their amounts, "合计" last
     bool reprint = false;

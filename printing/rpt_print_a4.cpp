@@ -3,7 +3,6 @@
 #include "rpt_print_a4.h"
 
 #include "label_text.h"
-#include "settings.h"
 
 namespace kestova {
 
@@ -73,7 +72,7 @@ QList<LayoutItem> MakeLayout()
     c << Label(QStringLiteral("lblColour"), QStringLiteral("调色"), 4740, 780, 510, 225);
     c << Label(QStringLiteral("lblSorter"), QStringLiteral("理件"), 7545, 780, 510, 225);
     c << Label(QStringLiteral("lblServiceName"), QStringLiteral("品名规格"), 225, 1035, 960, 225);
-    const UnitCaptions units = CaptionsFor(Settings());
+    const UnitCaptions units = CaptionsFor(LengthUnit::Centimetre, AreaUnit::SquareMetre);
     c << Label(LengthCaption, units.length, 1875, 1035, 690, 225);
     c << Label(WidthCaption, units.width, 3285, 1050, 720, 225);
     c << Label(QStringLiteral("lblPhotoAmount"), QStringLiteral("数量"), 4755, 1050, 525, 225);
@@ -102,16 +101,13 @@ QList<LayoutItem> MakeLayout()
 
 } // namespace
 
-UnitCaptions CaptionsFor(const Settings &settings)
+UnitCaptions CaptionsFor(LengthUnit length, AreaUnit area)
 {
-    // As the measurement reads the settings: PhotoSize "1" is inches, any
-    // other centimetres; PhotoArea "0" is square metres, any other square
-    // centimetres.
-    const QString length = settings.PhotoSize == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm");
+    const QString unit = UnitText(length);
     return UnitCaptions{
-        QStringLiteral("长(%1)").arg(length),
-        QStringLiteral("宽(%1)").arg(length),
-        settings.PhotoArea == QLatin1String("0") ? QStringLiteral("面积(㎡)") : QStringLiteral("面积(cm²)"),
+        QStringLiteral("长(%1)").arg(unit),
+        QStringLiteral("宽(%1)").arg(unit),
+        area == AreaUnit::SquareMetre ? QStringLiteral("面积(㎡)") : QStringLiteral("面积(cm²)"),
     };
 }
 

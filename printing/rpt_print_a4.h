@@ -2,26 +2,25 @@
 // fills in, the unit captions and what the remark field takes.
 #pragma once
 
+#include "numbers.h"
 #include "page_layout.h"
 
 #include <QString>
 
 namespace kestova {
 
-struct Settings;
-
 // Every item of the page in drawing order; fields are labels without text.
 const QList<LayoutItem> &OrderPageLayout();
 
 // The captions of the length, width and area columns, naming the units the
-// figures below them were counted in (the settings PhotoSize and
-// PhotoArea); with the default settings, those of the layout.
+// figures below them were counted in; centimetres and square metres give
+// those of the layout.
 struct UnitCaptions {
     QString length;
     QString width;
     QString area;
 };
-UnitCaptions CaptionsFor(const Settings &settings);
+UnitCaptions CaptionsFor(LengthUnit length, AreaUnit area);
 
 // Whether the remark prints whole in its field (at the smallest size the
 // field allows); the print information dialog accepts no more.

@@ -128,7 +128,7 @@ TEST_F(StoreFailureTest, ADiskThatFillsDuringTheCountStopsItWithStatusThree)
     ASSERT_EQ(RunCountTool({"setup", "--program-dir", program}).status, 0);
     CountToolRun r = RunCountTool({"scan", "--program-dir", program, folderA});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    const QList<QStringList> totalsA = StoreRows(Mdb(), Statement::S8_SelectTotalExport);
+    const QList<QStringList> totalsA = StoreRows(Mdb(), Statement::SelectTotalExport);
 
     // Folder B's rows need far more than the 96 KiB left.
     const QString name(150, u'b');
@@ -151,7 +151,7 @@ TEST_F(StoreFailureTest, ADiskThatFillsDuringTheCountStopsItWithStatusThree)
     // With room again the store is sound and still holds A's totals whole.
     QFile::remove(mount + QStringLiteral("/filler"));
     EXPECT_EQ(StoreRows(Mdb(), QStringLiteral("PRAGMA integrity_check")), QList<QStringList>{{"ok"}});
-    EXPECT_EQ(StoreRows(Mdb(), Statement::S8_SelectTotalExport), totalsA);
+    EXPECT_EQ(StoreRows(Mdb(), Statement::SelectTotalExport), totalsA);
 }
 
 // Another program holding the store's write lock: one message, after one
@@ -161,7 +161,7 @@ TEST_F(StoreFailureTest, AStoreLockedByAnotherProgramFailsTheCountOnce)
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folderA}).status, 0);
     for (int i = 0; i < 20; ++i)
         box.writeFile(QStringLiteral("B/%1.jpg").arg(i), JpegBytes(60, 40));
-    const QList<QStringList> totalsA = StoreRows(Mdb(), Statement::S8_SelectTotalExport);
+    const QList<QStringList> totalsA = StoreRows(Mdb(), Statement::SelectTotalExport);
 
     sqlite3 *other = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(Mdb()).constData(), &other), SQLITE_OK);
@@ -176,7 +176,7 @@ TEST_F(StoreFailureTest, AStoreLockedByAnotherProgramFailsTheCountOnce)
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err.count(QStringLiteral("数据库写入失败：数据库正被其他程序使用")), 1) << r.err.toStdString();
     EXPECT_LT(took, 30000); // one 5 s wait, where every file used to wait 5 s
-    EXPECT_EQ(StoreRows(Mdb(), Statement::S8_SelectTotalExport), totalsA);
+    EXPECT_EQ(StoreRows(Mdb(), Statement::SelectTotalExport), totalsA);
 }
 
 // A second count (another program) started while this one runs is refused at
@@ -192,7 +192,7 @@ TEST_F(StoreFailureTest, ASecondCountIsRefusedAndAnOrderIsAnsweredAtOnce)
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folderB}).status, 0);
     const QList<QStringList> detailAlone =
         StoreRows(Mdb(), QStringLiteral("SELECT * FROM PhotoDetail ORDER BY rowid"));
-    const QList<QStringList> totalsAlone = StoreRows(Mdb(), Statement::S8_SelectTotalExport);
+    const QList<QStringList> totalsAlone = StoreRows(Mdb(), Statement::SelectTotalExport);
 
     // At the tenth file: a second count, run to its end; and an order that
     // needs a note number, left running while this count goes on slowly
@@ -236,7 +236,7 @@ TEST_F(StoreFailureTest, ASecondCountIsRefusedAndAnOrderIsAnsweredAtOnce)
     EXPECT_EQ(intruder.order.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(intruder.order.readAllStandardError()).contains(QStringLiteral("没有完成")));
     EXPECT_EQ(kestova::test::QueryRows(store->database(), "SELECT * FROM PhotoDetail ORDER BY rowid"), detailAlone);
-    EXPECT_EQ(kestova::test::QueryRows(store->database(), Statement::S8_SelectTotalExport), totalsAlone);
+    EXPECT_EQ(kestova::test::QueryRows(store->database(), Statement::SelectTotalExport), totalsAlone);
 
     // Once the count is over, the lock is free again.
     EXPECT_EQ(RunCountTool({"scan", "--program-dir", program, folderA}).status, 0);

@@ -55,7 +55,7 @@ protected:
         return Rows("SELECT PhotoPath,PhotoWidth,PhotoHeight,WidthAndHeight,PhotoArea,IsSucceed FROM PhotoDetail "
                     "ORDER BY rowid");
     }
-    QList<QStringList> Totals() { return Rows(Statement::S7_SelectTotalGrid); }
+    QList<QStringList> Totals() { return Rows(Statement::SelectTotalGrid); }
 
     QString Folder(const QString &relative) { return box.mkdir(relative) + '/'; }
 
@@ -232,8 +232,8 @@ TEST_F(ScanTest, WithoutSamenessTurnedPicturesAreTwoSizesAndAreasRoundTwice)
 
 TEST_F(ScanTest, UnitsAndDecimalsComeFromTheSettings)
 {
-    settings.PhotoSize = "1";
-    settings.PhotoArea = "1";
+    settings.PhotoSize = LengthUnit::Inch;
+    settings.PhotoArea = AreaUnit::SquareCentimetre;
     settings.UnitRadixPoint = 1;
     settings.RadixPoint = 0;
     const QString root = Folder("photos");

@@ -388,7 +388,7 @@ TEST(ImageHeaders, ResolutionOutOfRangeIsMeasuredAtTheDefault)
 {
     Sandbox box;
     const QString path = box.writeFile("tiny.jpg", Jpeg({TinyExifDpi()}, 960, 480));
-    const PhotoMeasure m = MeasureFile(path, "0", "0", 4);
+    const PhotoMeasure m = MeasureFile(path, LengthUnit::Centimetre, AreaUnit::SquareMetre, 4);
     EXPECT_TRUE(m.Succeeded);
     EXPECT_EQ(m.HorizontalDpi, DefaultDpi);
     EXPECT_EQ(m.VerticalDpi, DefaultDpi);

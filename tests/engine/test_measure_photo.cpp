@@ -23,8 +23,8 @@ struct MeasureCase {
     qint32 height;
     float horizontalDpi;
     float verticalDpi;
-    const char *photoSize;
-    const char *photoArea;
+    std::optional<LengthUnit> sizeUnit;
+    AreaUnit areaUnit;
     qint32 unitRadixPoint;
     double printWidth;
     double printHeight;
@@ -45,8 +45,7 @@ TEST_P(Measurement, PrintSizeAndArea)
     const MeasureCase &c = GetParam();
     const QString path = QStringLiteral("/photos/a.jpg");
     const PhotoMeasure m = MeasureFromHeader(path, c.width, c.height, c.horizontalDpi, c.verticalDpi,
-                                             QString::fromLatin1(c.photoSize), QString::fromLatin1(c.photoArea),
-                                             c.unitRadixPoint);
+                                             c.sizeUnit, c.areaUnit, c.unitRadixPoint);
     EXPECT_TRUE(m.Succeeded);
     EXPECT_EQ(m.PixelWidth, c.width);
     EXPECT_EQ(m.PixelHeight, c.height);
@@ -59,19 +58,24 @@ TEST_P(Measurement, PrintSizeAndArea)
     EXPECT_TRUE(m.ArithmeticError.isEmpty());
 }
 
+constexpr std::optional<LengthUnit> Cm = LengthUnit::Centimetre;
+constexpr std::optional<LengthUnit> In = LengthUnit::Inch;
+constexpr std::optional<LengthUnit> None = std::nullopt;
+constexpr AreaUnit M2 = AreaUnit::SquareMetre;
+constexpr AreaUnit Cm2 = AreaUnit::SquareCentimetre;
+
 // clang-format off
 const MeasureCase MeasureCases[] = {
-    // name                              w     h     dpi x  dpi y  size area dec  width  height  area
-    {"CentimetresAndSquareMetres",       1800, 1200, 300,   300,   "0",  "0",  4,   15.24, 10.16,  0.0155},
-    {"InchesAndSquareCentimetres",       1800, 1200, 300,   300,   "1",  "1",  4,   6,     4,      154.8384},
-    {"CentimetresRoundedToTwoDecimals",  1000, 700,  72,    72,    "0",  "0",  4,   35.28, 24.69,  0.0871},
-    {"EachAxisItsOwnResolution",         600,  600,  300,   150,   "1",  "1",  4,   2,     4,      51.6128},
-    {"OtherSizeCodeLeavesPrintSizeZero", 1800, 1200, 300,   300,   "2",  "0",  4,   0,     0,      0.0155},
-    {"EmptySizeCodeLeavesPrintSizeZero", 1800, 1200, 300,   300,   "",   "1",  2,   0,     0,      154.84},
-    {"OtherAreaCodeIsSquareCentimetres", 1800, 1200, 300,   300,   "1",  "2",  4,   6,     4,      154.8384},
-    {"AreaToNoDecimals",                 1800, 1200, 300,   300,   "1",  "1",  0,   6,     4,      155},
-    {"InchesHalfRoundsAwayFromZero",     75,   45,   300,   300,   "1",  "1",  4,   0.3,   0.2,    0.2419},
-    {"DefaultResolution",                960,  480,  96,    96,    "1",  "1",  4,   10,    5,      322.58},
+    // name                              w     h     dpi x  dpi y  size  area dec  width  height  area
+    {"CentimetresAndSquareMetres",       1800, 1200, 300,   300,   Cm,   M2,  4,   15.24, 10.16,  0.0155},
+    {"InchesAndSquareCentimetres",       1800, 1200, 300,   300,   In,   Cm2, 4,   6,     4,      154.8384},
+    {"CentimetresRoundedToTwoDecimals",  1000, 700,  72,    72,    Cm,   M2,  4,   35.28, 24.69,  0.0871},
+    {"EachAxisItsOwnResolution",         600,  600,  300,   150,   In,   Cm2, 4,   2,     4,      51.6128},
+    {"NoSizeUnitLeavesPrintSizeZero",    1800, 1200, 300,   300,   None, M2,  4,   0,     0,      0.0155},
+    {"NoSizeUnitInSquareCentimetres",    1800, 1200, 300,   300,   None, Cm2, 2,   0,     0,      154.84},
+    {"AreaToNoDecimals",                 1800, 1200, 300,   300,   In,   Cm2, 0,   6,     4,      155},
+    {"InchesHalfRoundsAwayFromZero",     75,   45,   300,   300,   In,   Cm2, 4,   0.3,   0.2,    0.2419},
+    {"DefaultResolution",                960,  480,  96,    96,    In,   Cm2, 4,   10,    5,      322.58},
 };
 // clang-format on
 
@@ -96,18 +100,17 @@ TEST(MeasureFromHeader, ArithmeticErrors)
         const char *name;
         float x;
         float y;
-        const char *photoSize;
+        std::optional<LengthUnit> sizeUnit;
     } rows[] = {
-        {"horizontal resolution 0", 0, 300, "0"},
-        {"vertical resolution 0", 300, 0, "1"},
-        {"both 0 with no print size", 0, 0, "2"},
-        {"no number", nan, 300, "0"},
+        {"horizontal resolution 0", 0, 300, Cm},
+        {"vertical resolution 0", 300, 0, In},
+        {"both 0 with no print size", 0, 0, None},
+        {"no number", nan, 300, Cm},
     };
     QStringList descriptions;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        const PhotoMeasure m = MeasureFromHeader(path, 1800, 1200, row.x, row.y, QString::fromLatin1(row.photoSize),
-                                                 QStringLiteral("0"), 4);
+        const PhotoMeasure m = MeasureFromHeader(path, 1800, 1200, row.x, row.y, row.sizeUnit, M2, 4);
         EXPECT_FALSE(m.Succeeded);
         EXPECT_TRUE(m.QuotedPath.isEmpty());
         ASSERT_TRUE(m.ArithmeticError.startsWith(path));
@@ -141,7 +144,7 @@ TEST(MeasureFile, ExamplesFromFiles)
 {
     Sandbox box;
     const QString photo = box.writeFile(QStringLiteral("Bob's/a.jpg"), JpegBytes(1800, 1200, 300, 300));
-    PhotoMeasure m = MeasureFile(photo, QStringLiteral("0"), QStringLiteral("0"), 4);
+    PhotoMeasure m = MeasureFile(photo, Cm, M2, 4);
     EXPECT_TRUE(m.Succeeded);
     EXPECT_EQ(m.PixelWidth, 1800);
     EXPECT_EQ(m.PixelHeight, 1200);
@@ -152,8 +155,7 @@ TEST(MeasureFile, ExamplesFromFiles)
     EXPECT_DOUBLE_EQ(m.Area, 0.0155);
     EXPECT_EQ(m.QuotedPath, QString(photo).replace(QStringLiteral("'"), QStringLiteral("''")));
 
-    m = MeasureFile(box.writeFile(QStringLiteral("b.jpg"), JpegBytes(600, 600, 300, 150)), QStringLiteral("1"),
-                    QStringLiteral("1"), 4);
+    m = MeasureFile(box.writeFile(QStringLiteral("b.jpg"), JpegBytes(600, 600, 300, 150)), In, Cm2, 4);
     EXPECT_TRUE(m.Succeeded);
     EXPECT_DOUBLE_EQ(m.PrintWidth, 2);
     EXPECT_DOUBLE_EQ(m.PrintHeight, 4);
@@ -165,7 +167,7 @@ TEST(MeasureFile, ExamplesFromFiles)
     QBuffer buffer(&ppm);
     buffer.open(QIODevice::WriteOnly);
     pixmap.save(&buffer, "PPM");
-    m = MeasureFile(box.writeFile(QStringLiteral("c.ppm"), ppm), QStringLiteral("1"), QStringLiteral("1"), 2);
+    m = MeasureFile(box.writeFile(QStringLiteral("c.ppm"), ppm), In, Cm2, 2);
     EXPECT_TRUE(m.Succeeded);
     EXPECT_EQ(m.HorizontalDpi, 96);
     EXPECT_DOUBLE_EQ(m.PrintWidth, 10);
@@ -178,7 +180,7 @@ TEST(MeasurePhoto, TextFileIsNoImageAndNoMessage)
     Sandbox box;
     const QString path = box.writeFile(QStringLiteral("Bob's notes.txt"), "20 photos, 6 inch, glossy\n");
     kestova::test::RecordingDialogs dialogs;
-    const PhotoMeasure m = MeasurePhoto(path, QStringLiteral("0"), QStringLiteral("0"), 4, &dialogs);
+    const PhotoMeasure m = MeasurePhoto(path, Cm, M2, 4, &dialogs);
     EXPECT_FALSE(m.Succeeded);
     EXPECT_EQ(m.PixelWidth, 0);
     EXPECT_EQ(m.PixelHeight, 0);
@@ -208,7 +210,7 @@ TEST(MeasureFromHeader, ImplausibleSizesFailWithTheirReason)
         {100, 50000, 96, "尺寸不合理：打印尺寸 0.03×13.23 米，每边最多 10 米"},
     };
     for (const auto &c : cases) {
-        const PhotoMeasure m = MeasureFromHeader("p.bmp", c.width, c.height, c.dpi, c.dpi, "0", "0", 4);
+        const PhotoMeasure m = MeasureFromHeader("p.bmp", c.width, c.height, c.dpi, c.dpi, Cm, M2, 4);
         EXPECT_EQ(m.Succeeded, QString(c.reason).isEmpty()) << c.width << "x" << c.height;
         EXPECT_EQ(m.FailureReason, QString(c.reason));
         EXPECT_TRUE(m.ArithmeticError.isEmpty());
@@ -220,7 +222,7 @@ TEST(MeasureFromHeader, ImplausibleSizesFailWithTheirReason)
                                          "64000000c40e0000c40e00000000000000000000");
     bmp.append(QByteArray(100, '\0'));
     ASSERT_EQ(bmp.size(), 154);
-    const PhotoMeasure m = MeasureFile(box.writeFile("huge.bmp", bmp), "0", "0", 4);
+    const PhotoMeasure m = MeasureFile(box.writeFile("huge.bmp", bmp), Cm, M2, 4);
     EXPECT_FALSE(m.Succeeded);
     EXPECT_TRUE(m.FailureReason.startsWith("尺寸不合理：2147483647×2147483647 像素")) << m.FailureReason.toStdString();
 }

@@ -92,7 +92,7 @@ TEST_F(StoreTest, TotalsPerSizeInKeyOrderWithTotalRowLast)
     EXPECT_EQ(rows[2].PhotoSize, "合计");
     EXPECT_EQ(rows[2].PhotoAmount.toLongLong(), 4);
     EXPECT_DOUBLE_EQ(rows[2].PhotoArea.toDouble(), 0.07); // 0.02 + 0.05
-    EXPECT_EQ(Query(Statement::S7_SelectTotalGrid),
+    EXPECT_EQ(Query(Statement::SelectTotalGrid),
               (QList<QStringList>{{"10.16*15.24", "1", "0.02"}, {"15.24*10.16", "3", "0.05"}, {"合计", "4", "0.07"}}));
 }
 
@@ -103,7 +103,7 @@ TEST_F(StoreTest, RoundTiesToEvenOnDecimalText)
     store->InsertPhotoDetail(Row("/b", "1*1", 0.0625));
     store->InsertPhotoDetail(Row("/c", "2*2", 0.135));
     Totals(2);
-    EXPECT_EQ(Query(Statement::S7_SelectTotalGrid),
+    EXPECT_EQ(Query(Statement::SelectTotalGrid),
               (QList<QStringList>{{"1*1", "2", "0.12"}, {"2*2", "1", "0.14"}, {"合计", "3", "0.26"}}));
     EXPECT_EQ(Query("SELECT ROUND(NULL, 2), ROUND(2.5), CSTR(0.00007), CSTR(NULL), CSTR(2)"),
               (QList<QStringList>{{"<null>", "2", "7E-05", "<null>", "2"}}));
@@ -126,7 +126,7 @@ TEST_F(StoreTest, DetailGridListsFailedFilesFirstWithResultTexts)
     store->InsertPhotoDetail(Row("/p/bad.txt", "0*0", 0, 0, false));
     store->InsertPhotoDetail(Row("/p/lo.jpg", "63.5*42.33", 0.2688, 72));
     store->InsertPhotoDetail(Row("/p/hi2.jpg", "15.24*10.16", 0.0155, 300));
-    EXPECT_EQ(Query(Statement::S6_SelectDetailGrid),
+    EXPECT_EQ(Query(Statement::SelectDetailGrid),
               (QList<QStringList>{{"/p/bad.txt", "0*0", "0", "0", "0", "失败"},
                                   {"/p/lo.jpg", "63.5*42.33", "72", "72", "0.2688", "成功"},
                                   {"/p/hi.jpg", "15.24*10.16", "300", "300", "0.0155", "成功"},

@@ -68,7 +68,7 @@ QString InChild(const std::function<QString()> &work)
 
 QString Brief(const Settings &s)
 {
-    return QStringLiteral("%1 %2 %3").arg(s.RadixPoint).arg(s.AlarmNum).arg(s.EditPath);
+    return QStringLiteral("%1 %2 %3").arg(s.RadixPoint).arg(s.AlarmNum).arg(UnitCode(s.PhotoArea));
 }
 
 } // namespace
@@ -143,10 +143,10 @@ TEST(SettingsLoad, MissingFileGivesDefaults)
     EXPECT_EQ(s.AlarmNum, 150);
     EXPECT_TRUE(s.Sameness);
     EXPECT_FALSE(s.PathAsMemberName);
-    EXPECT_EQ(s.PhotoSize, "0");
-    EXPECT_EQ(s.PhotoArea, "0");
-    EXPECT_EQ(s.EditPath, "0");
-    EXPECT_EQ(s.Preview, "1");
+    EXPECT_EQ(s.PhotoSize, LengthUnit::Centimetre);
+    EXPECT_EQ(s.PhotoArea, AreaUnit::SquareMetre);
+    EXPECT_TRUE(s.EditPath.isEmpty());
+    EXPECT_TRUE(s.Preview);
 }
 
 TEST(SettingsLoad, ReadsEveryKeyAndDefaultsTheOnesThatDoNotConvert)
@@ -159,10 +159,10 @@ TEST(SettingsLoad, ReadsEveryKeyAndDefaultsTheOnesThatDoNotConvert)
             "[MemberName]\r\nPathAsMemberName=1.0\r\n[DPIAlarm]\r\nAlarmNum=99999\r\n");
     f.close();
     const Settings s = Settings::Load();
-    EXPECT_EQ(s.PhotoSize, "1");
-    EXPECT_EQ(s.PhotoArea, "1");
+    EXPECT_EQ(s.PhotoSize, LengthUnit::Inch);
+    EXPECT_EQ(s.PhotoArea, AreaUnit::SquareCentimetre);
     EXPECT_EQ(s.EditPath, "/usr/bin/gimp");
-    EXPECT_EQ(s.Preview, "0");
+    EXPECT_FALSE(s.Preview);
     EXPECT_EQ(s.RadixPoint, 4);
     EXPECT_EQ(s.UnitRadixPoint, 4); // did not convert: default
     EXPECT_FALSE(s.Sameness);
@@ -170,16 +170,51 @@ TEST(SettingsLoad, ReadsEveryKeyAndDefaultsTheOnesThatDoNotConvert)
     EXPECT_EQ(s.AlarmNum, 150); // outside 16 bits: default
 }
 
-TEST(SettingsLoad, TextFieldsAreKeptAsStored)
+// The same text in each of the four coded keys, read and saved again. A
+// size code is compared as text, so "00" or "0.0" names no unit and stays in
+// the file; an empty key is the default; "0" alone means no editor.
+TEST(SettingsCodes, ReadAndWrittenBack)
 {
-    Sandbox sandbox;
-    // A leading zero is not the unit code "0"; only the trimming of the
-    // reader applies.
-    ASSERT_TRUE(WriteIniValue("Sum", "PhotoSize", "00"));
-    ASSERT_TRUE(WriteIniValue("Sum", "PhotoArea", "  1"));
-    const Settings s = Settings::Load();
-    EXPECT_EQ(s.PhotoSize, "00");
-    EXPECT_EQ(s.PhotoArea, "1");
+    const std::optional<LengthUnit> none;
+    const LengthUnit cm = LengthUnit::Centimetre;
+    const AreaUnit m2 = AreaUnit::SquareMetre;
+    const AreaUnit cm2 = AreaUnit::SquareCentimetre;
+    const struct {
+        const char *text;
+        std::optional<LengthUnit> size;
+        AreaUnit area;
+        const char *editor;
+        bool preview;
+        const char *written; // PhotoSize, PhotoArea, EditPath, Preview
+    } cases[] = {
+        {"0", cm, m2, "", false, "0 0 0 0"},
+        {"1", LengthUnit::Inch, cm2, "1", true, "1 1 1 1"},
+        {"2", none, cm2, "2", true, "2 1 2 1"},
+        {"", cm, m2, "", true, "0 0 0 1"},
+        {"00", none, cm2, "00", false, "00 1 00 0"},
+        {"0.0", none, cm2, "0.0", false, "0.0 1 0.0 0"},
+        {"yes", none, cm2, "yes", true, "yes 1 yes 1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        Sandbox sandbox;
+        const QString text = QString::fromLatin1(c.text);
+        ASSERT_TRUE(WriteIniValues({{"Sum", "PhotoSize", text},
+                                    {"Sum", "PhotoArea", text},
+                                    {"Sum", "EditPath", text},
+                                    {"Sum", "Preview", text}}));
+        const Settings s = Settings::Load();
+        EXPECT_EQ(s.PhotoSize, c.size);
+        EXPECT_EQ(s.PhotoArea, c.area);
+        EXPECT_EQ(s.EditPath, QString::fromLatin1(c.editor));
+        EXPECT_EQ(s.Preview, c.preview);
+        ASSERT_TRUE(s.Save());
+        bool ok = true;
+        QStringList written;
+        for (const char *key : {"PhotoSize", "PhotoArea", "EditPath", "Preview"})
+            written << ReadIniValue("Sum", key, &ok);
+        EXPECT_EQ(written.join(u' '), QString::fromLatin1(c.written));
+    }
 }
 
 TEST(SettingsSave, FreshFileHoldsTheDefaultsInDialogOrder)

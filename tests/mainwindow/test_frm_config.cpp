@@ -67,10 +67,10 @@ protected:
 
 TEST_F(SettingsDialogTest, LoadShowsTheRecord)
 {
-    settings.PhotoSize = QStringLiteral("1");
-    settings.PhotoArea = QStringLiteral("0");
+    settings.PhotoSize = LengthUnit::Inch;
+    settings.PhotoArea = AreaUnit::SquareMetre;
     settings.EditPath = QStringLiteral("/usr/bin/gimp");
-    settings.Preview = QStringLiteral("0");
+    settings.Preview = false;
     settings.RadixPoint = 3;
     settings.UnitRadixPoint = 5;
     settings.Sameness = false;
@@ -117,7 +117,7 @@ TEST_F(SettingsDialogTest, NoEditorShowsAnEmptyBoxAndAnEmptyBoxStoresZero)
     EXPECT_EQ(Text("txtFileName"), QString());
     Type("txtFileName", QStringLiteral("   "));
     Press("cmdOK");
-    EXPECT_EQ(settings.EditPath, QStringLiteral("0"));
+    EXPECT_TRUE(settings.EditPath.isEmpty());
     bool ok = false;
     EXPECT_EQ(ReadIniValue(QStringLiteral("Sum"), QStringLiteral("EditPath"), &ok), QStringLiteral("0"));
 
@@ -160,8 +160,8 @@ TEST_F(SettingsDialogTest, AFreshConfigIniHoldsTheKeysInTheDialogsOrder)
     EXPECT_EQ(ConfigLines(), (QStringList{"[Sum]", "PhotoSize=0", "PhotoArea=1", "EditPath=0", "Preview=0",
                                            "RadixPoint=2", "UnitRadixPoint=4", "Sameness=1", "[MemberName]",
                                            "PathAsMemberName=1", "[DPIAlarm]", "AlarmNum=150"}));
-    EXPECT_EQ(settings.PhotoArea, QStringLiteral("1"));
-    EXPECT_EQ(settings.Preview, QStringLiteral("0"));
+    EXPECT_EQ(settings.PhotoArea, AreaUnit::SquareCentimetre);
+    EXPECT_FALSE(settings.Preview);
     EXPECT_TRUE(settings.PathAsMemberName);
 }
 
@@ -303,23 +303,27 @@ TEST_F(SettingsDialogTest, CancelAndTheCloseBoxChangeNothing)
     EXPECT_EQ(settings.AlarmNum, original.AlarmNum);
 }
 
-TEST_F(SettingsDialogTest, UnitCodesTheListsCannotShowAreKept)
+// A size code that names no unit selects nothing and stays in the file;
+// any area code but "0" is square centimetres.
+TEST_F(SettingsDialogTest, ASizeCodeTheListCannotShowIsKept)
 {
-    settings.PhotoSize = QStringLiteral("00");
-    settings.PhotoArea = QStringLiteral("2");
+    ASSERT_TRUE(WriteIniValues({{"Sum", "PhotoSize", "00"}, {"Sum", "PhotoArea", "2"}}));
+    settings = Settings::Load();
     Open();
     EXPECT_EQ(Get<QComboBox>("cmbPhotoSize")->currentIndex(), -1);
-    EXPECT_EQ(Get<QComboBox>("cmbPhotoArea")->currentIndex(), -1);
+    EXPECT_EQ(Get<QComboBox>("cmbPhotoArea")->currentIndex(), 1);
     Press("cmdOK");
-    EXPECT_EQ(settings.PhotoSize, QStringLiteral("00"));
-    EXPECT_EQ(settings.PhotoArea, QStringLiteral("2"));
+    EXPECT_EQ(settings.PhotoSize, std::nullopt);
+    EXPECT_EQ(settings.PhotoArea, AreaUnit::SquareCentimetre);
     EXPECT_TRUE(ConfigLines().contains(QStringLiteral("PhotoSize=00")));
+    EXPECT_TRUE(ConfigLines().contains(QStringLiteral("PhotoArea=1")));
 
     // Picking a unit replaces the odd code.
     Open();
     Get<QComboBox>("cmbPhotoSize")->setCurrentIndex(0);
     Press("cmdOK");
-    EXPECT_EQ(settings.PhotoSize, QStringLiteral("0"));
+    EXPECT_EQ(settings.PhotoSize, LengthUnit::Centimetre);
+    EXPECT_TRUE(ConfigLines().contains(QStringLiteral("PhotoSize=0")));
 }
 
 TEST_F(SettingsDialogTest, BrowsePutsTheChosenFileIntoTheBox)
@@ -381,7 +385,7 @@ TEST_F(SettingsDialogTest, AFailedSaveKeepsConfigIniAndTheRecordAndSaysWhy)
     // Nothing was saved, so nothing changed: the dialog stays open as typed.
     EXPECT_NE(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(settings.RadixPoint, 2);
-    EXPECT_EQ(settings.Preview, QStringLiteral("1"));
+    EXPECT_TRUE(settings.Preview);
     EXPECT_EQ(Text("txtRadixPoint"), QStringLiteral("5"));
 
     // With room again, the same OK saves.

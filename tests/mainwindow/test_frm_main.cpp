@@ -191,7 +191,7 @@ TEST_F(MainWindowTest, CountFillsBothGridsAndMarksTheAlarmRows)
     EXPECT_EQ(PanelText(4), QStringLiteral("5"));
     EXPECT_TRUE(window->Counted().Holds(folder));
 
-    // Statement 6 order: by horizontal, then vertical resolution.
+    // SelectDetailGrid's order: by horizontal, then vertical resolution.
     const QList<QStringList> detail = Rows(*window->Detail());
     ASSERT_EQ(detail.size(), 5);
     EXPECT_EQ(detail[0], (QStringList{folder + "notes.txt", "0*0", "0", "0", "0", "失败"}));
@@ -386,7 +386,7 @@ TEST_F(MainWindowTest, ClickPreviewsAndDoubleClickOpensTheEditor)
     EXPECT_FALSE(window->Preview()->HasPicture());
 
     // No editor set: a double-click previews and says what is missing.
-    for (const QString &none : {QStringLiteral("0"), QString()}) {
+    for (const QString &none : {QString(), QStringLiteral("  ")}) {
         settings.EditPath = none;
         DoubleClickDetailRow(3);
         EXPECT_TRUE(shell.starts.isEmpty());
@@ -413,7 +413,7 @@ TEST_F(MainWindowTest, PreviewSwitchedOffShowsOnlyThePath)
     ClickDetailRow(3);
     ASSERT_TRUE(window->Preview()->HasPicture());
 
-    settings.Preview = QStringLiteral("0");
+    settings.Preview = false;
     ClickDetailRow(4);
     EXPECT_FALSE(window->Preview()->HasPicture());
     EXPECT_EQ(PanelText(5), folder + QStringLiteral("b.jpg"));
@@ -524,7 +524,7 @@ TEST_F(MainWindowTest, SettingsCommandEditsTheRecordAndConfigIni)
     EXPECT_EQ(forms.shown, QStringList{QStringLiteral("frmConfig")});
     EXPECT_EQ(settings.RadixPoint, 3);
     EXPECT_EQ(settings.AlarmNum, 200);
-    EXPECT_EQ(settings.PhotoSize, QStringLiteral("1"));
+    EXPECT_EQ(settings.PhotoSize, LengthUnit::Inch);
     bool ok = false;
     EXPECT_EQ(ReadProfileString(ConfigIniPath(), QStringLiteral("Sum"), QStringLiteral("PhotoSize"), &ok),
               QStringLiteral("1"));

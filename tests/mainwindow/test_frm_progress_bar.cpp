@@ -62,7 +62,7 @@ protected:
     {
         ResultGrid grid;
         QString error;
-        grid.Bind(Statement::S6_SelectDetailGrid, store->database(), &error);
+        grid.Bind(Statement::SelectDetailGrid, store->database(), &error);
         while (grid.model()->canFetchMore(QModelIndex()))
             grid.model()->fetchMore(QModelIndex());
         const int rows = grid.Model().IsPlaceholderRow(0) ? 0 : grid.model()->rowCount();

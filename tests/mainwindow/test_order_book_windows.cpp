@@ -105,7 +105,7 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
         o.issuedAt = QDateTime(QDate::currentDate(), QTime(9, int(n)));
         o.memberName = n == 6 ? QStringLiteral("李四") : QStringLiteral("张三");
         o.service = prices.service;
-        o.areaUnit = QStringLiteral("m2");
+        o.areaUnit = AreaUnit::SquareMetre;
         o.order = PriceTotals(totals, prices, LengthUnit::Centimetre);
         ASSERT_TRUE(book->Record(o));
     }

@@ -362,16 +362,3 @@ TEST(PhotoPreview, DrawingKeepsThePictureUntilTheNextClick)
     EXPECT_EQ(dialogs.messages[0].title, ProgramTitle);
     EXPECT_NE(box.grab().toImage().pixel(centre), qRgb(200, 30, 30));
 }
-
-TEST(PhotoPreview, PreviewSettingSwitchesOnlyOnZero)
-{
-    Settings settings;
-    for (const char *on : {"1", "", "2", "yes"}) {
-        settings.Preview = QString::fromLatin1(on);
-        EXPECT_TRUE(PreviewOn(settings)) << on;
-    }
-    for (const char *off : {"0", " 0 ", "0.0"}) {
-        settings.Preview = QString::fromLatin1(off);
-        EXPECT_FALSE(PreviewOn(settings)) << off;
-    }
-}

@@ -85,7 +85,7 @@ protected:
 TEST_F(GridTest, FortyThousandRowsBindAtOnceAndAreMarkedAsTheyAreFetched)
 {
     // 5,000 failed files, 10,000 photos at 72 dpi, 25,000 at 300 dpi: in
-    // statement 6's order they come in exactly these three runs.
+    // SelectDetailGrid's order they come in exactly these three runs.
     store->BeginBatch();
     for (int i = 0; i < 40000; ++i) {
         const QString path = QStringLiteral("/orders/big/%1.jpg").arg(i, 5, 10, QLatin1Char('0'));

@@ -39,8 +39,8 @@ int main(int argc, char **argv)
         order.issuedAt = QDateTime::currentDateTime();
         order.memberName = QStringLiteral("%1-%2").arg(args[2]).arg(i);
         order.service = QStringLiteral("数码冲印（光面）");
-        order.sizeUnit = QStringLiteral("cm");
-        order.areaUnit = QStringLiteral("m2");
+        order.sizeUnit = LengthUnit::Centimetre;
+        order.areaUnit = AreaUnit::SquareMetre;
         order.counterName = args[2];
         order.order.lines = {PricedLine{QStringLiteral("15.24*10.16"), photos, 0.0155 * photos, 80, 80 * photos},
                              PricedLine{QStringLiteral("合计"), photos, 0.0155 * photos, std::nullopt, 80 * photos}};

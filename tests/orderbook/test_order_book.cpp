@@ -154,7 +154,7 @@ protected:
     }
 
     OrderRecordData Order(qint64 number, const QString &customer, const QDateTime &at, const PricedOrder &priced,
-                          const QString &areaUnit = QStringLiteral("m2"))
+                          AreaUnit areaUnit = AreaUnit::SquareMetre)
     {
         OrderRecordData o;
         o.noteNumber = number;
@@ -163,7 +163,7 @@ protected:
         o.remark = QStringLiteral("加急\n周五取");
         o.service = QStringLiteral("数码冲印（光面）");
         o.folder = QStringLiteral("/照片/") + customer + u'/';
-        o.sizeUnit = QStringLiteral("cm");
+        o.sizeUnit = LengthUnit::Centimetre;
         o.areaUnit = areaUnit;
         o.order = priced;
         return o;
@@ -209,7 +209,7 @@ TEST_F(OrderBookTest, RecordedOrdersAreFoundLineForLineAndSummedPerDay)
     const QDateTime monday(QDate(2026, 12, 7), QTime(9, 30, 5));
     ASSERT_TRUE(book->Record(Order(41, QStringLiteral("张三"), monday, priced)));
     ASSERT_TRUE(book->Record(Order(42, QStringLiteral("李四_100%"), monday.addSecs(3600), unpriced,
-                                   QStringLiteral("cm2"))));
+                                   AreaUnit::SquareCentimetre)));
     ASSERT_TRUE(book->Record(Order(43, QStringLiteral("张三丰"), monday.addDays(1), priced)));
     // A note number is recorded once: the second attempt changes nothing.
     EXPECT_FALSE(book->Record(Order(41, QStringLiteral("王五"), monday, priced)));
@@ -306,7 +306,7 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
     ASSERT_TRUE(store);
     const QList<QStringList> before = QueryRows(store->database(), QStringLiteral(
         "SELECT type, name, sql FROM sqlite_master ORDER BY name"));
-    const QList<QStringList> totals = QueryRows(store->database(), Statement::S8_SelectTotalExport);
+    const QList<QStringList> totals = QueryRows(store->database(), Statement::SelectTotalExport);
     ASSERT_EQ(totals.size(), 2);
 
     OrderBook book(store->database());
@@ -322,7 +322,7 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
             added << entry[1];
     }
     EXPECT_EQ(added, (QStringList{"OrderBookVersion", "OrderLine", "OrderRecord", "PriceList", "SizePrice"}));
-    EXPECT_EQ(QueryRows(store->database(), Statement::S8_SelectTotalExport), totals);
+    EXPECT_EQ(QueryRows(store->database(), Statement::SelectTotalExport), totals);
     // The old statements still work: a new note number follows the old one.
     const std::optional<qint64> number = store->IssueNoteNumber();
     ASSERT_TRUE(number);
@@ -382,7 +382,7 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
         o.issuedAt = QDateTime(QDate(2026, 12, 8), QTime(10, 0));
         o.memberName = QStringLiteral("张三");
         o.service = QStringLiteral("数码冲印（光面）");
-        o.areaUnit = QStringLiteral("m2");
+        o.areaUnit = AreaUnit::SquareMetre;
         o.counterName = QStringLiteral("前台");
         o.order = PriceTotals(Totals({Size("15.24*10.16", 12, 0.19)}), book.PricesOf(o.service), LengthUnit::Centimetre);
         ASSERT_TRUE(book.Record(o));

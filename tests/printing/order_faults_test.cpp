@@ -109,18 +109,18 @@ TEST_F(OrderFaultsTest, TheAmountIsTheSameUnderEveryDisplaySetting)
 {
     int run = 0;
     for (int decimals = 0; decimals <= 4; ++decimals) {
-        for (const char *areaUnit : {"0", "1"}) {
-            SCOPED_TRACE(QStringLiteral("RadixPoint=%1 PhotoArea=%2").arg(decimals).arg(areaUnit).toStdString());
+        for (const AreaUnit areaUnit : {AreaUnit::SquareMetre, AreaUnit::SquareCentimetre}) {
+            SCOPED_TRACE(QStringLiteral("RadixPoint=%1 %2").arg(decimals).arg(UnitText(areaUnit)).toStdString());
             Settings counted;
             counted.RadixPoint = decimals;
             counted.UnitRadixPoint = decimals;
-            counted.PhotoArea = QString::fromLatin1(areaUnit);
+            counted.PhotoArea = areaUnit;
             Save(counted);
             ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
             // The settings change between the count and the print.
             Settings now = counted;
-            now.PhotoSize = QStringLiteral("1");
-            now.PhotoArea = counted.PhotoArea == QLatin1String("0") ? QStringLiteral("1") : QStringLiteral("0");
+            now.PhotoSize = LengthUnit::Inch;
+            now.PhotoArea = areaUnit == AreaUnit::SquareMetre ? AreaUnit::SquareCentimetre : AreaUnit::SquareMetre;
             Save(now);
             const QString pdf = box.path(QStringLiteral("o%1.pdf").arg(++run));
             const CountToolRun r = Order(pdf);
@@ -131,12 +131,12 @@ TEST_F(OrderFaultsTest, TheAmountIsTheSameUnderEveryDisplaySetting)
             EXPECT_EQ(page.Cell(2, QStringLiteral("Money")), QStringLiteral("3.25"));
             const QString text = PdfLayoutPages(pdf).value(0);
             EXPECT_TRUE(text.contains(QStringLiteral("长(cm)")));
-            EXPECT_TRUE(text.contains(counted.PhotoArea == QLatin1String("0") ? QStringLiteral("面积(㎡)")
-                                                                              : QStringLiteral("面积(cm²)")));
+            EXPECT_TRUE(text.contains(areaUnit == AreaUnit::SquareMetre ? QStringLiteral("面积(㎡)")
+                                                                        : QStringLiteral("面积(cm²)")));
             const std::optional<OrderRecordData> order = Recorded(r.out.trimmed().toLongLong());
             ASSERT_TRUE(order);
-            EXPECT_EQ(order->sizeUnit, QStringLiteral("cm"));
-            EXPECT_EQ(order->areaUnit, counted.PhotoArea == QLatin1String("0") ? QStringLiteral("m2") : QStringLiteral("cm2"));
+            EXPECT_EQ(order->sizeUnit, LengthUnit::Centimetre);
+            EXPECT_EQ(order->areaUnit, areaUnit);
             EXPECT_EQ(order->order.TotalAmount(), 325);
         }
     }

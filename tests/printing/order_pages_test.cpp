@@ -82,8 +82,8 @@ TEST(PaginateOrder, APageShowsTheOrderAsRecorded)
     content.info.Remark = QStringLiteral("加急");
     content.info.Append = QStringLiteral("过塑");
     content.issuedAt = QDateTime(QDate(2026, 1, 5), QTime(23, 59));
-    content.sizeUnit = QStringLiteral("in");
-    content.areaUnit = QStringLiteral("cm2");
+    content.sizeUnit = LengthUnit::Inch;
+    content.areaUnit = AreaUnit::SquareCentimetre;
     content.order.lines = {{QStringLiteral("15.24*10.16"), 3, 0.05, 40, 120},
                            {QStringLiteral("30x40"), qint64(1), QStringLiteral("0.12"), {}, {}},
                            {QStringLiteral(" 合计 "), 4, 0.17, {}, {}}};

@@ -47,7 +47,7 @@ bool PutSmallOrder(PhotoStore &store)
         && MarkCounted(store);
 }
 
-bool MarkCounted(PhotoStore &store, const QString &folder, const QString &sizeUnit, const QString &areaUnit)
+bool MarkCounted(PhotoStore &store, const QString &folder, LengthUnit sizeUnit, AreaUnit areaUnit)
 {
     const CountRecord record{folder, QDateTime(QDate(2026, 12, 8), QTime(10, 0)), sizeUnit, areaUnit, 2, 4, false};
     return store.BeginCount(record) && store.CompleteCount();

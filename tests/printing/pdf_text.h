@@ -2,6 +2,8 @@
 // finding what stands in each cell of an rptPrintA4 page.
 #pragma once
 
+#include "numbers.h"
+
 #include <QList>
 #include <QRectF>
 #include <QString>
@@ -20,7 +22,7 @@ bool PutSmallOrder(PhotoStore &store);
 // Marks the store's totals as those of a completed count of `folder` in the
 // given units, as a count does.
 bool MarkCounted(PhotoStore &store, const QString &folder = QStringLiteral("/照片/客户"),
-                 const QString &sizeUnit = QStringLiteral("cm"), const QString &areaUnit = QStringLiteral("m2"));
+                 LengthUnit sizeUnit = LengthUnit::Centimetre, AreaUnit areaUnit = AreaUnit::SquareMetre);
 
 // False when pdftotext is not installed (tests then skip).
 bool HavePdfToText();

@@ -44,8 +44,8 @@ protected:
         for (int i = 1; i <= sizes; ++i)
             ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('%1*20',1,0.1)").arg(i)));
         ASSERT_TRUE(store->InsertGrandTotal(2));
-        ASSERT_TRUE(store->BeginCount({QStringLiteral("/照片"), QDateTime::currentDateTime(), QStringLiteral("cm"),
-                                       QStringLiteral("m2"), 2, 4, false})
+        ASSERT_TRUE(store->BeginCount({QStringLiteral("/照片"), QDateTime::currentDateTime(), LengthUnit::Centimetre,
+                                       AreaUnit::SquareMetre, 2, 4, false})
                     && store->CompleteCount());
     }
 

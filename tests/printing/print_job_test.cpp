@@ -292,25 +292,28 @@ TEST_F(PrintJobTest, APrinterWritingAPdfFileGivesTheTextAsDrawn)
 TEST_F(PrintJobTest, TheCaptionsNameTheUnitsTheTotalsWereCountedIn)
 {
     AddSizes(1);
+    const LengthUnit cm = LengthUnit::Centimetre;
+    const LengthUnit in = LengthUnit::Inch;
+    const AreaUnit m2 = AreaUnit::SquareMetre;
+    const AreaUnit cm2 = AreaUnit::SquareCentimetre;
     struct Case {
-        const char *size;
-        const char *area;
+        LengthUnit size;
+        AreaUnit area;
         QStringList shown;
         QStringList absent;
     };
     const QList<Case> cases = {
-        {"0", "0", {"长(cm)", "宽(cm)", "面积(㎡)"}, {"(in)", "cm²"}},
-        {"1", "1", {"长(in)", "宽(in)", "面积(cm²)"}, {"(cm)", "㎡"}},
-        {"0", "1", {"长(cm)", "宽(cm)", "面积(cm²)"}, {"(in)", "㎡"}},
-        {"1", "0", {"长(in)", "宽(in)", "面积(㎡)"}, {"(cm)", "cm²"}},
+        {cm, m2, {"长(cm)", "宽(cm)", "面积(㎡)"}, {"(in)", "cm²"}},
+        {in, cm2, {"长(in)", "宽(in)", "面积(cm²)"}, {"(cm)", "㎡"}},
+        {cm, cm2, {"长(cm)", "宽(cm)", "面积(cm²)"}, {"(in)", "㎡"}},
+        {in, m2, {"长(in)", "宽(in)", "面积(㎡)"}, {"(cm)", "cm²"}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::string("PhotoSize=") + c.size + " PhotoArea=" + c.area);
+        SCOPED_TRACE((UnitText(c.size) + u' ' + UnitText(c.area)).toStdString());
         // The settings changed since the count, to the other units.
-        settings.PhotoSize = QLatin1String(c.size) == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
-        settings.PhotoArea = QLatin1String(c.area) == QLatin1String("1") ? QStringLiteral("0") : QStringLiteral("1");
-        ASSERT_TRUE(MarkCounted(*store, QStringLiteral("/照片"), QLatin1String(c.size) == QLatin1String("1") ? QStringLiteral("in") : QStringLiteral("cm"),
-                                QLatin1String(c.area) == QLatin1String("1") ? QStringLiteral("cm2") : QStringLiteral("m2")));
+        settings.PhotoSize = c.size == in ? cm : in;
+        settings.PhotoArea = c.area == cm2 ? m2 : cm2;
+        ASSERT_TRUE(MarkCounted(*store, QStringLiteral("/照片"), c.size, c.area));
         ASSERT_EQ(Print().pages, 1);
         const QString text = PdfLayoutPages(pdf).value(0);
         for (const QString &caption : c.shown)
