@@ -14,6 +14,7 @@
 #include "rpt_print_a4.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -61,8 +62,9 @@ protected:
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
         ASSERT_TRUE(PutSmallOrder(*store));
+        source = std::make_unique<OrderBookSource>(*store, settings);
         target = MakeSystemPrintTarget();
-        printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+        printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, *target, nullptr);
         firstJob = server->Jobs().isEmpty() ? 1 : server->Jobs().last().id + 1;
     }
 
@@ -99,6 +101,7 @@ protected:
     PrintInfo info;
     RecordingDialogs dialogs;
     std::unique_ptr<PrintTarget> target;
+    std::unique_ptr<OrderBookSource> source;
     std::unique_ptr<OrderPrinting> printing;
     int firstJob = 1;
 };
@@ -194,6 +197,7 @@ TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsTheSameWayUnderTheOrdersName)
 TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 {
     printing.reset();
+    source.reset();
     store.reset();
     const QStringList common = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                                 sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("周八")};
@@ -243,6 +247,7 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
 {
     printing.reset();
+    source.reset();
     store.reset();
     const QStringList args = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                               sandbox.programDir()};
@@ -263,7 +268,7 @@ TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
     SetProgramFolder(sandbox.programDir());
     store = PhotoStore::Open(DataMdbPath());
     ASSERT_TRUE(store);
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     QSet<QString> titles;
     for (const CupsServer::Job &job : NewJobs()) {
         SCOPED_TRACE(job.title.toStdString());
@@ -294,6 +299,7 @@ TEST_F(CupsPrintTest, AJobTheBackendAbortsIsAFailedPrint)
 
     // The command says the same and records nothing.
     printing.reset();
+    source.reset();
     store.reset();
     const CountToolRun r = RunCountTool({QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                                          sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("吴九")});
