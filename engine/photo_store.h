@@ -20,7 +20,6 @@
 #include <QDateTime>
 #include <QList>
 #include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
@@ -28,6 +27,8 @@
 
 #include <memory>
 #include <optional>
+
+class QSqlQuery;
 
 namespace kestova {
 
@@ -123,7 +124,6 @@ public:
     // Refuses (false) when the file already exists.
     static bool Create(const QString &path, QString *error = nullptr);
 
-    QString path() const { return m_path; }
     QString lastError() const { return m_lastError; }
     // The last failed write's cause, such as "磁盘已满".
     QString WriteFailureCause() const;

@@ -47,7 +47,7 @@ protected:
         ASSERT_TRUE(store);
     }
 
-    QList<QStringList> Rows(const QString &text) { return kestova::test::FileRows(store->path(), text); }
+    QList<QStringList> Rows(const QString &text) { return kestova::test::FileRows(DataMdbPath(), text); }
 
     QList<QStringList> Details()
     {

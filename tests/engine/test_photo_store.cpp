@@ -41,7 +41,7 @@ protected:
         return r;
     }
 
-    QList<QStringList> Query(const QString &text) { return kestova::test::FileRows(store->path(), text); }
+    QList<QStringList> Query(const QString &text) { return kestova::test::FileRows(DataMdbPath(), text); }
     QList<QStringList> TotalGrid() { return kestova::test::GridRows(store->ReadTotalGrid()); }
 
     void Totals(qint32 radix)

@@ -179,7 +179,7 @@ TEST_F(GridTest, EmptyResultsShowOneEmptyUnmarkedRow)
 TEST_F(GridTest, RejectedStatementIsReportedNotFatal)
 {
     // The detail grid's table is gone from under the open store.
-    FileRows(store->path(), QStringLiteral("DROP TABLE PhotoDetail"));
+    FileRows(DataMdbPath(), QStringLiteral("DROP TABLE PhotoDetail"));
     QString error;
     EXPECT_FALSE(ShowScanResults(total, detail, *store, settings, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("PhotoDetail"))) << error.toStdString();
