@@ -96,8 +96,7 @@ void ResultGridModel::SetHeaderText(const QString &headers)
 {
     const QStringList parts = headers.split(u'|');
     const int before = columnCount();
-    // Columns come and go with the header string, as the column count of a
-    // flex grid follows its FormatString.
+    // Columns come and go with the header string: one column per part.
     if (parts.size() != before) {
         beginResetModel();
         m_headers = parts;
