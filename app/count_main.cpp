@@ -9,7 +9,6 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
-#include "store_statements.h"
 #include "totals_text.h"
 
 #include <QCoreApplication>
@@ -17,7 +16,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QStringList>
 #ifndef Q_OS_UNIX
 #include <QProcess>
@@ -252,12 +250,13 @@ int Scan(const Options &o)
     }
 
     if (o.details) {
-        QSqlQuery q(store->database());
-        q.setForwardOnly(true);
-        q.exec(Statement::SelectDetailGrid);
-        while (q.next()) {
-            PrintLine(TsvLine({q.value(0).toString(), q.value(1).toString(), NumberText(q.value(2).toDouble()),
-                               NumberText(q.value(3).toDouble()), q.value(4).toString(), q.value(5).toString()}));
+        if (const std::unique_ptr<RowCursor> rows = store->ReadDetailGrid()) {
+            while (!rows->AtEnd()) {
+                for (const QVariantList &r : rows->Next(1000)) {
+                    PrintLine(TsvLine({r[0].toString(), r[1].toString(), NumberText(r[2].toDouble()),
+                                       NumberText(r[3].toDouble()), r[4].toString(), r[5].toString()}));
+                }
+            }
         }
     }
     for (const TotalRow &row : store->ReadTotals())

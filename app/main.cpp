@@ -3,6 +3,7 @@
 #include "form_runner.h"
 #include "frm_about.h"
 #include "frm_main.h"
+#include "order_book_source.h"
 #include "order_printing.h"
 #include "print_info.h"
 #include "program_title.h"
@@ -41,9 +42,13 @@ int main(int argc, char *argv[])
         forms.ShowModal(about);
     }
 
-    // 5. The main window; the program runs until it is closed.
+    // 5. The main window; the program runs until it is closed. The order
+    // book (in the store or on a server) is the run's one, made here and
+    // handed down to the window, its printing and its order book windows.
     const std::unique_ptr<kestova::PrintTarget> printTarget = kestova::MakeSystemPrintTarget();
-    const kestova::MainWindowServices services{state.settings, printInfo, dialogs, shell, forms, *printTarget};
+    kestova::OrderBookSource orderBook(*state.store, state.settings);
+    const kestova::MainWindowServices services{state.settings, printInfo, dialogs, shell, forms, *printTarget,
+                                               orderBook};
     kestova::frmMain window(std::move(state.store), services);
     dialogs.setOwner(&window);
     window.showMaximized();

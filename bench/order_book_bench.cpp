@@ -7,6 +7,7 @@
 #include "order_book.h"
 #include "order_book_source.h"
 #include "photo_store.h"
+#include "store_connection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,7 +35,8 @@ int main(int argc, char *argv[])
         return 1;
     std::unique_ptr<PhotoStore> store = PhotoStore::Open(mdb);
     QString error;
-    const QSqlDatabase db = server.isEmpty() ? store->database() : OpenServer(server, QStringLiteral("bench"), &error);
+    const QSqlDatabase db =
+        server.isEmpty() ? StoreConnection::Of(*store) : OpenServer(server, QStringLiteral("bench"), &error);
     OrderBook book(db);
     if (!store || !db.isValid() || !book.Upgrade(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
@@ -47,7 +49,7 @@ int main(int argc, char *argv[])
     // Only the fill skips waiting for the disk; each order is still its own
     // transaction, as at the counter.
     if (server.isEmpty())
-        QSqlQuery(store->database()).exec(QStringLiteral("PRAGMA synchronous=OFF"));
+        QSqlQuery(StoreConnection::Of(*store)).exec(QStringLiteral("PRAGMA synchronous=OFF"));
     else
         QSqlQuery(db).exec(QStringLiteral("SET synchronous_commit = off"));
     const auto order = [&](qint64 n) {

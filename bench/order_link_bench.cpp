@@ -11,6 +11,7 @@
 #include "print_job.h"
 #include "print_target.h"
 #include "settings.h"
+#include "store_connection.h"
 #include "tcp_relay.h"
 
 #include <QApplication>
@@ -63,7 +64,9 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString mdb = dir.filePath(QStringLiteral("Data.mdb"));
     std::unique_ptr<PhotoStore> store = PhotoStore::Create(mdb) ? PhotoStore::Open(mdb) : nullptr;
-    if (!store || !QSqlQuery(store->database()).exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)"))
+    if (!store
+        || !QSqlQuery(StoreConnection::Of(*store))
+                .exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)"))
         || !store->InsertGrandTotal(2)
         || !store->BeginCount({QStringLiteral("/照片/客户"), QDateTime::currentDateTime(), LengthUnit::Centimetre,
                                AreaUnit::SquareMetre, 2, 4, false})

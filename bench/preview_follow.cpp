@@ -6,6 +6,7 @@
 //   preview_follow [ROWS]
 #include "detail_preview.h"
 #include "photo_preview.h"
+#include "photo_store.h"
 #include "result_grids.h"
 #include "settings.h"
 
@@ -16,8 +17,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -60,18 +59,25 @@ int main(int argc, char *argv[])
     const int distinct = 4;
     for (int i = 0; i < distinct; ++i)
         WritePhoto(folder.filePath(QStringLiteral("p%1.jpg").arg(i)), i + 1);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
-    db.setDatabaseName(QStringLiteral(":memory:"));
-    db.open();
-    QSqlQuery(db).exec(QStringLiteral("CREATE TABLE d (path TEXT)"));
+    // The rows in a store of their own, as a count leaves them.
+    const QString mdb = folder.filePath(QStringLiteral("Data.mdb"));
+    if (!PhotoStore::Create(mdb))
+        return 1;
+    const std::unique_ptr<PhotoStore> store = PhotoStore::Open(mdb);
+    if (!store)
+        return 1;
+    store->BeginBatch();
     for (int r = 0; r <= rows; ++r) {
         const QString copy = folder.filePath(QStringLiteral("row%1.jpg").arg(r));
         QFile::copy(folder.filePath(QStringLiteral("p%1.jpg").arg(r % distinct)), copy);
-        QSqlQuery insert(db);
-        insert.prepare(QStringLiteral("INSERT INTO d VALUES (?)"));
-        insert.addBindValue(copy);
-        insert.exec();
+        DetailRow row;
+        row.PhotoPath = copy;
+        row.WidthAndHeight = QStringLiteral("50.8*33.87");
+        row.HorizontalResolution = row.VerticalResolution = 300;
+        row.IsSucceed = true;
+        store->InsertPhotoDetail(row);
     }
+    store->EndBatch();
 
     QWidget window;
     window.resize(1366, 700);
@@ -82,8 +88,7 @@ int main(int argc, char *argv[])
     QLabel panel(&window);
     Settings settings;
     DetailPreview preview(grid, box, panel, settings);
-    QString error;
-    grid.Bind(QStringLiteral("SELECT path FROM d ORDER BY rowid"), db, &error);
+    grid.Bind(store->ReadDetailGrid());
     window.show();
     grid.setFocus();
     grid.setCurrentIndex(grid.model()->index(0, 0));

@@ -5,6 +5,7 @@
 // are printed, and beside them the full check `kestova-count check` makes.
 #include "order_book.h"
 #include "photo_store.h"
+#include "store_connection.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,11 +26,11 @@ bool Fill(const QString &mdb, int orders)
     std::unique_ptr<PhotoStore> store = PhotoStore::Open(mdb);
     if (!store)
         return false;
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     QString error;
     if (!book.Upgrade(&error))
         return false;
-    QSqlQuery(store->database()).exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    QSqlQuery(StoreConnection::Of(*store)).exec(QStringLiteral("PRAGMA synchronous=OFF"));
     for (int n = 1; n <= orders; ++n) {
         OrderRecordData o;
         o.noteNumber = n;

@@ -424,6 +424,51 @@ bool PhotoStore::InsertGrandTotal(qint32 radixPoint)
     return Exec(Statement::InsertGrandTotal(radixPoint));
 }
 
+RowCursor::~RowCursor() = default;
+
+QList<QVariantList> RowCursor::Next(int count)
+{
+    QList<QVariantList> rows;
+    while (!m_atEnd && rows.size() < count) {
+        if (!m_query->next()) {
+            m_atEnd = true;
+            m_query->finish();
+            break;
+        }
+        QVariantList row;
+        row.reserve(m_columns);
+        for (int c = 0; c < m_columns; ++c)
+            row.append(m_query->value(c));
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+std::unique_ptr<RowCursor> PhotoStore::ReadGrid(const QString &statement, QString *error)
+{
+    std::unique_ptr<RowCursor> rows(new RowCursor);
+    rows->m_query = std::make_unique<QSqlQuery>(database());
+    rows->m_query->setForwardOnly(true);
+    if (!rows->m_query->exec(statement)) {
+        m_lastError = rows->m_query->lastError().text();
+        if (error)
+            *error = m_lastError;
+        return nullptr;
+    }
+    rows->m_columns = rows->m_query->record().count();
+    return rows;
+}
+
+std::unique_ptr<RowCursor> PhotoStore::ReadDetailGrid(QString *error)
+{
+    return ReadGrid(Statement::SelectDetailGrid, error);
+}
+
+std::unique_ptr<RowCursor> PhotoStore::ReadTotalGrid(QString *error)
+{
+    return ReadGrid(Statement::SelectTotalGrid, error);
+}
+
 QList<TotalRow> PhotoStore::ReadTotals(bool *ok)
 {
     QList<TotalRow> rows;

@@ -30,10 +30,13 @@
 #include <memory>
 #include <optional>
 
+class QSqlQuery;
+
 namespace kestova {
 
 class CountLock;
 class Dialogs;
+class StoreConnection;
 
 // The message shown when the store cannot be opened: the first line as ever,
 // then the store's path and the cause ("只读", "磁盘已满", "已损坏", "不是文件",
@@ -73,6 +76,31 @@ struct CountRecord {
     bool complete = false;
 };
 
+// The rows of a grid's statement, handed out a block at a time as the grid
+// scrolls, so that 40,000 detail rows cost no more to show than 255. It
+// holds the statement open on the store's connection: release it before the
+// store closes.
+class RowCursor
+{
+public:
+    ~RowCursor();
+    RowCursor(const RowCursor &) = delete;
+    RowCursor &operator=(const RowCursor &) = delete;
+
+    int ColumnCount() const { return m_columns; }
+    // The next rows, at most `count`; fewer, or none, at the end.
+    QList<QVariantList> Next(int count);
+    bool AtEnd() const { return m_atEnd; }
+
+private:
+    friend class PhotoStore;
+    RowCursor() = default;
+
+    std::unique_ptr<QSqlQuery> m_query;
+    int m_columns = 0;
+    bool m_atEnd = false;
+};
+
 // The service list a new store starts with (and a new shared order book).
 QStringList StarterServiceNames();
 
@@ -98,7 +126,6 @@ public:
     // Refuses (false) when the file already exists.
     static bool Create(const QString &path, QString *error = nullptr);
 
-    QSqlDatabase database() const;
     QString lastError() const { return m_lastError; }
     // The last failed write's cause, such as "磁盘已满".
     QString WriteFailureCause() const;
@@ -123,6 +150,12 @@ public:
     bool CompleteCount();
     std::optional<CountRecord> ReadCount(bool *ok = nullptr);
 
+    // SelectDetailGrid: the detail grid, by resolution, ties in scan order.
+    // SelectTotalGrid: the totals grid, in insertion order. Null with *error
+    // the store's message when the statement was rejected.
+    std::unique_ptr<RowCursor> ReadDetailGrid(QString *error = nullptr);
+    std::unique_ptr<RowCursor> ReadTotalGrid(QString *error = nullptr);
+
     // SelectTotalExport: PhotoTotal in insertion order, for export and print.
     QList<TotalRow> ReadTotals(bool *ok = nullptr);
 
@@ -143,7 +176,14 @@ public:
     void AbortBatch();
 
 private:
+    // The order book kept in the store's file writes through this same
+    // connection (orderbook/store_connection.h), so that its writes and a
+    // count's never wait for each other; nothing else reaches it.
+    friend class StoreConnection;
+    QSqlDatabase database() const;
+
     PhotoStore(const QString &connectionName, const QString &path);
+    std::unique_ptr<RowCursor> ReadGrid(const QString &statement, QString *error);
     bool Exec(const QString &text);
     bool Exec(const char *text);
     bool CommitIfDue();

@@ -10,6 +10,7 @@
 #include "frm_price_list.h"
 #include "frm_progress_bar.h"
 #include "layout.h"
+#include "order_book_source.h"
 #include "order_printing.h"
 #include "photo_preview.h"
 #include "print_info.h"
@@ -96,6 +97,7 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
     , m_dialogs(services.dialogs)
     , m_shell(services.shell)
     , m_forms(services.forms)
+    , m_orderBook(services.orderBook)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(ProgramTitle);
@@ -155,8 +157,8 @@ frmMain::frmMain(std::unique_ptr<PhotoStore> store, const MainWindowServices &se
     m_mfgTotal->Model().SetHeaderText(TotalGridHeader);
     m_mfgDetail->Model().SetHeaderText(DetailGridHeader);
 
-    m_printing = std::make_unique<OrderPrinting>(*m_store, m_settings, m_dialogs, m_printInfo, services.printTarget,
-                                                 this);
+    m_printing = std::make_unique<OrderPrinting>(m_orderBook, m_settings, m_dialogs, m_printInfo,
+                                                 services.printTarget, this);
 
     m_client->installEventFilter(this);
 
@@ -449,7 +451,7 @@ void frmMain::Count()
     SaveLastPath(m_selectedFolder); // a setting lost is no reason to stop
 
     QString error;
-    const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, m_store->database(), m_settings, &error);
+    const bool shown = ShowScanResults(*m_mfgTotal, *m_mfgDetail, *m_store, m_settings, &error);
     if (end == ScanEnd::Stopped)
         m_mfgTotal->Detach();
     LayOut(); // the totals grid takes the width its new rows need
@@ -494,15 +496,15 @@ void frmMain::ShowSettings()
 
 OrderBook *frmMain::Book()
 {
-    if (!m_printing)
+    if (!m_store)
         return nullptr;
     // A store of an earlier version gains the order book's tables here; a
     // shared order book is connected to (again, after a lost connection).
-    OrderBookSource &source = m_printing->source();
     QString error;
-    OrderBook *book = source.Book(&error);
+    OrderBook *book = m_orderBook.Book(&error);
     if (!book)
-        m_dialogs.ShowMessage(source.BookFailure(error), QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);
+        m_dialogs.ShowMessage(m_orderBook.BookFailure(error), QStringLiteral("错误"), MessageIcon::Critical,
+                              MessageButtons::Ok);
     return book;
 }
 
@@ -593,6 +595,7 @@ void frmMain::Unload()
         m_mfgTotal->Detach();
     m_counted = CountedFolders();
     m_printing.reset(); // it holds the store
+    m_orderBook.Close(); // and so does the order book kept in it
     m_store.reset();
 }
 

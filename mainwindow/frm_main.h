@@ -26,6 +26,7 @@ namespace kestova {
 
 class Dialogs;
 class OrderBook;
+class OrderBookSource;
 class FormRunner;
 class PhotoBox;
 class ResultGrid;
@@ -38,6 +39,8 @@ struct PrintInfo;
 struct Settings;
 
 // What the main window works with besides the store; all outlive it.
+// orderBook is the order book of the store the window is given: the
+// printing and the order book's windows reach it through the window.
 struct MainWindowServices {
     Settings &settings;
     PrintInfo &printInfo;
@@ -45,6 +48,7 @@ struct MainWindowServices {
     Shell &shell;
     FormRunner &forms;
     PrintTarget &printTarget;
+    OrderBookSource &orderBook;
 };
 
 // The customer name a folder path gives: its last folder name
@@ -108,6 +112,7 @@ private:
     Dialogs &m_dialogs;
     Shell &m_shell;
     FormRunner &m_forms;
+    OrderBookSource &m_orderBook;
     std::unique_ptr<OrderPrinting> m_printing;
 
     QString m_selectedFolder;

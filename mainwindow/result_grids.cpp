@@ -1,10 +1,10 @@
 // The result grids.
 #include "result_grids.h"
 
-#include "numbers.h"
-#include "settings.h"
-#include "store_statements.h"
 #include "layout.h"
+#include "numbers.h"
+#include "photo_store.h"
+#include "settings.h"
 
 #include <QEvent>
 #include <QFont>
@@ -13,10 +13,6 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyledItemDelegate>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace kestova {
 
@@ -40,17 +36,67 @@ QFont GridFont()
     return font;
 }
 
+namespace {
+
+// Rows fetched at a time, as the view scrolls.
+constexpr int FetchBlock = 255;
+
+} // namespace
+
 ResultGridModel::ResultGridModel(QObject *parent)
-    : QSqlQueryModel(parent)
+    : QAbstractTableModel(parent)
 {
+}
+
+ResultGridModel::~ResultGridModel() = default;
+
+void ResultGridModel::SetRows(std::unique_ptr<RowCursor> rows)
+{
+    beginResetModel();
+    m_source = std::move(rows);
+    m_rows = m_source ? m_source->Next(FetchBlock) : QList<QVariantList>();
+    m_marks.clear();
+    endResetModel();
+}
+
+void ResultGridModel::Clear()
+{
+    beginResetModel();
+    m_source.reset();
+    m_rows.clear();
+    m_marks.clear();
+    endResetModel();
+}
+
+bool ResultGridModel::canFetchMore(const QModelIndex &parent) const
+{
+    return !parent.isValid() && m_source && !m_source->AtEnd();
+}
+
+void ResultGridModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    const QList<QVariantList> more = m_source->Next(FetchBlock);
+    if (more.isEmpty()) {
+        // The end, found only now: an empty result shows its placeholder.
+        if (m_rows.isEmpty()) {
+            beginResetModel();
+            endResetModel();
+        }
+        return;
+    }
+    const int first = int(m_rows.size());
+    beginInsertRows(QModelIndex(), first, first + int(more.size()) - 1);
+    m_rows.append(more);
+    endInsertRows();
 }
 
 void ResultGridModel::SetHeaderText(const QString &headers)
 {
     const QStringList parts = headers.split(u'|');
     const int before = columnCount();
-    // Columns come and go with the header string, as the column count of a
-    // flex grid follows its FormatString.
+    // Columns come and go with the header string: one column per part.
     if (parts.size() != before) {
         beginResetModel();
         m_headers = parts;
@@ -71,39 +117,36 @@ void ResultGridModel::SetAlarmMarking(bool on, qint16 alarmNum)
         emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1), {Qt::BackgroundRole});
 }
 
-void ResultGridModel::queryChange()
-{
-    m_marks.clear();
-}
-
 bool ResultGridModel::IsPlaceholderRow(int row) const
 {
-    return row == 0 && QSqlQueryModel::rowCount() == 0;
+    return row == 0 && m_rows.isEmpty();
 }
 
 int ResultGridModel::rowCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    const int rows = QSqlQueryModel::rowCount();
+    const int rows = int(m_rows.size());
     // Only a result that can bring no rows (none bound, or bound and empty)
     // shows the placeholder, so it never stands where fetched rows would
     // be inserted.
-    return rows == 0 && (!query().isActive() || !QSqlQueryModel::canFetchMore()) ? 1 : rows;
+    return rows == 0 && !canFetchMore(QModelIndex()) ? 1 : rows;
 }
 
 int ResultGridModel::columnCount(const QModelIndex &parent) const
 {
     if (parent.isValid())
         return 0;
-    return m_headers.isEmpty() ? QSqlQueryModel::columnCount() : int(m_headers.size());
+    if (!m_headers.isEmpty())
+        return int(m_headers.size());
+    return m_source ? m_source->ColumnCount() : 0;
 }
 
 QString ResultGridModel::CellText(int row, int column) const
 {
-    if (IsPlaceholderRow(row) || column >= record().count())
+    if (IsPlaceholderRow(row) || row >= m_rows.size() || column >= m_rows[row].size())
         return {};
-    const QVariant value = QSqlQueryModel::data(QSqlQueryModel::index(row, column), Qt::DisplayRole);
+    const QVariant &value = m_rows[row][column];
     if (value.isNull())
         return {};
     switch (value.typeId()) {
@@ -300,20 +343,14 @@ QString ResultGrid::CurrentRowText(int column) const
     return Text(current.row(), column);
 }
 
-bool ResultGrid::Bind(const QString &statement, const QSqlDatabase &db, QString *error)
+void ResultGrid::Bind(std::unique_ptr<RowCursor> rows)
 {
-    m_model->setQuery(statement, db);
-    if (m_model->lastError().isValid()) {
-        if (error)
-            *error = m_model->lastError().text();
-        return false;
-    }
-    return true;
+    m_model->SetRows(std::move(rows));
 }
 
 void ResultGrid::Detach()
 {
-    m_model->clear();
+    m_model->Clear();
     m_model->SetAlarmMarking(false, 0);
 }
 
@@ -361,13 +398,17 @@ void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum)
     grid.setCurrentIndex(QModelIndex());
 }
 
-bool ShowScanResults(ResultGrid &total, ResultGrid &detail, const QSqlDatabase &db, const Settings &settings,
+bool ShowScanResults(ResultGrid &total, ResultGrid &detail, PhotoStore &store, const Settings &settings,
                      QString *error)
 {
     QString detailError;
     QString totalError;
-    const bool detailOk = detail.Bind(Statement::SelectDetailGrid, db, &detailError);
-    const bool totalOk = total.Bind(Statement::SelectTotalGrid, db, &totalError);
+    std::unique_ptr<RowCursor> detailRows = store.ReadDetailGrid(&detailError);
+    const bool detailOk = detailRows != nullptr;
+    detail.Bind(std::move(detailRows));
+    std::unique_ptr<RowCursor> totalRows = store.ReadTotalGrid(&totalError);
+    const bool totalOk = totalRows != nullptr;
+    total.Bind(std::move(totalRows));
     total.Model().SetHeaderText(TotalGridHeader);
     detail.Model().SetHeaderText(DetailGridHeader);
     FitGridColumns(total);

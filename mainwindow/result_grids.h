@@ -1,27 +1,29 @@
-// The result grids mfgTotal and mfgDetail: a read-only model over a query of
-// the photo store, the grid widget around it, and the operations the main
+// The result grids mfgTotal and mfgDetail: a read-only model over rows the
+// photo store hands out, the grid widget around it, and the operations the main
 // window runs on them (ShowScanResults, FitGridColumns, MarkAlarmRows).
 //
 // A grid has one header row and shows every value as text. Unbound, or bound
 // to an empty result, it shows one empty row under the header, so the grid
 // never looks like a blank box.
 //
-// The model fetches lazily (QSqlQueryModel fetches 255 rows at a time as the
-// view scrolls), so binding 40,000 detail rows costs no more than binding 255.
+// The model fetches lazily (255 rows at a time as the view scrolls), so
+// binding 40,000 detail rows costs no more than binding 255.
 // The alarm colours therefore cannot be painted onto rows up front: the
 // model computes each row's colour the first time the view asks for it.
 #pragma once
 
+#include <QAbstractTableModel>
 #include <QColor>
-#include <QSqlQueryModel>
 #include <QStringList>
 #include <QTableView>
 #include <QVector>
 
-class QSqlDatabase;
+#include <memory>
 
 namespace kestova {
 
+class PhotoStore;
+class RowCursor;
 struct Settings;
 
 inline const QString TotalGridHeader = QStringLiteral("图片尺寸|数量|面积");
@@ -36,11 +38,18 @@ inline constexpr quint32 LowDpiRowColor = 0xFF80FF;   // light magenta
 // where SimSun itself is missing.
 QFont GridFont();
 
-class ResultGridModel : public QSqlQueryModel
+class ResultGridModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
     explicit ResultGridModel(QObject *parent = nullptr);
+    ~ResultGridModel() override;
+
+    // Shows the rows: the first block at once, the rest as the view asks.
+    // Null rows (a statement the store rejected) show the empty grid.
+    void SetRows(std::unique_ptr<RowCursor> rows);
+    // Back to no rows; the store's statement is released.
+    void Clear();
 
     // "|" separates the columns; the parts become the header row and their
     // number the column count.
@@ -62,15 +71,16 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
-
-protected:
-    void queryChange() override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
 
 private:
     enum Mark : qint8 { Unknown = -1, None = 0, Failed = 1, LowDpi = 2 };
     QString CellText(int row, int column) const;
     Mark RowMark(int row) const;
 
+    std::unique_ptr<RowCursor> m_source;
+    QList<QVariantList> m_rows; // fetched so far
     QStringList m_headers;
     QList<int> m_singleColumns;
     bool m_marking = false;
@@ -101,9 +111,9 @@ public:
     // The text in column 0 of the current row, or "" when there is none.
     QString CurrentRowText(int column) const;
 
-    // Runs the statement on the connection and shows its result. False,
-    // with the store's message, when the statement was rejected.
-    bool Bind(const QString &statement, const QSqlDatabase &db, QString *error);
+    // Shows the rows the store handed out; null rows (a statement the store
+    // rejected) show the empty grid.
+    void Bind(std::unique_ptr<RowCursor> rows);
     // Back to the header row and one empty row; the query is released.
     void Detach();
 
@@ -141,7 +151,7 @@ void MarkAlarmRows(ResultGrid &grid, qint16 alarmNum);
 // SelectTotalGrid, sets both headers and column widths and marks the detail
 // rows. False, with the store's message, when a statement was rejected; the
 // grids then show whatever could be bound.
-bool ShowScanResults(ResultGrid &total, ResultGrid &detail, const QSqlDatabase &db, const Settings &settings,
+bool ShowScanResults(ResultGrid &total, ResultGrid &detail, PhotoStore &store, const Settings &settings,
                      QString *error);
 
 } // namespace kestova

@@ -2,7 +2,7 @@
 #include "order_book.h"
 
 #include "numbers.h"
-#include "store_statements.h"
+#include "order_book_statements.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -308,7 +308,7 @@ QStringList OrderBook::ServiceNames(bool *ok) const
 {
     QStringList names;
     QSqlQuery q(m_db);
-    const bool done = q.exec(Statement::SelectServiceNames);
+    const bool done = q.exec(Sql::SelectServiceNames);
     while (done && q.next())
         names << q.value(0).toString();
     if (ok)

@@ -9,6 +9,7 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "settings.h"
+#include "store_connection.h"
 #include "totals_text.h"
 
 #include <QDate>
@@ -248,7 +249,7 @@ int Copy(PhotoStore &store, const Arguments &a)
             return 3;
         }
         CopyCounts counts;
-        if (CopyOrderBook(store.database(), server, &counts, &error)) {
+        if (CopyOrderBook(StoreConnection::Of(store), server, &counts, &error)) {
             Out({QStringLiteral("已复制"), QStringLiteral("服务 %1 项，价格 %2 条，订单 %3 张")
                                                .arg(counts.services)
                                                .arg(counts.prices)
@@ -257,7 +258,7 @@ int Copy(PhotoStore &store, const Arguments &a)
             // From now on this program folder uses the server, and its own
             // order book issues no numbers any more.
             const QString kept = WithoutPassword(a.to.trimmed());
-            OrderBook local(store.database());
+            OrderBook local(StoreConnection::Of(store));
             Settings settings = Settings::Load();
             settings.OrderBookConnection = kept;
             QString saveError;

@@ -2,7 +2,7 @@
 #include "order_book_copy.h"
 
 #include "order_book.h"
-#include "store_statements.h"
+#include "order_book_statements.h"
 
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,9 +1,10 @@
 // The order book's place: the local store or a PostgreSQL server.
 #include "order_book_source.h"
 
+#include "order_book_statements.h"
 #include "photo_store.h"
 #include "settings.h"
-#include "store_statements.h"
+#include "store_connection.h"
 
 #include <QAtomicInt>
 #include <QRegularExpression>
@@ -139,7 +140,7 @@ bool Intact(const QSqlDatabase &db)
 bool Answers(const QSqlDatabase &db)
 {
     QSqlQuery q(db);
-    return q.exec(Statement::SelectOneRow) && q.next();
+    return q.exec(Statement::OrderBook::Server::CheckAnswers) && q.next();
 }
 
 } // namespace
@@ -363,7 +364,7 @@ OrderBook *OrderBookSource::Book(QString *error)
     QString reason;
     std::unique_ptr<OrderBook> book;
     if (!Shared()) {
-        book = std::make_unique<OrderBook>(m_store.database());
+        book = std::make_unique<OrderBook>(StoreConnection::Of(m_store));
     } else {
         m_connectionName = QStringLiteral("OrderBook-server-%1").arg(g_connections.fetchAndAddRelaxed(1));
         const QSqlDatabase db = OpenServer(connection, m_connectionName, &reason);

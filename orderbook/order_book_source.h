@@ -89,6 +89,10 @@ public:
     bool ReturnNoteNumber(qint64 number);
     QStringList ServiceNames(bool *ok = nullptr, QString *error = nullptr);
 
+    // Drops the order book and its server connection; the next use opens
+    // them again. Before the store closes, so that no statement holds it.
+    void Close();
+
     // While one lives, Book() checks the server only on its first use: the
     // later uses of the same order trust the connection, unless a statement
     // since found it broken.
@@ -105,8 +109,6 @@ public:
     };
 
 private:
-    void Close();
-
     PhotoStore &m_store;
     const Settings &m_settings;
     QString m_openConnection;  // the connection string m_book was opened with

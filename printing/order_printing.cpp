@@ -12,10 +12,10 @@
 
 namespace kestova {
 
-OrderPrinting::OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
+OrderPrinting::OrderPrinting(OrderBookSource &source, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
                              PrintTarget &target, QWidget *owner)
-    : m_store(store)
-    , m_source(store, settings)
+    : m_store(source.store())
+    , m_source(source)
     , m_settings(settings)
     , m_dialogs(dialogs)
     , m_info(info)

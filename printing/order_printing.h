@@ -4,7 +4,8 @@
 // number per order, kept until the order is recorded).
 //
 //   auto target = kestova::MakeSystemPrintTarget();
-//   kestova::OrderPrinting printing(store, settings, dialogs, printInfo, *target, this);
+//   kestova::OrderBookSource orderBook(store, settings); // the program's, made at start
+//   kestova::OrderPrinting printing(orderBook, settings, dialogs, printInfo, *target, this);
 //   connect(printButton, ..., [&] { printing.Print(); });          // 打印
 //   connect(previewAction, ..., [&] { printing.PrintPreview(); });  // 打印预览(&V)
 #pragma once
@@ -35,7 +36,8 @@ struct Settings;
 class OrderPrinting
 {
 public:
-    OrderPrinting(PhotoStore &store, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
+    // The orders go to `source`'s order book, the counts come from its store.
+    OrderPrinting(OrderBookSource &source, const Settings &settings, Dialogs &dialogs, PrintInfo &info,
                   PrintTarget &target, QWidget *owner);
     ~OrderPrinting();
     OrderPrinting(const OrderPrinting &) = delete;
@@ -67,8 +69,6 @@ public:
 
     // Null before the first Print or PrintPreview.
     frmRemark *remarkDialog() const { return m_remark; }
-    // The order book the orders go to, also the windows' way to it.
-    OrderBookSource &source() { return m_source; }
 
 private:
     bool AskPrintInfo();
@@ -80,7 +80,7 @@ private:
     bool PrintRecorded(const OrderRecordData &order, PrintTarget &target);
 
     PhotoStore &m_store;
-    OrderBookSource m_source;
+    OrderBookSource &m_source;
     const Settings &m_settings;
     Dialogs &m_dialogs;
     PrintInfo &m_info;

@@ -235,8 +235,8 @@ TEST_F(StoreFailureTest, ASecondCountIsRefusedAndAnOrderIsAnsweredAtOnce)
     // refused: the totals in the store are not the counted folder's yet.
     EXPECT_EQ(intruder.order.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(intruder.order.readAllStandardError()).contains(QStringLiteral("没有完成")));
-    EXPECT_EQ(kestova::test::QueryRows(store->database(), "SELECT * FROM PhotoDetail ORDER BY rowid"), detailAlone);
-    EXPECT_EQ(kestova::test::QueryRows(store->database(), Statement::SelectTotalExport), totalsAlone);
+    EXPECT_EQ(StoreRows(Mdb(), "SELECT * FROM PhotoDetail ORDER BY rowid"), detailAlone);
+    EXPECT_EQ(StoreRows(Mdb(), Statement::SelectTotalExport), totalsAlone);
 
     // Once the count is over, the lock is free again.
     EXPECT_EQ(RunCountTool({"scan", "--program-dir", program, folderA}).status, 0);

@@ -8,7 +8,6 @@
 #include "sandbox.h"
 #include "settings.h"
 #include "slow_mount.h"
-#include "store_statements.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,14 +47,14 @@ protected:
         ASSERT_TRUE(store);
     }
 
-    QList<QStringList> Rows(const QString &text) { return kestova::test::QueryRows(store->database(), text); }
+    QList<QStringList> Rows(const QString &text) { return kestova::test::FileRows(DataMdbPath(), text); }
 
     QList<QStringList> Details()
     {
         return Rows("SELECT PhotoPath,PhotoWidth,PhotoHeight,WidthAndHeight,PhotoArea,IsSucceed FROM PhotoDetail "
                     "ORDER BY rowid");
     }
-    QList<QStringList> Totals() { return Rows(Statement::SelectTotalGrid); }
+    QList<QStringList> Totals() { return kestova::test::GridRows(store->ReadTotalGrid()); }
 
     QString Folder(const QString &relative) { return box.mkdir(relative) + '/'; }
 

@@ -2,7 +2,6 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
-#include "store_statements.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -42,7 +41,8 @@ protected:
         return r;
     }
 
-    QList<QStringList> Query(const QString &text) { return kestova::test::QueryRows(store->database(), text); }
+    QList<QStringList> Query(const QString &text) { return kestova::test::FileRows(DataMdbPath(), text); }
+    QList<QStringList> TotalGrid() { return kestova::test::GridRows(store->ReadTotalGrid()); }
 
     void Totals(qint32 radix)
     {
@@ -92,7 +92,7 @@ TEST_F(StoreTest, TotalsPerSizeInKeyOrderWithTotalRowLast)
     EXPECT_EQ(rows[2].PhotoSize, "合计");
     EXPECT_EQ(rows[2].PhotoAmount.toLongLong(), 4);
     EXPECT_DOUBLE_EQ(rows[2].PhotoArea.toDouble(), 0.07); // 0.02 + 0.05
-    EXPECT_EQ(Query(Statement::SelectTotalGrid),
+    EXPECT_EQ(TotalGrid(),
               (QList<QStringList>{{"10.16*15.24", "1", "0.02"}, {"15.24*10.16", "3", "0.05"}, {"合计", "4", "0.07"}}));
 }
 
@@ -103,10 +103,18 @@ TEST_F(StoreTest, RoundTiesToEvenOnDecimalText)
     store->InsertPhotoDetail(Row("/b", "1*1", 0.0625));
     store->InsertPhotoDetail(Row("/c", "2*2", 0.135));
     Totals(2);
-    EXPECT_EQ(Query(Statement::SelectTotalGrid),
+    EXPECT_EQ(TotalGrid(),
               (QList<QStringList>{{"1*1", "2", "0.12"}, {"2*2", "1", "0.14"}, {"合计", "3", "0.26"}}));
-    EXPECT_EQ(Query("SELECT ROUND(NULL, 2), ROUND(2.5), CSTR(0.00007), CSTR(NULL), CSTR(2)"),
-              (QList<QStringList>{{"<null>", "2", "7E-05", "<null>", "2"}}));
+    // A tie without decimals, an empty sum, and the number text of the
+    // areas the grid shows.
+    ASSERT_TRUE(store->DeletePhotoDetail());
+    store->InsertPhotoDetail(Row("/d", "3*3", 2.5));
+    Totals(0);
+    EXPECT_EQ(TotalGrid(), (QList<QStringList>{{"3*3", "1", "2"}, {"合计", "1", "2"}}));
+    ASSERT_TRUE(store->DeletePhotoTotal());
+    ASSERT_TRUE(store->InsertGrandTotal(2));
+    Query("INSERT INTO PhotoTotal VALUES('a', 1, 0.00007), ('b', 1, 2)");
+    EXPECT_EQ(TotalGrid(), (QList<QStringList>{{"合计", "<null>", "<null>"}, {"a", "1", "7E-05"}, {"b", "1", "2"}}));
 }
 
 TEST_F(StoreTest, NoSuccessfulFileLeavesOnlyAnEmptyTotalRow)
@@ -126,7 +134,7 @@ TEST_F(StoreTest, DetailGridListsFailedFilesFirstWithResultTexts)
     store->InsertPhotoDetail(Row("/p/bad.txt", "0*0", 0, 0, false));
     store->InsertPhotoDetail(Row("/p/lo.jpg", "63.5*42.33", 0.2688, 72));
     store->InsertPhotoDetail(Row("/p/hi2.jpg", "15.24*10.16", 0.0155, 300));
-    EXPECT_EQ(Query(Statement::SelectDetailGrid),
+    EXPECT_EQ(kestova::test::GridRows(store->ReadDetailGrid()),
               (QList<QStringList>{{"/p/bad.txt", "0*0", "0", "0", "0", "失败"},
                                   {"/p/lo.jpg", "63.5*42.33", "72", "72", "0.2688", "成功"},
                                   {"/p/hi.jpg", "15.24*10.16", "300", "300", "0.0155", "成功"},
@@ -193,24 +201,26 @@ TEST_F(StoreTest, BatchedRowsAreVisibleAfterTheBatchEnds)
     for (int i = 0; i < 100; ++i)
         store->InsertPhotoDetail(Row(QString("/p/%1.jpg").arg(i), "1*1", 0.01));
     store->EndBatch();
-    auto other = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(other);
-    QSqlQuery q(other->database());
-    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM PhotoDetail") && q.next());
-    EXPECT_EQ(q.value(0).toInt(), 100);
+    // Another connection, as another program would read the file.
+    EXPECT_EQ(Query("SELECT COUNT(*) FROM PhotoDetail"), (QList<QStringList>{{"100"}}));
 }
 
 TEST_F(StoreTest, BusyStoreGivesAnErrorInsteadOfHanging)
 {
-    auto other = PhotoStore::Open(DataMdbPath());
-    ASSERT_TRUE(other);
-    QSqlQuery lock(other->database());
-    ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
-    QElapsedTimer clock;
-    clock.start();
-    EXPECT_FALSE(store->IssueNoteNumber().has_value());
-    EXPECT_LT(clock.elapsed(), 30000);
-    lock.exec("ROLLBACK");
+    {
+        // Another program's connection, holding the file.
+        QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other-program");
+        other.setDatabaseName(DataMdbPath());
+        ASSERT_TRUE(other.open());
+        QSqlQuery lock(other);
+        ASSERT_TRUE(lock.exec("BEGIN EXCLUSIVE"));
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_FALSE(store->IssueNoteNumber().has_value());
+        EXPECT_LT(clock.elapsed(), 30000);
+        lock.exec("ROLLBACK");
+    }
+    QSqlDatabase::removeDatabase("other-program");
     EXPECT_TRUE(store->IssueNoteNumber().has_value());
 }
 

@@ -5,6 +5,7 @@
 
 #include "fakes.h"
 #include "frm_main.h"
+#include "order_book_source.h"
 #include "photo_preview.h"
 #include "photo_store.h"
 #include "print_info.h"
@@ -41,8 +42,10 @@ protected:
     {
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
+        window.reset(); // it holds the order book and the target it was given
         printTarget = std::make_unique<PdfPrintTarget>(sandbox.path(QStringLiteral("order.pdf")));
-        const MainWindowServices services{settings, printInfo, dialogs, shell, forms, *printTarget};
+        orderBook = std::make_unique<OrderBookSource>(*store, settings);
+        const MainWindowServices services{settings, printInfo, dialogs, shell, forms, *printTarget, *orderBook};
         window = std::make_unique<frmMain>(std::move(store), services);
         window->resize(1200, 800);
         window->show();
@@ -136,6 +139,7 @@ protected:
     RecordingShell shell;
     ScriptedForms forms;
     std::unique_ptr<PdfPrintTarget> printTarget;
+    std::unique_ptr<OrderBookSource> orderBook;
     std::unique_ptr<frmMain> window;
 };
 

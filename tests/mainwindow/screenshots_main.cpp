@@ -23,6 +23,7 @@
 #include "result_grids.h"
 #include "settings.h"
 #include "shell.h"
+#include "store_connection.h"
 #include "toolbar_icons.h"
 #include "uc_browse.h"
 #include "widget_dialogs.h"
@@ -140,7 +141,8 @@ int main(int argc, char *argv[])
     ExecFormRunner forms;
     PrintInfo printInfo;
     PdfPrintTarget target(tmp.path() + QStringLiteral("/order.pdf"));
-    const MainWindowServices services{settings, printInfo, dialogs, shell, forms, target};
+    OrderBookSource orderBook(*store, settings);
+    const MainWindowServices services{settings, printInfo, dialogs, shell, forms, target, orderBook};
     frmMain window(std::move(store), services);
     dialogs.setOwner(&window);
     window.setGeometry(QGuiApplication::primaryScreen()->availableGeometry());
@@ -217,7 +219,7 @@ int main(int argc, char *argv[])
     // The order book's windows, with a price list and two recorded orders.
     {
         std::unique_ptr<PhotoStore> orderStore = PhotoStore::Open(DataMdbPath());
-        OrderBook book(orderStore->database());
+        OrderBook book(StoreConnection::Of(*orderStore));
         book.Upgrade();
         book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("15.24*10.16"), 80);
         book.SetSizePrice(QStringLiteral("数码冲印（光面）"), QStringLiteral("20.32*15.24"), 250);

@@ -10,7 +10,6 @@
 #include "sandbox.h"
 #include "settings.h"
 #include "slow_mount.h"
-#include "store_statements.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -61,8 +60,7 @@ protected:
     int DetailRows()
     {
         ResultGrid grid;
-        QString error;
-        grid.Bind(Statement::SelectDetailGrid, store->database(), &error);
+        grid.Bind(store->ReadDetailGrid());
         while (grid.model()->canFetchMore(QModelIndex()))
             grid.model()->fetchMore(QModelIndex());
         const int rows = grid.Model().IsPlaceholderRow(0) ? 0 : grid.model()->rowCount();

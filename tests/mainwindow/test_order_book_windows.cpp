@@ -10,6 +10,7 @@
 #include "program_folder.h"
 #include "recording_dialogs.h"
 #include "sandbox.h"
+#include "store_connection.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -35,7 +36,7 @@ protected:
         box.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        book = std::make_unique<OrderBook>(store->database());
+        book = std::make_unique<OrderBook>(StoreConnection::Of(*store));
         ASSERT_TRUE(book->Upgrade());
     }
 

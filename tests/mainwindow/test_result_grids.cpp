@@ -6,12 +6,10 @@
 #include "program_folder.h"
 #include "sandbox.h"
 #include "settings.h"
-#include "store_statements.h"
 
 #include <QElapsedTimer>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QSqlDatabase>
 #include <QScrollBar>
 #include <QCoreApplication>
 
@@ -64,7 +62,7 @@ protected:
     bool Show()
     {
         QString error;
-        const bool ok = ShowScanResults(total, detail, store->database(), settings, &error);
+        const bool ok = ShowScanResults(total, detail, *store, settings, &error);
         EXPECT_TRUE(error.isEmpty()) << error.toStdString();
         return ok;
     }
@@ -180,10 +178,12 @@ TEST_F(GridTest, EmptyResultsShowOneEmptyUnmarkedRow)
 
 TEST_F(GridTest, RejectedStatementIsReportedNotFatal)
 {
-    // A connection that cannot run anything.
+    // The detail grid's table is gone from under the open store.
+    FileRows(DataMdbPath(), QStringLiteral("DROP TABLE PhotoDetail"));
     QString error;
-    EXPECT_FALSE(ShowScanResults(total, detail, QSqlDatabase(), settings, &error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(ShowScanResults(total, detail, *store, settings, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("PhotoDetail"))) << error.toStdString();
+    EXPECT_EQ(detail.model()->rowCount(), 1);
     EXPECT_EQ(total.model()->rowCount(), 1);
 }
 

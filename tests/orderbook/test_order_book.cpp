@@ -3,10 +3,12 @@
 // a store made before the order book existed, and the command-line tool.
 #include "numbers.h"
 #include "order_book.h"
+#include "order_book_statements.h"
 #include "order_csv.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
+#include "store_connection.h"
 #include "store_statements.h"
 
 #include <QDir>
@@ -149,7 +151,7 @@ protected:
         box.createStore();
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        book = std::make_unique<OrderBook>(store->database());
+        book = std::make_unique<OrderBook>(StoreConnection::Of(*store));
         ASSERT_TRUE(book->Upgrade());
     }
 
@@ -304,15 +306,15 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
     QFile::setPermissions(mdb, QFile::ReadOwner | QFile::WriteOwner);
     std::unique_ptr<PhotoStore> store = PhotoStore::Open(mdb);
     ASSERT_TRUE(store);
-    const QList<QStringList> before = QueryRows(store->database(), QStringLiteral(
+    const QList<QStringList> before = QueryRows(StoreConnection::Of(*store), QStringLiteral(
         "SELECT type, name, sql FROM sqlite_master ORDER BY name"));
-    const QList<QStringList> totals = QueryRows(store->database(), Statement::SelectTotalExport);
+    const QList<QStringList> totals = QueryRows(StoreConnection::Of(*store), Statement::SelectTotalExport);
     ASSERT_EQ(totals.size(), 2);
 
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     ASSERT_TRUE(book.Upgrade());
     ASSERT_TRUE(book.Upgrade()); // a second time finds everything there
-    QList<QStringList> after = QueryRows(store->database(), QStringLiteral(
+    QList<QStringList> after = QueryRows(StoreConnection::Of(*store), QStringLiteral(
         "SELECT type, name, sql FROM sqlite_master ORDER BY name"));
     for (const QStringList &entry : before)
         EXPECT_TRUE(after.contains(entry)) << entry.join(u' ').toStdString();
@@ -322,7 +324,7 @@ TEST(OrderBookUpgrade, AStoreOfThePreviousVersionIsUpgradedInPlace)
             added << entry[1];
     }
     EXPECT_EQ(added, (QStringList{"OrderBookVersion", "OrderLine", "OrderRecord", "PriceList", "SizePrice"}));
-    EXPECT_EQ(QueryRows(store->database(), Statement::SelectTotalExport), totals);
+    EXPECT_EQ(QueryRows(StoreConnection::Of(*store), Statement::SelectTotalExport), totals);
     // The old statements still work: a new note number follows the old one.
     const std::optional<qint64> number = store->IssueNoteNumber();
     ASSERT_TRUE(number);
@@ -338,19 +340,19 @@ TEST(OrderBookUpgrade, TheFirstOrderBookLayoutGainsTheCounterName)
     box.createStore();
     std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
     ASSERT_TRUE(store);
-    QSqlQuery q(store->database());
+    QSqlQuery q(StoreConnection::Of(*store));
     for (const char *text : Statement::OrderBook::Step1)
         ASSERT_TRUE(q.exec(QString::fromLatin1(text)));
     ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO OrderRecord(NoteNumber, IssuedAt, IssuedOn, MemberName)"
                                       " VALUES(3, '2026-11-30 18:00:00', '2026-11-30', '老客户')")));
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     ASSERT_TRUE(book.Upgrade());
     const std::optional<OrderRecordData> old = book.Find(3);
     ASSERT_TRUE(old);
     EXPECT_EQ(old->memberName, QStringLiteral("老客户"));
     EXPECT_TRUE(old->counterName.isEmpty());
     EXPECT_EQ(old->status, OrderStatus::Printed);
-    EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT Version FROM OrderBookVersion")),
+    EXPECT_EQ(QueryRows(StoreConnection::Of(*store), QStringLiteral("SELECT Version FROM OrderBookVersion")),
               (QList<QStringList>{{QString::number(Statement::OrderBook::Version)}}));
 }
 
@@ -375,7 +377,7 @@ TEST(OrderBookCommands, PricesOrdersAndDailyFromTheCommandLine)
         SetProgramFolder(dir);
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        OrderBook book(store->database());
+        OrderBook book(StoreConnection::Of(*store));
         ASSERT_TRUE(book.Upgrade());
         OrderRecordData o;
         o.noteNumber = 7;

@@ -6,11 +6,12 @@
 #include "ini_file.h"
 #include "order_book.h"
 #include "order_book_source.h"
+#include "order_book_statements.h"
 #include "pg_server.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
-#include "store_statements.h"
+#include "store_connection.h"
 
 #include <QDate>
 #include <QDir>
@@ -277,7 +278,7 @@ TEST_F(SharedOrderBookTest, TwoCountersShareNumbersPricesOrdersAndTheDay)
     SetProgramFolder(a);
     std::unique_ptr<PhotoStore> local = PhotoStore::Open(DataMdbPath());
     ASSERT_TRUE(local);
-    EXPECT_EQ(QueryRows(local->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
+    EXPECT_EQ(QueryRows(StoreConnection::Of(*local), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
               (QList<QStringList>{{"0"}}));
 }
 

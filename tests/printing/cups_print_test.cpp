@@ -15,6 +15,7 @@
 #include "rpt_print_a4.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -62,8 +63,9 @@ protected:
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
         ASSERT_TRUE(PutSmallOrder(*store));
+        source = std::make_unique<OrderBookSource>(*store, settings);
         target = MakeSystemPrintTarget();
-        printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+        printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, *target, nullptr);
         firstJob = server->Jobs().isEmpty() ? 1 : server->Jobs().last().id + 1;
     }
 
@@ -100,6 +102,7 @@ protected:
     PrintInfo info;
     RecordingDialogs dialogs;
     std::unique_ptr<PrintTarget> target;
+    std::unique_ptr<OrderBookSource> source;
     std::unique_ptr<OrderPrinting> printing;
     int firstJob = 1;
 };
@@ -216,6 +219,7 @@ TEST_F(CupsPrintTest, ThePreviewsPrintButtonPrintsOnTheChosenQueueOrSaysWhyWithi
 TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 {
     printing.reset();
+    source.reset();
     store.reset();
     const QStringList common = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                                 sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("周八")};
@@ -265,6 +269,7 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
 TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
 {
     printing.reset();
+    source.reset();
     store.reset();
     const QStringList args = {QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                               sandbox.programDir()};
@@ -285,7 +290,7 @@ TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
     SetProgramFolder(sandbox.programDir());
     store = PhotoStore::Open(DataMdbPath());
     ASSERT_TRUE(store);
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     QSet<QString> titles;
     for (const CupsServer::Job &job : NewJobs()) {
         SCOPED_TRACE(job.title.toStdString());
@@ -316,6 +321,7 @@ TEST_F(CupsPrintTest, AJobTheBackendAbortsIsAFailedPrint)
 
     // The command says the same and records nothing.
     printing.reset();
+    source.reset();
     store.reset();
     const CountToolRun r = RunCountTool({QStringLiteral("order"), QStringLiteral("--print"), QStringLiteral("--program-dir"),
                                          sandbox.programDir(), QStringLiteral("--member"), QStringLiteral("吴九")});

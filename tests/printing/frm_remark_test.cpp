@@ -9,6 +9,7 @@
 #include "program_folder.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QComboBox>
 #include <QDateTime>
@@ -37,12 +38,12 @@ protected:
 
     void Exec(const QString &statement)
     {
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         ASSERT_TRUE(q.exec(statement)) << statement.toStdString();
     }
     qint64 Scalar(const QString &statement)
     {
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         return q.exec(statement) && q.next() ? q.value(0).toLongLong() : -1;
     }
     qint64 NotesIssued() { return Scalar(QStringLiteral("SELECT COUNT(*) FROM NoteNumber")); }
@@ -97,12 +98,12 @@ TEST_F(FrmRemarkTest, IsAFixedWindowWithEveryWidgetInSight)
 // The amount the counter tells the customer, for the service picked.
 TEST_F(FrmRemarkTest, TheAmountFollowsTheChosenService)
 {
-    QSqlQuery q(store->database());
+    QSqlQuery q(StoreConnection::Of(*store));
     ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',12,0.19)")));
     ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('20.32*15.24',3,0.09)")));
     ASSERT_TRUE(store->InsertGrandTotal(2));
     ASSERT_TRUE(MarkCounted(*store));
-    OrderBook book(store->database());
+    OrderBook book(StoreConnection::Of(*store));
     ASSERT_TRUE(book.Upgrade());
     ASSERT_TRUE(book.SetPerSquareMetre(QStringLiteral("写真海报"), 4500));
     ASSERT_TRUE(book.SetSizePrice(QStringLiteral("证件照"), QStringLiteral("15.24*10.16"), 80));

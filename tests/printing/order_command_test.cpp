@@ -4,6 +4,7 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
+#include "store_connection.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -38,7 +39,7 @@ protected:
     {
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         for (int i = 1; i <= n; ++i) {
             ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('%1*%2',%3,%4)")
                                    .arg(10 + i).arg(20 + i).arg(i).arg(i / 10.0)));

@@ -13,6 +13,7 @@
 #include "recording_dialogs.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -86,14 +87,15 @@ protected:
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
         if (!store)
             return std::nullopt;
-        OrderBook book(store->database());
+        OrderBook book(StoreConnection::Of(*store));
         return book.Find(number);
     }
     qint64 NotesIssued()
     {
         SetProgramFolder(program);
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
-        const QList<QStringList> rows = QueryRows(store->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber"));
+        const QList<QStringList> rows =
+            QueryRows(StoreConnection::Of(*store), QStringLiteral("SELECT COUNT(*) FROM NoteNumber"));
         return rows.value(0).value(0).toLongLong();
     }
 

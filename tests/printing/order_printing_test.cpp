@@ -15,6 +15,7 @@
 #include "rpt_print_a4.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QAction>
 #include <QDir>
@@ -68,9 +69,10 @@ protected:
         store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
         ASSERT_TRUE(PutSmallOrder(*store));
+        source = std::make_unique<OrderBookSource>(*store, settings);
         pdf = sandbox.path(QStringLiteral("order.pdf"));
         target = std::make_unique<PdfPrintTarget>(pdf);
-        printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+        printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, *target, nullptr);
     }
 
     static void OkAs(const QString &name)
@@ -82,7 +84,7 @@ protected:
     }
     qint64 NotesIssued()
     {
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         return q.exec(QStringLiteral("SELECT COUNT(*) FROM NoteNumber")) && q.next() ? q.value(0).toLongLong() : -1;
     }
     OrderPage FirstPage(const QString &file) { return OrderPage(PdfWords(file), 0); }
@@ -94,6 +96,7 @@ protected:
     RecordingDialogs dialogs;
     QString pdf;
     std::unique_ptr<PdfPrintTarget> target;
+    std::unique_ptr<OrderBookSource> source;
     std::unique_ptr<OrderPrinting> printing;
 };
 
@@ -123,7 +126,7 @@ TEST_F(OrderPrintingTest, EachCustomerIsAnOrderOfItsOwnWithItsOwnNumber)
         QFile::remove(pdf);
     }
     EXPECT_EQ(NotesIssued(), 3);
-    OrderBook *book = printing->source().Book();
+    OrderBook *book = source->Book();
     ASSERT_TRUE(book);
     for (int i = 0; i < customers.size(); ++i) {
         const std::optional<OrderRecordData> order = book->Find(i + 1);
@@ -151,15 +154,15 @@ TEST_F(OrderPrintingTest, CancelAndARefusedPrintUseNoNumber)
     const QString blocked = sandbox.path(QStringLiteral("blocked"));
     ASSERT_TRUE(QFile(blocked).open(QIODevice::WriteOnly));
     PdfPrintTarget unwritable(blocked + QStringLiteral("/order.pdf"));
-    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, unwritable, nullptr);
+    printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, unwritable, nullptr);
     OkAs(QStringLiteral("孙八"));
     printing->Print();
     EXPECT_EQ(dialogs.messages.size(), 1);
-    EXPECT_FALSE(printing->source().Book()->Find(1));
+    EXPECT_FALSE(source->Book()->Find(1));
     printing.reset();
     EXPECT_EQ(NotesIssued(), 0);
 
-    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, *target, nullptr);
+    printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, *target, nullptr);
     OkAs(QStringLiteral("孙八"));
     printing->Print();
     EXPECT_EQ(FirstPage(pdf).NoteNumber(), QStringLiteral("1"));
@@ -173,7 +176,7 @@ TEST_F(OrderPrintingTest, PreviewRunsTheSameJobAndLeavesNoTextsBehind)
     EXPECT_EQ(page.NoteNumber(), QStringLiteral("1"));
     EXPECT_EQ(page.Cell(2, PrintA4::ServiceName), QStringLiteral("合计"));
     EXPECT_EQ(NotesIssued(), 1);
-    EXPECT_TRUE(printing->source().Book()->Find(1));
+    EXPECT_TRUE(source->Book()->Find(1));
 }
 
 TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
@@ -182,7 +185,7 @@ TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
     QDir().mkpath(QFileInfo(chosen).absolutePath());
     dialogs.saveAnswers << chosen;
     ScreenPreviewTarget screen(sandbox.path(QStringLiteral("screen.pdf")));
-    printing = std::make_unique<OrderPrinting>(*store, settings, dialogs, info, screen, nullptr);
+    printing = std::make_unique<OrderPrinting>(*source, settings, dialogs, info, screen, nullptr);
     OkAs(QStringLiteral("钱七"));
     printing->PrintPreview();
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
@@ -191,7 +194,7 @@ TEST_F(OrderPrintingTest, SaveAsPdfFromThePreviewIsTheOrderShown)
     EXPECT_EQ(FirstPage(sandbox.path(QStringLiteral("screen.pdf"))).NoteNumber(), QStringLiteral("1"));
     EXPECT_EQ(FirstPage(chosen).MemberName(), QStringLiteral("钱七"));
     EXPECT_EQ(FirstPage(chosen).NoteNumber(), QStringLiteral("1"));
-    EXPECT_TRUE(printing->source().Book()->Find(1));
+    EXPECT_TRUE(source->Book()->Find(1));
 
     // Previewed and closed without printing: the number stays with the
     // order and goes back when the run ends.

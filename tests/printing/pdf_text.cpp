@@ -2,6 +2,7 @@
 #include "pdf_text.h"
 
 #include "photo_store.h"
+#include "store_connection.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -42,7 +43,7 @@ const Column Columns[] = {
 
 bool PutSmallOrder(PhotoStore &store)
 {
-    QSqlQuery q(store.database());
+    QSqlQuery q(StoreConnection::Of(store));
     return q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('15.24*10.16',3,0.05)")) && store.InsertGrandTotal(2)
         && MarkCounted(store);
 }

@@ -5,6 +5,7 @@
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
+#include "store_connection.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -40,7 +41,7 @@ protected:
     {
         std::unique_ptr<PhotoStore> store = PhotoStore::Open(DataMdbPath());
         ASSERT_TRUE(store);
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         for (int i = 1; i <= sizes; ++i)
             ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('%1*20',1,0.1)").arg(i)));
         ASSERT_TRUE(store->InsertGrandTotal(2));

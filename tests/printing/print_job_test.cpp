@@ -10,6 +10,7 @@
 #include "rpt_print_a4.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 
 #include <QDate>
 #include <QFileInfo>
@@ -66,7 +67,7 @@ protected:
 
     void AddRow(const QString &size, const QVariant &amount, const QVariant &area)
     {
-        QSqlQuery q(store->database());
+        QSqlQuery q(StoreConnection::Of(*store));
         ASSERT_TRUE(q.prepare(QStringLiteral("INSERT INTO PhotoTotal(PhotoSize,PhotoAmount,PhotoArea) VALUES(?,?,?)")));
         q.addBindValue(size);
         q.addBindValue(amount);

@@ -12,6 +12,7 @@
 #include "recording_dialogs.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "store_connection.h"
 #include "tcp_relay.h"
 
 #include <QFile>
@@ -56,7 +57,8 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
 
     // The server stops while the dialog is open.
     {
-        OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+        OrderBookSource source(*store, settings);
+        OrderPrinting run(source, settings, dialogs, info, target, nullptr);
         AnswerModal<frmRemark>([this](frmRemark &d) {
             EXPECT_TRUE(server.Stop());
             Click(d, "cmdOK");
@@ -68,7 +70,8 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
     EXPECT_FALSE(QFileInfo::exists(pdf));
 
     // The next run cannot even read the services: no dialog, the same message.
-    OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+    OrderBookSource source(*store, settings);
+    OrderPrinting run(source, settings, dialogs, info, target, nullptr);
     run.Print();
     ASSERT_EQ(dialogs.messages.size(), 2);
     EXPECT_TRUE(dialogs.messages[1].text.startsWith(QStringLiteral("订单库无法连接：")));
@@ -81,13 +84,13 @@ TEST_F(SharedOrderPrinting, AServerLostMidOrderPrintsNothingAndUsesNoNumber)
     ASSERT_TRUE(QFileInfo::exists(pdf));
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("1"));
 
-    OrderBook *book = run.source().Book();
+    OrderBook *book = source.Book();
     ASSERT_TRUE(book);
     const std::optional<OrderRecordData> recorded = book->Find(1);
     ASSERT_TRUE(recorded);
     EXPECT_EQ(recorded->counterName, QStringLiteral("二号柜台"));
     // The counter's own store issued nothing.
-    EXPECT_EQ(QueryRows(store->database(), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
+    EXPECT_EQ(QueryRows(StoreConnection::Of(*store), QStringLiteral("SELECT COUNT(*) FROM NoteNumber")),
               (QList<QStringList>{{"0"}}));
 }
 
@@ -98,7 +101,8 @@ TEST_F(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
 {
     for (int i = 0; i < 6; ++i)
         ASSERT_TRUE(store->IssueNoteNumber());
-    OrderPrinting run(*store, settings, dialogs, info, target, nullptr);
+    OrderBookSource source(*store, settings);
+    OrderPrinting run(source, settings, dialogs, info, target, nullptr);
 
     AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdOK"); });
     run.Print();
@@ -109,7 +113,7 @@ TEST_F(SharedOrderPrinting, ANumberFromTheLocalStoreIsNotUsedOnTheServer)
     AnswerModal<frmRemark>([](frmRemark &d) { Click(d, "cmdOK"); });
     run.Print();
     EXPECT_EQ(OrderPage(PdfWords(pdf), 0).NoteNumber(), QStringLiteral("1"));
-    OrderBook *book = run.source().Book();
+    OrderBook *book = source.Book();
     ASSERT_TRUE(book);
     EXPECT_TRUE(book->Find(1));
     EXPECT_FALSE(book->Find(7));

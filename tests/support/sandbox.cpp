@@ -181,6 +181,37 @@ QByteArray JpegBytes(int width, int height, int dpi)
     return ImageBytes(width, height, dpi, "JPEG", 50);
 }
 
+QList<QStringList> FileRows(const QString &mdb, const QString &statement)
+{
+    const QString name = QStringLiteral("test-file-rows");
+    QList<QStringList> rows;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(mdb);
+        if (!db.open())
+            throw std::runtime_error("cannot open " + mdb.toStdString());
+        rows = QueryRows(db, statement);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
+
+QList<QStringList> GridRows(std::unique_ptr<kestova::RowCursor> rows)
+{
+    if (!rows)
+        throw std::runtime_error("the store rejected a grid's statement");
+    QList<QStringList> texts;
+    while (!rows->AtEnd()) {
+        for (const QVariantList &row : rows->Next(1000)) {
+            QStringList text;
+            for (const QVariant &value : row)
+                text << (value.isNull() ? QStringLiteral("<null>") : value.toString());
+            texts << text;
+        }
+    }
+    return texts;
+}
+
 QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement)
 {
     QList<QStringList> rows;

@@ -12,6 +12,12 @@
 
 #include "qt_printers.h"
 
+#include <memory>
+
+namespace kestova {
+class RowCursor;
+}
+
 namespace kestova::test {
 
 class Sandbox
@@ -73,6 +79,12 @@ QByteArray JpegBytes(int width, int height, int dpi = 0);
 
 // The rows of a query on the store as text, a null value as "<null>".
 QList<QStringList> QueryRows(const QSqlDatabase &db, const QString &statement);
+// The same on a connection of the test's own to the store's file, which
+// sees what the store committed (the program's SQL functions are not there).
+QList<QStringList> FileRows(const QString &mdb, const QString &statement);
+// Every row a store's grid reader hands out, as QueryRows gives them; a
+// rejected statement (null) throws.
+QList<QStringList> GridRows(std::unique_ptr<kestova::RowCursor> rows);
 
 // kestova-count (named by KESTOVA_COUNT, or another program) run to its
 // end: exit status and what it wrote, as UTF-8.
