@@ -46,8 +46,16 @@ inline const QString SelectDetailGrid = QStringLiteral(
     "ORDER BY HorizontalResolution,VerticalResolution,rowid");
 
 // PhotoTotal is read in insertion order (size rows by key, "合计" last).
-inline const QString SelectTotalGrid =
-    QStringLiteral("SELECT PhotoSize,PhotoAmount,CSTR(PhotoArea) FROM PhotoTotal ORDER BY rowid");
+// The grid adds, after the totals, how many entries could not be read: the
+// failed rows whose reason begins "无法读取" (read_failure's text); none when
+// every entry was read or when there are no totals.
+inline const QString SelectTotalGrid = QStringLiteral(
+    "SELECT PhotoSize,PhotoAmount,Area FROM ("
+    "SELECT PhotoSize,PhotoAmount,CSTR(PhotoArea) AS Area,rowid AS Place FROM PhotoTotal"
+    " UNION ALL SELECT '无法读取',COUNT(*),'',9223372036854775807 FROM PhotoDetail"
+    " WHERE IsSucceed=FALSE AND WidthAndHeight LIKE '无法读取%' AND EXISTS(SELECT 1 FROM PhotoTotal)"
+    " HAVING COUNT(*)>0"
+    ") ORDER BY Place");
 inline const QString SelectTotalExport =
     QStringLiteral("SELECT PhotoSize,PhotoAmount,PhotoArea FROM PhotoTotal ORDER BY rowid");
 

@@ -80,6 +80,8 @@ TEST_F(StoreTest, TotalsPerSizeInKeyOrderWithTotalRowLast)
         store->InsertPhotoDetail(Row(QString("/p/a%1.jpg").arg(i), "15.24*10.16", 0.0155));
     store->InsertPhotoDetail(Row("/p/b.jpg", "10.16*15.24", 0.0155));
     store->InsertPhotoDetail(Row("/p/c.txt", "0*0", 0, 0, false));
+    store->InsertPhotoDetail(Row("/p/locked/", "无法读取：权限不足", 0, 0, false));
+    store->InsertPhotoDetail(Row("/p/d.jpg", "无法读取：输入/输出错误", 0, 0, false));
     Totals(2);
     const QList<TotalRow> rows = store->ReadTotals();
     ASSERT_EQ(rows.size(), 3);
@@ -93,7 +95,8 @@ TEST_F(StoreTest, TotalsPerSizeInKeyOrderWithTotalRowLast)
     EXPECT_EQ(rows[2].PhotoAmount.toLongLong(), 4);
     EXPECT_DOUBLE_EQ(rows[2].PhotoArea.toDouble(), 0.07); // 0.02 + 0.05
     EXPECT_EQ(TotalGrid(),
-              (QList<QStringList>{{"10.16*15.24", "1", "0.02"}, {"15.24*10.16", "3", "0.05"}, {"合计", "4", "0.07"}}));
+              (QList<QStringList>{{"10.16*15.24", "1", "0.02"}, {"15.24*10.16", "3", "0.05"}, {"合计", "4", "0.07"},
+                                  {"无法读取", "2", ""}}));
 }
 
 TEST_F(StoreTest, RoundTiesToEvenOnDecimalText)
