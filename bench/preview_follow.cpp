@@ -123,7 +123,10 @@ int main(int argc, char *argv[])
         QApplication::sendEvent(&grid, &press);
         if (++sent == rows) {
             key.stop();
+            // The key let go, as the keyboard reports it after its repeats.
             lastKey = clock.elapsed();
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+            QApplication::sendEvent(&grid, &release);
         }
     });
     tick.start();

@@ -6,6 +6,7 @@
 #include "settings.h"
 
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 
 namespace kestova {
@@ -24,6 +25,17 @@ DetailPreview::DetailPreview(ResultGrid &grid, PhotoBox &box, QLabel &pathPanel,
     connect(grid.selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex &current) { OnCurrentRowChanged(current); });
     connect(&grid, &QAbstractItemView::clicked, this, &DetailPreview::ShowCurrent);
+    grid.installEventFilter(this);
+}
+
+bool DetailPreview::eventFilter(QObject *watched, QEvent *event)
+{
+    // A held key sends auto-repeated presses (and, on some systems,
+    // releases); the key let go is the one release that is not repeated.
+    if (watched == &m_grid && event->type() == QEvent::KeyRelease && m_settle.isActive()
+        && !static_cast<QKeyEvent *>(event)->isAutoRepeat())
+        Show(m_pendingPath);
+    return QObject::eventFilter(watched, event);
 }
 
 QString DetailPreview::RowPath(int row) const

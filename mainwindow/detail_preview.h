@@ -4,9 +4,9 @@
 //
 // Moving the cursor clears the box at once, so a photo never stays beside
 // another row; the new row's photo is decoded once the cursor has rested for
-// SettleMs (longer than a keyboard's auto-repeat interval), so a held arrow
-// key walks through large photos without decoding each one it passes. A
-// click shows its row at once.
+// SettleMs (longer than a keyboard's auto-repeat interval), or at once when
+// the key is let go, so a held arrow key walks through large photos without
+// decoding each one it passes. A click shows its row at once.
 #pragma once
 
 #include <QObject>
@@ -41,6 +41,9 @@ public:
     // The photo shown (or failed) in the box, "" when none.
     QString ShownPath() const { return m_shownPath; }
     bool Pending() const { return m_settle.isActive(); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void OnCurrentRowChanged(const QModelIndex &current);

@@ -180,6 +180,19 @@ TEST_F(KeyboardTest, ThePreviewFollowsTheCursorAndNeverShowsAnotherRowsPhoto)
         EXPECT_EQ(PanelText(5), CurrentPath());
     }
     EXPECT_EQ(window->Detail()->currentIndex().row(), 23); // End went to the last row, Home back
+
+    // A held key: its repeated presses decode nothing, and letting it go
+    // shows the row under the cursor at once.
+    for (int i = 0; i < 5; ++i) {
+        QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier, QString(), true);
+        QApplication::sendEvent(window->Detail(), &repeated);
+    }
+    EXPECT_FALSE(window->Preview()->HasPicture());
+    QKeyEvent letGo(QEvent::KeyRelease, Qt::Key_Up, Qt::NoModifier);
+    QApplication::sendEvent(window->Detail(), &letGo);
+    EXPECT_TRUE(window->Preview()->HasPicture());
+    EXPECT_EQ(window->PreviewedPath(), CurrentPath());
+    EXPECT_TRUE(shownIsCurrent());
     EXPECT_TRUE(dialogs.messages.isEmpty());
 }
 
