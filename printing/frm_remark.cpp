@@ -1,6 +1,7 @@
 // frmRemark: layout in twips (15 to a pixel), load, OK and Cancel.
 #include "frm_remark.h"
 
+#include "clock.h"
 #include "blanks.h"
 #include "numbers.h"
 #include "order_book_source.h"
@@ -201,7 +202,7 @@ void frmRemark::ShowAmount()
     QString refusal;
     bool bookDown = false;
     const std::optional<OrderContent> order =
-        PrepareOrder(m_source, info, QDateTime::currentDateTime(), &refusal, &bookDown);
+        PrepareOrder(m_source, info, Now(), &refusal, &bookDown);
     const std::optional<qint64> amount = order ? order->order.TotalAmount() : std::nullopt;
     if (bookDown)
         lblAmount->setText(QStringLiteral("金额：订单库无法连接"));

@@ -3,6 +3,7 @@
 // way from the totals to the order book (NewOrder).
 #pragma once
 
+#include "clock.h"
 #include "order_book.h"
 #include "print_info.h"
 #include "report_model.h"
@@ -65,7 +66,7 @@ PrintJobResult PrintOrderContent(const OrderContent &content, const QList<QSqlRe
 // the drawing of an order, without the order book.
 PrintJobResult RunPrintJob(OrderBookSource &source, const PrintInfo &info, ReportSlot &layout, PrintTarget &target,
                            Dialogs &dialogs, AsyncJob kind = AsyncJob::Print,
-                           const QDateTime &now = QDateTime::currentDateTime());
+                           const QDateTime &now = Now());
 
 // One new order, from its first print, preview or PDF until the order book
 // has it as printed. Its note number is taken when it first needs one and

@@ -13,6 +13,7 @@
 #include "recording_dialogs.h"
 #include "sandbox.h"
 #include "settings.h"
+#include "test_environment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -187,6 +188,7 @@ TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
         ASSERT_EQ(sqlite3_open(QFile::encodeName(program + QStringLiteral("/Data.mdb")).constData(), &other),
                   SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const ScopedEnv wait("KESTOVA_BUSY_TIMEOUT_MS", "200");
         const CountToolRun r = Order(pdf);
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
