@@ -34,8 +34,14 @@ namespace {
 // The longest the program waits for an answer, whatever libcups does
 // inside: each exchange's own limit several times over, and the following
 // of a job.
-constexpr int FindLimitSeconds = 3 * AnswerSeconds + 2;
-constexpr int SpoolLimitSeconds = 5 * AnswerSeconds + FollowSeconds + 2;
+int FindLimitSeconds()
+{
+    return 3 * AnswerSeconds() + 2;
+}
+int SpoolLimitSeconds()
+{
+    return 5 * AnswerSeconds() + FollowSeconds + 2;
+}
 
 bool WindowShown()
 {
@@ -98,7 +104,7 @@ public:
     void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner) override
     {
         const std::optional<QueueAnswer> found =
-            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds());
         // Qt's printer asks the print system itself, without a time limit:
         // a print system that does not answer gets no preview, and the job
         // tells the operator so when it finds no printer.
@@ -142,9 +148,9 @@ protected:
         // Without the queue nothing is drawn. Whether the queue takes the
         // job is its own answer when the job is handed over.
         const std::optional<QueueAnswer> found =
-            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds());
         if (!found || found->queue.isEmpty()) {
-            SetFailureReason(found ? found->failure : NoAnswer(FindLimitSeconds));
+            SetFailureReason(found ? found->failure : NoAnswer(FindLimitSeconds()));
             return nullptr;
         }
         m_using = found->queue;
@@ -170,10 +176,10 @@ protected:
             [queue = m_using, pdf = m_pdf, title = documentName(), copies = m_copies] {
                 return SpoolPdf(queue, pdf, title, copies);
             },
-            SpoolLimitSeconds);
+            SpoolLimitSeconds());
         m_pdf.clear();
         if (!spooled || !spooled->accepted)
-            SetFailureReason(spooled ? spooled->error : NoAnswer(SpoolLimitSeconds));
+            SetFailureReason(spooled ? spooled->error : NoAnswer(SpoolLimitSeconds()));
         return spooled && spooled->accepted;
     }
 
