@@ -29,8 +29,13 @@ inline void UseOwnTemporaryFolder()
     if (!qEnvironmentVariableIsEmpty("TMPDIR") || ::geteuid() != 0 || ::unshare(CLONE_NEWNS) != 0)
         return;
     // Nothing mounted from here on reaches the machine's own mount table.
-    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
-        ::mount("kestova-tests", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777");
+    if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0
+        && ::mount("kestova-tests", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") == 0) {
+        // The folder tree's top: the tests' own files, none of the
+        // machine's mounts.
+        if (qEnvironmentVariableIsEmpty("KESTOVA_FILE_SYSTEM_TOP"))
+            qputenv("KESTOVA_FILE_SYSTEM_TOP", "/tmp");
+    }
 }
 
 inline void UseTestEnvironment()
