@@ -238,8 +238,8 @@ TEST_F(CupsPrintTest, TheOrderCommandPrintsOnTheDefaultOrANamedQueue)
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("2\t"))) << r.out.toStdString();
 }
 
-// kestova-count order --print killed at moments spread over a run: every job the
-// print system took carries a number whose order is in the book.
+// kestova-count order --print killed at moments spread over a run: every
+// job the print system took carries a number whose order is in the book.
 TEST_F(CupsPrintTest, AnOrderCommandKilledAtAnyMomentLeavesNoJobWithoutItsOrder)
 {
     printing.reset();

@@ -243,7 +243,9 @@ TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
         } else {
             // The kernel tells the moment the file takes its name.
             const int watch = ::inotify_init1(IN_CLOEXEC);
-            ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(box.root()).constData(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+            ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(box.root()).constData(),
+                                          IN_MOVED_TO | IN_CLOSE_WRITE),
+                      0);
             // At the lowest priority, so that the test runs the moment it wakes.
             order.setChildProcessModifier([] { (void)::nice(19); });
             StartOrderAndWait(order, pdf, 0, whole);
@@ -279,8 +281,8 @@ TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
     RecordProperty("produced", produced);
 }
 
-// The shared server stopped at moments spread over orders: every PDF that came
-// out has its order on the server; every refused order says why.
+// The shared server stopped at moments spread over orders: every PDF that
+// came out has its order on the server; every refused order says why.
 TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
 {
     PgServer server;

@@ -2,9 +2,10 @@
 // depends on the machine: no mount table of its own (nothing is mounted
 // unless a test says so), a time zone, a clock started at a fixed moment
 // (clock.h) far from midnight both in UTC and in the time zone, and, where
-// it may (as root), a /tmp of its own in memory, so that neither the disk's
-// speed nor what other programs keep in /tmp shows in a test. Programs the
-// tests start inherit the same.
+// it may (as root), a /tmp of its own in memory that is also the folder
+// tree's top, so that neither the disk's speed, what other programs keep in
+// /tmp nor what the machine has mounted shows in a test. Programs the tests
+// start inherit the same.
 #pragma once
 
 #include <QByteArray>
@@ -54,7 +55,10 @@ inline void UseTestEnvironment()
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char *name, const QByteArray &value) : m_name(name), m_before(qgetenv(name)), m_was(qEnvironmentVariableIsSet(name))
+    ScopedEnv(const char *name, const QByteArray &value)
+        : m_name(name)
+        , m_before(qgetenv(name))
+        , m_was(qEnvironmentVariableIsSet(name))
     {
         qputenv(name, value);
     }
