@@ -2,6 +2,7 @@
 // together.
 #include "folder_scan.h"
 
+#include "clock.h"
 #include "dialogs.h"
 #include "measure_pipeline.h"
 #include "numbers.h"
@@ -104,7 +105,7 @@ ScanEnd ScanFolder(const QString &folder, const Settings &settings, PhotoStore &
         return StoreFailed(store, dialogs);
     // From here until the count completes, the store says that its totals
     // are not this folder's: nothing prints them as this customer's order.
-    CountRecord record{folder,          QDateTime::currentDateTime(), settings.SizeUnit(), settings.PhotoArea,
+    CountRecord record{folder,          Now(), settings.SizeUnit(), settings.PhotoArea,
                        settings.RadixPoint, settings.UnitRadixPoint,  false};
     if (!store.BeginBatch() || !store.BeginCount(record) || !store.EndBatch())
         return StoreFailed(store, dialogs);

@@ -1,6 +1,7 @@
 // PhotoStore.
 #include "photo_store.h"
 
+#include "clock.h"
 #include "count_lock.h"
 #include "dialogs.h"
 #include "numbers.h"
@@ -64,7 +65,7 @@ void SqlCstr(sqlite3_context *ctx, int, sqlite3_value **argv)
 // DATE(): today's local date (SQLite's own date() is UTC).
 void SqlDate(sqlite3_context *ctx, int, sqlite3_value **)
 {
-    const QByteArray text = QDate::currentDate().toString(Qt::ISODate).toLatin1();
+    const QByteArray text = Today().toString(Qt::ISODate).toLatin1();
     sqlite3_result_text(ctx, text.constData(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
 
@@ -88,15 +89,21 @@ bool RegisterFunctions(const QSqlDatabase &db)
         && sqlite3_create_function_v2(handle, "DATE", 0, SQLITE_UTF8, nullptr, SqlDate, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// A store waits this long for another program holding the file, then fails.
-constexpr int BusyTimeoutMs = 5000;
+// A store waits this long for another program holding the file, then fails
+// (see photo_store.h for KESTOVA_BUSY_TIMEOUT_MS).
+int BusyTimeoutMs()
+{
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("KESTOVA_BUSY_TIMEOUT_MS", &ok);
+    return ok && ms >= 0 ? ms : 5000;
+}
 constexpr int BatchCommitMs = 250;
 
 QSqlDatabase OpenConnection(const QString &name, const QString &path)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
     db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs()));
     db.open();
     return db;
 }
@@ -226,7 +233,7 @@ std::unique_ptr<PhotoStore> PhotoStore::Open(const QString &path, QString *error
         rc = sqlite3_exec(handle, "CREATE TABLE KestovaWriteProbe(x)", nullptr, nullptr, nullptr);
         sqlite3_exec(handle, "ROLLBACK", nullptr, nullptr, nullptr);
     }
-    sqlite3_busy_timeout(handle, BusyTimeoutMs);
+    sqlite3_busy_timeout(handle, BusyTimeoutMs());
     if (rc != SQLITE_OK && (rc & 0xff) != SQLITE_BUSY)
         return fail(OpenFailureCause(rc, QString::fromUtf8(sqlite3_errstr(rc))));
 

@@ -15,6 +15,11 @@
 // the operator's words. A count holds the store's count lock (a lock file
 // beside the store) from start to end, so two counts, in one program or in
 // two, never write PhotoDetail at the same time.
+//
+// A statement waits 5 s for another program holding the file, then fails as
+// busy. The environment variable KESTOVA_BUSY_TIMEOUT_MS, read on each open,
+// sets another wait in milliseconds; the tests of a held store use it so as
+// not to sit out the 5 s.
 #pragma once
 
 #include "numbers.h"

@@ -128,9 +128,14 @@ QStringList StartPlaces(const QString &lastPlace, const QString &home, const QLi
     add(home);
     for (const QString &place : MediaAndShares(mounts))
         add(place);
-    add(QStringLiteral("/"));
+    add(FileSystemTop());
 #endif
     return places;
+}
+
+QString FileSystemTop()
+{
+    return qEnvironmentVariable("KESTOVA_FILE_SYSTEM_TOP", QStringLiteral("/"));
 }
 
 MountTable &MountTable::Instance()

@@ -33,9 +33,13 @@ QList<MountEntry> ParseMounts(const QByteArray &table);
 QStringList MediaAndShares(const QList<MountEntry> &mounts);
 
 // The tree's top folders in their order, each once: lastPlace (may be
-// empty), home, the media and shares of the mount table, then "/" (on
-// Windows, the drives).
+// empty), home, the media and shares of the mount table, then
+// FileSystemTop() (on Windows, the drives).
 QStringList StartPlaces(const QString &lastPlace, const QString &home, const QList<MountEntry> &mounts);
+
+// "/", or the folder KESTOVA_FILE_SYSTEM_TOP names: the tests give one of
+// their own, so that the tree never lists what this machine has mounted.
+QString FileSystemTop();
 
 // The mount table the tree works from: the places the start places come
 // from and the mount each folder lies on (each mount has its own readers,

@@ -1,6 +1,7 @@
 // The 订单记录 and 日结 windows.
 #include "frm_order_book.h"
 
+#include "clock.h"
 #include "dialogs.h"
 #include "numbers.h"
 #include "order_csv.h"
@@ -51,7 +52,7 @@ void Fill(QTableWidget *table, const QList<QStringList> &rows)
 
 QDateEdit *DateBox(const QString &name, QWidget *parent)
 {
-    auto *box = new QDateEdit(QDate::currentDate(), parent);
+    auto *box = new QDateEdit(Today(), parent);
     box->setObjectName(name);
     box->setCalendarPopup(true);
     box->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));

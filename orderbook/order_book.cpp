@@ -1,6 +1,7 @@
 // The order book.
 #include "order_book.h"
 
+#include "clock.h"
 #include "numbers.h"
 #include "order_book_statements.h"
 
@@ -483,7 +484,7 @@ bool OrderBook::MarkMoved(const QString &connection, QString *error)
     if (!q.exec(Sql::CreateMovedMark))
         return Fail(q, error);
     return Run({{Sql::InsertMovedMark,
-                 {connection, QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}}},
+                 {connection, Now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))}}},
                error);
 }
 

@@ -1,6 +1,7 @@
 // The order book's commands.
 #include "order_book_command.h"
 
+#include "clock.h"
 #include "dialogs.h"
 #include "numbers.h"
 #include "order_book.h"
@@ -172,7 +173,7 @@ int Daily(OrderBook &book, const Arguments &a)
         Error(QStringLiteral("日期应写作 YYYY-MM-DD"));
         return 2;
     }
-    const QDate today = QDate::currentDate();
+    const QDate today = Today();
     bool ok = false;
     for (const DaySummary &d : book.Daily(from.value_or(to.value_or(today)), to.value_or(today), &ok)) {
         Out({d.day, QString::number(d.orders), QString::number(d.photos), NumberText(RoundHalfEven(d.squareMetres, 4)),

@@ -12,6 +12,13 @@
 
 namespace kestova {
 
+int AnswerSeconds()
+{
+    bool ok = false;
+    const int given = qEnvironmentVariableIntValue("KESTOVA_PRINT_ANSWER_SECONDS", &ok);
+    return ok && given > 0 ? given : 5;
+}
+
 namespace {
 
 // A connection to the print system whose waits give up once the current
@@ -23,7 +30,7 @@ public:
     {
         Arm();
         m_http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                              AnswerSeconds * 1000, nullptr);
+                              AnswerSeconds() * 1000, nullptr);
         if (m_http)
             httpSetTimeout(m_http, 0.25, &Connection::KeepWaiting, this);
         else
@@ -39,14 +46,14 @@ public:
 
     http_t *http() const { return m_http; }
     // Starts the time limit of the next exchange.
-    void Arm() { m_deadline = QDeadlineTimer(AnswerSeconds * 1000); }
+    void Arm() { m_deadline = QDeadlineTimer(AnswerSeconds() * 1000); }
     bool timedOut() const { return m_timedOut; }
 
     // Why the last exchange failed.
     QString Failure() const
     {
         if (m_timedOut)
-            return QStringLiteral("打印系统 %1 秒内没有回应").arg(AnswerSeconds);
+            return QStringLiteral("打印系统 %1 秒内没有回应").arg(AnswerSeconds());
         if (!m_http)
             return QStringLiteral("无法连接打印系统");
         switch (cupsLastError()) {

@@ -18,8 +18,10 @@
 
 namespace kestova {
 
-// How long one exchange with the print system may go without an answer.
-constexpr int AnswerSeconds = 5;
+// How long one exchange with the print system may go without an answer:
+// 5 s, or the whole seconds KESTOVA_PRINT_ANSWER_SECONDS gives (the tests
+// of a print system that stops answering use 1).
+int AnswerSeconds();
 // How long a job that the queue has accepted is followed for an end
 // (completed, aborted, cancelled, held); still pending or printing after
 // that, it is the print system's.

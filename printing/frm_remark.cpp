@@ -1,6 +1,7 @@
 // frmRemark: layout in twips (15 to a pixel), load, OK and Cancel.
 #include "frm_remark.h"
 
+#include "clock.h"
 #include "blanks.h"
 #include "numbers.h"
 #include "order_book_source.h"

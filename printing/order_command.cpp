@@ -1,6 +1,7 @@
 // `kestova-count order`.
 #include "order_command.h"
 
+#include "clock.h"
 #include "cups_queue.h"
 #include "daily_summary_print.h"
 #include "dialogs.h"
@@ -172,7 +173,7 @@ int RunOrderCommand(const QStringList &args, Dialogs &dialogs)
 
     const std::unique_ptr<PrintTarget> target = OutputTarget(o);
     NewOrder order(source);
-    const PrintJobResult result = order.Print(info, *target, dialogs, QDateTime::currentDateTime());
+    const PrintJobResult result = order.Print(info, *target, dialogs, Now());
     if (result.readFailed)
         return 1;
     if (!result.Accepted())
@@ -223,7 +224,7 @@ int RunReprintCommand(const QStringList &args, Dialogs &dialogs)
 int RunDailyPrintCommand(const QStringList &args, Dialogs &dialogs)
 {
     const OrderOptions o = Parse(args);
-    const QDate today = QDate::currentDate();
+    const QDate today = Today();
     const QDate to = o.to.isEmpty() ? today : QDate::fromString(o.to, QStringLiteral("yyyy-MM-dd"));
     const QDate from = o.from.isEmpty() ? to : QDate::fromString(o.from, QStringLiteral("yyyy-MM-dd"));
     QString wrong;

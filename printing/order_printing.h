@@ -13,6 +13,7 @@
 #include "order_book.h"
 #include "order_book_source.h"
 
+#include "clock.h"
 #include "frm_remark.h"
 #include "print_info.h"
 #include "print_job.h"
@@ -89,7 +90,7 @@ private:
     QPointer<frmRemark> m_remark;
     std::unique_ptr<NewOrder> m_order;
     QString m_orderFolder; // the counted folder the current order was begun for
-    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+    std::function<QDateTime()> m_clock = [] { return Now(); };
 };
 
 // A print system queue with A4 paper: `queue`, or the system default when

@@ -3,6 +3,7 @@
 // new order's way to the order book (NewOrder).
 #pragma once
 
+#include "clock.h"
 #include "order_book.h"
 #include "print_info.h"
 

@@ -35,8 +35,14 @@ namespace {
 // The longest the program waits for an answer, whatever libcups does
 // inside: each exchange's own limit several times over, and the following
 // of a job.
-constexpr int FindLimitSeconds = 3 * AnswerSeconds + 2;
-constexpr int SpoolLimitSeconds = 5 * AnswerSeconds + FollowSeconds + 2;
+int FindLimitSeconds()
+{
+    return 3 * AnswerSeconds() + 2;
+}
+int SpoolLimitSeconds()
+{
+    return 5 * AnswerSeconds() + FollowSeconds + 2;
+}
 
 bool WindowShown()
 {
@@ -99,7 +105,7 @@ public:
     void Preview(const Job &job, const std::function<void()> &saveAsPdf, QWidget *owner) override
     {
         const std::optional<QueueAnswer> found =
-            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds());
         // A print system that does not answer gets no preview, and the job
         // tells the operator so when it finds no printer.
         if (!found || !found->answered) {
@@ -131,10 +137,10 @@ public:
                 continue;
             QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
             QObject::connect(action, &QAction::triggered, &dialog, [this, &job, &dialog] {
-                const std::optional<QueueList> listed = AskPrintSystem<QueueList>(&ListQueues, FindLimitSeconds);
+                const std::optional<QueueList> listed = AskPrintSystem<QueueList>(&ListQueues, FindLimitSeconds());
                 SystemPrintTarget chosen{QString()};
                 if (!listed || listed->queues.isEmpty()) {
-                    chosen.m_refusal = listed ? listed->failure : NoAnswer(FindLimitSeconds);
+                    chosen.m_refusal = listed ? listed->failure : NoAnswer(FindLimitSeconds());
                 } else {
                     QueueChooser chooser(listed->queues, listed->defaultQueue, &dialog);
                     if (chooser.exec() != QDialog::Accepted)
@@ -165,9 +171,9 @@ protected:
         // Without the queue nothing is drawn. Whether the queue takes the
         // job is its own answer when the job is handed over.
         const std::optional<QueueAnswer> found =
-            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds);
+            AskPrintSystem<QueueAnswer>([queue = m_queue] { return FindQueue(queue); }, FindLimitSeconds());
         if (!found || found->queue.isEmpty()) {
-            SetFailureReason(found ? found->failure : NoAnswer(FindLimitSeconds));
+            SetFailureReason(found ? found->failure : NoAnswer(FindLimitSeconds()));
             return nullptr;
         }
         m_using = found->queue;
@@ -193,10 +199,10 @@ protected:
             [queue = m_using, pdf = m_pdf, title = documentName(), copies = m_copies] {
                 return SpoolPdf(queue, pdf, title, copies);
             },
-            SpoolLimitSeconds);
+            SpoolLimitSeconds());
         m_pdf.clear();
         if (!spooled || !spooled->accepted)
-            SetFailureReason(spooled ? spooled->error : NoAnswer(SpoolLimitSeconds));
+            SetFailureReason(spooled ? spooled->error : NoAnswer(SpoolLimitSeconds()));
         return spooled && spooled->accepted;
     }
 

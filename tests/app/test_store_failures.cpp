@@ -8,6 +8,7 @@
 #include "sandbox.h"
 #include "settings.h"
 #include "store_statements.h"
+#include "test_environment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -30,6 +31,7 @@ using kestova::test::RunCountTool;
 using kestova::test::RunCountToolAsNobody;
 using kestova::test::ReadBytes;
 using kestova::test::Sandbox;
+using kestova::test::ScopedEnv;
 using kestova::test::SmallDisk;
 
 namespace {
@@ -159,13 +161,16 @@ TEST_F(StoreFailureTest, ADiskThatFillsDuringTheCountStopsItWithStatusThree)
 TEST_F(StoreFailureTest, AStoreLockedByAnotherProgramFailsTheCountOnce)
 {
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folderA}).status, 0);
-    for (int i = 0; i < 20; ++i)
+    const int files = 40;
+    for (int i = 0; i < files; ++i)
         box.writeFile(QStringLiteral("B/%1.jpg").arg(i), JpegBytes(60, 40));
     const QList<QStringList> totalsA = StoreRows(Mdb(), Statement::SelectTotalExport);
 
     sqlite3 *other = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(Mdb()).constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const int waitMs = 250;
+    const ScopedEnv wait("KESTOVA_BUSY_TIMEOUT_MS", QByteArray::number(waitMs));
     QElapsedTimer clock;
     clock.start();
     const CountToolRun r = RunCountTool({"scan", "--program-dir", program, box.path(QStringLiteral("B"))});
@@ -175,7 +180,7 @@ TEST_F(StoreFailureTest, AStoreLockedByAnotherProgramFailsTheCountOnce)
 
     EXPECT_EQ(r.status, 3);
     EXPECT_EQ(r.err.count(QStringLiteral("数据库写入失败：数据库正被其他程序使用")), 1) << r.err.toStdString();
-    EXPECT_LT(took, 30000); // one 5 s wait, where every file used to wait 5 s
+    EXPECT_LT(took, files * waitMs / 2); // one wait, not one for every file
     EXPECT_EQ(StoreRows(Mdb(), Statement::SelectTotalExport), totalsA);
 }
 

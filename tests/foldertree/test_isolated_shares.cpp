@@ -4,6 +4,7 @@
 // a slow share selects its folder once the share answers.
 #include "browse_fixture.h"
 #include "slow_share.h"
+#include "start_places.h"
 
 #include <QMimeData>
 #include <QTest>
@@ -62,8 +63,8 @@ TEST(IsolatedShares, ADeadShareHoldsUpNeitherLocalFoldersNorTheirSelection)
     ASSERT_TRUE(photos.isValid());
     tree->expand(photos);
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(ItemOf(browse, home.path("照片"))) == 1; }, 1000));
-    tree->expand(ItemOf(browse, "/"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(ItemOf(browse, "/")) > 0; }, 1000));
+    tree->expand(ItemOf(browse, FileSystemTop()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return model->rowCount(ItemOf(browse, FileSystemTop())) > 0; }, 1000));
 
     QSignalSpy changes(&browse, &ucBrowse::PathChange);
     const QModelIndex customer = ItemOf(browse, home.path("照片/张三_007"));

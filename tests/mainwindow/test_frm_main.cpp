@@ -365,7 +365,11 @@ TEST_F(MainWindowTest, ClickPreviewsAndDoubleClickOpensTheEditor)
 
     // A smaller window: the photo is fitted again, whole, to the new box.
     window->resize(900, 560);
-    QTest::qWait(400);
+    const auto refitted = [&] {
+        const QSize box = window->Preview()->InnerSize();
+        return box != inner && window->Preview()->Target() == FitPhotoRect(1800, 1200, box.width(), box.height());
+    };
+    EXPECT_TRUE(QTest::qWaitFor(refitted));
     const QSize smaller = window->Preview()->InnerSize();
     ASSERT_NE(smaller, inner);
     EXPECT_EQ(window->Preview()->Target(), FitPhotoRect(1800, 1200, smaller.width(), smaller.height()));

@@ -1,6 +1,7 @@
 // The order book's windows driven as the shop uses them: 价格表 (sizes taken
 // from the count, prices typed in, 确定; a bad price is named and nothing
 // saved), 订单记录 and 日结.
+#include "clock.h"
 #include "frm_order_book.h"
 #include "frm_price_list.h"
 #include "order_csv.h"
@@ -103,7 +104,7 @@ TEST_F(OrderBookWindowTest, SearchShowsOrdersNewestFirstWithTheirRows)
     for (qint64 n : {5, 6, 7}) {
         OrderRecordData o;
         o.noteNumber = n;
-        o.issuedAt = QDateTime(QDate::currentDate(), QTime(9, int(n)));
+        o.issuedAt = QDateTime(Today(), QTime(9, int(n)));
         o.memberName = n == 6 ? QStringLiteral("李四") : QStringLiteral("张三");
         o.service = prices.service;
         o.areaUnit = AreaUnit::SquareMetre;

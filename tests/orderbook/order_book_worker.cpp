@@ -3,6 +3,7 @@
 //   order_book_worker CONNINFO COUNTER N
 // Order i holds 1 + i % 7 photos at 0.80 yuan. Exit status 0 when every
 // number was issued and every order recorded.
+#include "clock.h"
 #include "order_book.h"
 #include "order_book_source.h"
 
@@ -36,7 +37,7 @@ int main(int argc, char **argv)
         const qint64 photos = 1 + i % 7;
         OrderRecordData order;
         order.noteNumber = *number;
-        order.issuedAt = QDateTime::currentDateTime();
+        order.issuedAt = Now();
         order.memberName = QStringLiteral("%1-%2").arg(args[2]).arg(i);
         order.service = QStringLiteral("数码冲印（光面）");
         order.sizeUnit = LengthUnit::Centimetre;

@@ -3,6 +3,7 @@
 // load too; prices, orders and the day seen from every counter; a server
 // that stops mid-way; moving a shop's local order book onto the server; the
 // layout upgraded in place.
+#include "clock.h"
 #include "ini_file.h"
 #include "order_book.h"
 #include "order_book_source.h"
@@ -12,6 +13,8 @@
 #include "program_folder.h"
 #include "sandbox.h"
 #include "store_connection.h"
+#include "store_statements.h"
+#include "test_environment.h"
 
 #include <QDate>
 #include <QDir>
@@ -129,6 +132,8 @@ TEST_F(SharedOrderBookTest, NoCounterCanHoldAnother)
         QSqlQuery hold(holder);
         ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN")));
         ASSERT_TRUE(hold.exec(QStringLiteral("UPDATE NoteCounter SET LastNumber = LastNumber")));
+        // A lock timeout of the server's role instead of the program's 5 s.
+        const test::ScopedEnv wait("PGOPTIONS", "-c lock_timeout=300");
         const CountToolRun held = Order(b, QStringLiteral("held.pdf"));
         EXPECT_EQ(held.status, 3);
         EXPECT_TRUE(held.out.isEmpty());
@@ -165,7 +170,7 @@ TEST_F(SharedOrderBookTest, AnySchemaAndTextsOfAnyLength)
             ASSERT_EQ(number, run) << error.toStdString();
             OrderRecordData order;
             order.noteNumber = *number;
-            order.issuedAt = QDateTime::currentDateTime();
+            order.issuedAt = Now();
             order.memberName = QString(300, u'客');
             order.service = QString(300, u'服');
             order.folder = QString(5000, u'夹');
@@ -264,7 +269,7 @@ TEST_F(SharedOrderBookTest, TwoCountersShareNumbersPricesOrdersAndTheDay)
         counters << line.section(u'\t', 0, 0) + u' ' + line.section(u'\t', 7, 7);
     EXPECT_EQ(counters, (QStringList{"3 counterA", "2 counterB", "1 counterA"}));
 
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString today = Today().toString(Qt::ISODate);
     EXPECT_EQ(RunCountTool({"orders", "--customer", "顾", "--from", today, "--to", today, "--program-dir", a})
                   .out.count(u'\n'),
               3);
@@ -313,7 +318,7 @@ TEST_F(SharedOrderBookTest, FourCountersAtOnceGetOneUnbrokenSequence)
     const QString name = QStringLiteral("daily");
     {
         const QSqlDatabase db = OpenServer(connection, name, nullptr);
-        const QList<DaySummary> days = OrderBook(db).Daily(QDate::currentDate().addDays(-1), QDate::currentDate());
+        const QList<DaySummary> days = OrderBook(db).Daily(Today().addDays(-1), Today());
         ASSERT_FALSE(days.isEmpty());
         EXPECT_EQ(days.last().orders, 1000);
         EXPECT_EQ(days.last().photos, photos);

@@ -1,5 +1,6 @@
 // frmRemark: what its load takes from the order book, how it looks, what
 // OK, Cancel and the close box answer, and a new order's empty texts.
+#include "clock.h"
 #include "frm_remark.h"
 #include "order_book.h"
 #include "modal.h"
@@ -53,7 +54,7 @@ protected:
     OrderFacts Facts()
     {
         return {[this] { return store->ReadCount(); },
-                [this](const QString &service) { return AmountOf(*source, service, QDateTime::currentDateTime()); }};
+                [this](const QString &service) { return AmountOf(*source, service, Now()); }};
     }
 
     Sandbox sandbox;

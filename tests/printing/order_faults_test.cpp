@@ -14,18 +14,20 @@
 #include "sandbox.h"
 #include "settings.h"
 #include "store_connection.h"
+#include "test_environment.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 namespace kestova::test {
@@ -66,14 +68,15 @@ protected:
         EXPECT_EQ(Order(box.path(QStringLiteral("whole.pdf"))).status, 0);
         return std::max<qint64>(clock.elapsed(), 20);
     }
-    // An order started into `pdf`, then a random moment of its run waited
-    // out: the moment a fault strikes, not anything the program does.
-    void StartOrderAndWait(QProcess &order, const QString &pdf, QRandomGenerator &random, qint64 wholeMs)
+    // An order started into `pdf`, then the moment `at` (0 to 1) of a whole
+    // run waited out: the moment a fault strikes, not anything the program
+    // does.
+    void StartOrderAndWait(QProcess &order, const QString &pdf, double at, qint64 wholeMs)
     {
         order.start(QString::fromLocal8Bit(qgetenv("KESTOVA_COUNT")),
                     {"order", "--pdf", pdf, "--program-dir", program, "--service", "写真海报"});
         ASSERT_TRUE(order.waitForStarted());
-        QThread::usleep(random.bounded(quint64(wholeMs) * 1000));
+        QThread::usleep(quint64(at * double(wholeMs) * 1000));
     }
     // The note number and the amount printed on a PDF; empty when the file
     // is missing or not a whole PDF.
@@ -189,6 +192,7 @@ TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
         ASSERT_EQ(sqlite3_open(QFile::encodeName(program + QStringLiteral("/Data.mdb")).constData(), &other),
                   SQLITE_OK);
         ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        const ScopedEnv wait("KESTOVA_BUSY_TIMEOUT_MS", "200");
         const CountToolRun r = Order(pdf);
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
         sqlite3_close(other);
@@ -222,20 +226,47 @@ TEST_F(OrderFaultsTest, AStoreThatCannotRecordPrintsNothing)
     EXPECT_EQ(NotesIssued(), 0);
 }
 
-// The order command killed at random moments: every PDF that came out whole
-// carries a number whose order is in the book (printed or 待确认), and no
-// two runs share a number.
+// The order command killed at moments spread over a run, and the moment its
+// PDF comes out: every PDF that came out whole carries a number whose order
+// is in the book (printed or 待确认), and no two runs share a number.
 TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
 {
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
     const qint64 whole = WholeOrderMs();
-    QRandomGenerator random(19);
     QSet<QString> numbers{NumberOn(box.path(QStringLiteral("whole.pdf")))};
     int produced = 0;
-    for (int run = 0; run < 50; ++run) {
-        const QString pdf = box.path(QStringLiteral("kill%1.pdf").arg(run));
+    const int spread = 20;
+    for (int run = 0; run < spread + 15; ++run) {
+        const QString name = QStringLiteral("kill%1.pdf").arg(run);
+        const QString pdf = box.path(name);
         QProcess order;
-        StartOrderAndWait(order, pdf, random, whole);
+        if (run < spread) {
+            StartOrderAndWait(order, pdf, double(run) / spread, whole);
+        } else {
+            // The kernel tells the moment the file takes its name.
+            const int watch = ::inotify_init1(IN_CLOEXEC);
+            ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(box.root()).constData(),
+                                          IN_MOVED_TO | IN_CLOSE_WRITE),
+                      0);
+            // At the lowest priority, so that the test runs the moment it wakes.
+            order.setChildProcessModifier([] { (void)::nice(19); });
+            StartOrderAndWait(order, pdf, 0, whole);
+            bool out = false;
+            while (!out) {
+                pollfd ready{watch, POLLIN, 0};
+                if (::poll(&ready, 1, 10000) <= 0)
+                    break;
+                alignas(inotify_event) char events[4096];
+                const ssize_t n = ::read(watch, events, sizeof events);
+                for (ssize_t at = 0; at < n;) {
+                    const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                    out |= event->len > 0 && QFile::decodeName(event->name) == name;
+                    at += ssize_t(sizeof(inotify_event) + event->len);
+                }
+            }
+            ::close(watch);
+            EXPECT_TRUE(out);
+        }
         ::kill(pid_t(order.processId()), SIGKILL);
         order.waitForFinished(60000);
         const QString number = NumberOn(pdf);
@@ -252,8 +283,8 @@ TEST_F(OrderFaultsTest, KilledAtAnyMomentNoPdfWithoutItsOrder)
     RecordProperty("produced", produced);
 }
 
-// The shared server stopped at random moments of orders: every PDF that came
-// out has its order on the server; every refused order says why.
+// The shared server stopped at moments spread over orders: every PDF that
+// came out has its order on the server; every refused order says why.
 TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
 {
     PgServer server;
@@ -265,12 +296,12 @@ TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
     ASSERT_EQ(RunCountTool({"scan", "--program-dir", program, folder}).status, 0);
     ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "35", "--program-dir", program}).status, 0);
     const qint64 whole = WholeOrderMs();
-    QRandomGenerator random(23);
     QStringList produced{NumberOn(box.path(QStringLiteral("whole.pdf")))};
-    for (int run = 0; run < 12; ++run) {
+    const int runs = 12;
+    for (int run = 0; run < runs; ++run) {
         const QString pdf = box.path(QStringLiteral("cut%1.pdf").arg(run));
         QProcess order;
-        StartOrderAndWait(order, pdf, random, whole);
+        StartOrderAndWait(order, pdf, double(run) / runs, whole);
         ASSERT_TRUE(server.Stop());
         ASSERT_TRUE(order.waitForFinished(60000));
         const QString err = QString::fromUtf8(order.readAllStandardError());

@@ -3,6 +3,7 @@
 // and returns when that skipped or failed.
 #pragma once
 
+#include "clock.h"
 #include "dialogs.h"
 #include "order_book_source.h"
 #include "pdf_text.h"
@@ -50,7 +51,7 @@ protected:
         QString refusal;
         bool bookDown = false;
         const std::optional<OrderContent> content =
-            PrepareOrder(Source(), info, QDateTime::currentDateTime(), &refusal, &bookDown);
+            PrepareOrder(Source(), info, Now(), &refusal, &bookDown);
         if (content)
             return PrintOrderContent(*content, target, dialogs);
         dialogs.ShowMessage(refusal, QStringLiteral("错误"), MessageIcon::Critical, MessageButtons::Ok);

@@ -2,6 +2,7 @@
 // folder the user may not write to, a full disk, a process killed while it
 // writes. An existing file stays as it was and no part of the new one is
 // left anywhere in its folder.
+#include "clock.h"
 #include "photo_store.h"
 #include "program_folder.h"
 #include "sandbox.h"
@@ -45,7 +46,7 @@ protected:
         for (int i = 1; i <= sizes; ++i)
             ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO PhotoTotal VALUES('%1*20',1,0.1)").arg(i)));
         ASSERT_TRUE(store->InsertGrandTotal(2));
-        ASSERT_TRUE(store->BeginCount({QStringLiteral("/照片"), QDateTime::currentDateTime(), LengthUnit::Centimetre,
+        ASSERT_TRUE(store->BeginCount({QStringLiteral("/照片"), Now(), LengthUnit::Centimetre,
                                        AreaUnit::SquareMetre, 2, 4, false})
                     && store->CompleteCount());
     }

@@ -1,6 +1,7 @@
 // The print job rendered into PDF files and read back: pages, rows, the
 // total line, the heading and printer failures.
 #include "program_title.h"
+#include "clock.h"
 #include "order_pdf_fixture.h"
 #include "photo_store.h"
 #include "print_job.h"
@@ -105,7 +106,7 @@ protected:
         EXPECT_EQ(page.MemberName(), QStringLiteral("张三"));
         EXPECT_EQ(page.Remark(), QStringLiteral("加急 Friday"));
         EXPECT_EQ(page.Append(), QStringLiteral("过塑"));
-        const QDate today = QDate::currentDate();
+        const QDate today = Today();
         EXPECT_EQ(page.SumDate(), QStringLiteral("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
     }
     void ExpectSizeRow(const OrderPage &page, int row, int i)
