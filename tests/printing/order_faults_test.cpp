@@ -297,6 +297,7 @@ TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
     ASSERT_EQ(RunCountTool({"price", "set", "写真海报", "--per-m2", "35", "--program-dir", program}).status, 0);
     const qint64 whole = WholeOrderMs();
     QStringList produced{NumberOn(box.path(QStringLiteral("whole.pdf")))};
+    QStringList said{QStringLiteral("whole")}; // how each produced PDF's run ended, for a failure's message
     const int runs = 12;
     for (int run = 0; run < runs; ++run) {
         const QString pdf = box.path(QStringLiteral("cut%1.pdf").arg(run));
@@ -309,8 +310,10 @@ TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
             EXPECT_TRUE(err.contains(QStringLiteral("订单库"))) << err.toStdString();
         else
             EXPECT_FALSE(NumberOn(pdf).isEmpty());
-        if (!NumberOn(pdf).isEmpty())
+        if (!NumberOn(pdf).isEmpty()) {
             produced << NumberOn(pdf);
+            said << QStringLiteral("run %1, exit %2: %3").arg(run).arg(order.exitCode()).arg(err);
+        }
         ASSERT_TRUE(server.Start()) << server.Problem().toStdString();
     }
     SetProgramFolder(program);
@@ -319,10 +322,10 @@ TEST_F(OrderFaultsTest, AServerStoppedAtAnyMomentLosesNoPrintedOrder)
     OrderBookSource source(*store, settings);
     OrderBook *book = source.Book();
     ASSERT_TRUE(book);
-    for (const QString &number : std::as_const(produced)) {
-        SCOPED_TRACE(number.toStdString());
-        const std::optional<OrderRecordData> order = book->Find(number.toLongLong());
-        ASSERT_TRUE(order) << "a PDF without its order";
+    for (qsizetype i = 0; i < produced.size(); ++i) {
+        SCOPED_TRACE(produced[i].toStdString());
+        const std::optional<OrderRecordData> order = book->Find(produced[i].toLongLong());
+        ASSERT_TRUE(order) << "a PDF without its order (" << said[i].toStdString() << ")";
         EXPECT_NE(order->status, OrderStatus::Voided);
     }
     EXPECT_EQ(QSet<QString>(produced.cbegin(), produced.cend()).size(), produced.size());
