@@ -182,8 +182,14 @@ bool OrderBook::Run(const QList<std::pair<QString, QVariantList>> &statements, Q
         QStringList batch;
         for (const auto &[text, values] : statements)
             batch << Inlined(m_db.driver(), text, values);
+        // The driver judges a query string by its first statement's result:
+        // every later result is read too, or a batch cut off by a failing
+        // statement or a lost server would pass for done.
         QSqlQuery q(m_db);
-        return q.exec(batch.join(QStringLiteral(";\n"))) || Fail(q, error);
+        bool done = q.exec(batch.join(QStringLiteral(";\n")));
+        while (done && q.nextResult()) {
+        }
+        return (done && !q.lastError().isValid()) || Fail(q, error);
     }
     if (!m_db.transaction()) {
         if (error)

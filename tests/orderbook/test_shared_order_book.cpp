@@ -183,6 +183,22 @@ TEST_F(SharedOrderBookTest, AnySchemaAndTextsOfAnyLength)
     }
     EXPECT_EQ(ServerRows(QStringLiteral("SELECT COUNT(*) FROM kestova.OrderRecord")), (QList<QStringList>{{"2"}}));
 
+    // A batch whose later statement fails is a failed batch, whatever its
+    // first statements did: a pending order never takes a printed one's number.
+    {
+        QString error;
+        QSqlDatabase db = OpenServer(connection, QStringLiteral("batch"), &error);
+        OrderBook book(db);
+        OrderRecordData clash;
+        clash.noteNumber = 1;
+        clash.issuedAt = Now();
+        clash.status = OrderStatus::Pending;
+        EXPECT_FALSE(book.Record(clash, &error));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(book.Find(1)->folder.size(), 5000);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("batch"));
+
     const QString dir = box.path(QStringLiteral("prog"));
     ASSERT_EQ(RunCountTool({"setup", "--program-dir", dir}).status, 0);
     ASSERT_TRUE(WriteProfileStrings(dir + QStringLiteral("/Config.ini"),
